@@ -1,0 +1,55 @@
+// The node tree of a customization document.
+//
+// One record, xmlNode, serves for elements and attributes. A node owns its three strings,
+// its extra record, its attribute chain, its child chain and its next node (so destroying
+// the first node of a chain destroys the whole chain); prev and parent are back links.
+// Text is held exactly as it stands in the file, in the file's own encoding.
+#pragma once
+
+#include <cstdint>
+
+// Data a node may carry in its extra slot; the package layer derives the records.
+// The node deletes it through the virtual destructor.
+struct extraData {
+  explicit extraData(std::int32_t k) : kind(k) {}
+  virtual ~extraData() = default;
+  std::int32_t kind;
+};
+
+constexpr std::int32_t kExtraPackageRoot = 1;  // extraDataZlib: the package's content
+constexpr std::int32_t kExtraPartName = 2;     // extraDataFileName: a part's member name
+
+struct xmlNode {
+  char* name = nullptr;
+  char* value = nullptr;
+  char* comment = nullptr;
+  xmlNode* firstChild = nullptr;
+  xmlNode* next = nullptr;
+  xmlNode* prev = nullptr;
+  xmlNode* parent = nullptr;
+  xmlNode* firstAttribute = nullptr;
+  extraData* extra = nullptr;
+  char prefix[4] = {0, 0, 0, 0};
+  // Set on a node read from a CDATA section, so that the writer gives it back its form.
+  bool cdata = false;
+};
+
+// Null when memory runs out.
+xmlNode* newNode(const char* name, const char* value);
+void destroyNode(xmlNode* node);
+bool appendChild(xmlNode* parent, xmlNode* child);
+bool appendAttribute(xmlNode* element, xmlNode* attribute);
+bool insertAfter(xmlNode* reference, xmlNode* node);
+xmlNode* findSibling(xmlNode* node, const char* name);
+xmlNode* findChild(xmlNode* parent, const char* name, bool create);
+xmlNode* findOrAddSibling(xmlNode* node, const char* name, bool create);
+xmlNode* findChildWithText(xmlNode* parent, const char* name, const char* text, bool create);
+bool setName(xmlNode* node, const char* name);
+bool setValue(xmlNode* node, const char* value);
+xmlNode* setAttribute(xmlNode* element, const char* name, const char* value);
+void detach(xmlNode* node, bool destroy);
+
+// The top node of the tree that holds node (following parent links), and whether that
+// top node is a package root (extra of kind 1).
+xmlNode* topNode(xmlNode* node);
+bool isPackageDocument(xmlNode* node);
