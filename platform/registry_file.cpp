@@ -1,0 +1,497 @@
+#include "platform/registry_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "platform/safe_file.h"
+#include "platform/text_utf.h"
+
+namespace platform {
+namespace {
+
+constexpr std::uint32_t kKeyQueryValue = 0x0001;
+constexpr std::uint32_t kKeySetValue = 0x0002;
+constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
+const char kHeader[] = "Windows Registry Editor Version 5.00";
+
+bool equalsIgnoreCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> splitPath(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path) {
+    if (c == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  if (!part.empty()) parts.push_back(part);
+  return parts;
+}
+
+RegistryFile::Key* childKey(RegistryFile::Key* key, const std::string& name) {
+  for (auto& sub : key->subkeys)
+    if (equalsIgnoreCase(sub->name, name)) return sub.get();
+  return nullptr;
+}
+
+RegistryFile::Value* findValue(RegistryFile::Key* key, const std::string& name) {
+  for (auto& value : key->values)
+    if (equalsIgnoreCase(value.name, name)) return &value;
+  return nullptr;
+}
+
+// Reads a quoted string with \\ and \" escapes starting at text[pos] == '"'.
+bool readQuoted(const std::string& text, size_t* pos, std::string* out) {
+  if (*pos >= text.size() || text[*pos] != '"') return false;
+  out->clear();
+  for (size_t i = *pos + 1; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size()) {
+      *out += text[++i];
+    } else if (c == '"') {
+      *pos = i + 1;
+      return true;
+    } else {
+      *out += c;
+    }
+  }
+  return false;
+}
+
+bool readHexBytes(const std::string& text, std::vector<unsigned char>* out) {
+  out->clear();
+  size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == ',')) ++i;
+    if (i >= text.size()) break;
+    if (i + 1 >= text.size() || !isxdigit(static_cast<unsigned char>(text[i])) ||
+        !isxdigit(static_cast<unsigned char>(text[i + 1])))
+      return false;
+    out->push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
+    i += 2;
+    if (i < text.size() && text[i] != ',' && text[i] != ' ' && text[i] != '\t') return false;
+  }
+  return true;
+}
+
+std::string quote(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+void writeKey(const RegistryFile::Key& key, const std::string& path, std::string* out) {
+  if (!key.values.empty() || key.subkeys.empty()) {
+    *out += "[" + path + "]\r\n";
+    for (const auto& value : key.values) {
+      *out += value.name.empty() ? std::string("@") : quote(value.name);
+      *out += "=";
+      const auto& d = value.data;
+      bool plainString = value.type == kRegSz && !d.empty() && d.back() == 0 &&
+                         std::memchr(d.data(), 0, d.size() - 1) == nullptr;
+      char buffer[32];
+      if (plainString) {
+        *out += quote(std::string(d.begin(), d.end() - 1));
+      } else if (value.type == kRegDword && d.size() == 4) {
+        std::snprintf(buffer, sizeof buffer, "dword:%08x",
+                      d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<unsigned>(d[3]) << 24));
+        *out += buffer;
+      } else {
+        if (value.type == kRegBinary) {
+          *out += "hex:";
+        } else {
+          std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
+          *out += buffer;
+        }
+        for (size_t i = 0; i < d.size(); ++i) {
+          std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", d[i]);
+          *out += buffer;
+        }
+      }
+      *out += "\r\n";
+    }
+    *out += "\r\n";
+  }
+  for (const auto& sub : key.subkeys) writeKey(*sub, path + "\\" + sub->name, out);
+}
+
+bool makeFolders(const std::string& filePath) {
+  for (size_t i = 1; i < filePath.size(); ++i) {
+    if (filePath[i] != '/') continue;
+    std::string folder = filePath.substr(0, i);
+    if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<RegistryFile> RegistryFile::fromText(const std::string& text) {
+  std::unique_ptr<RegistryFile> registry(new RegistryFile());
+  registry->valid_ = registry->parse(text);
+  return registry;
+}
+
+std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
+  std::unique_ptr<RegistryFile> registry(new RegistryFile());
+  registry->path_ = path;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) {
+    registry->valid_ = errno == ENOENT;  // a missing file is an empty registry
+    return registry;
+  }
+  std::string bytes;
+  char buffer[65536];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
+  bool readError = std::ferror(file) != 0;
+  std::fclose(file);
+  if (readError) {
+    registry->valid_ = false;
+    return registry;
+  }
+  std::string text;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    registry->encoding_ = Encoding::kUtf16;
+    if (!utf16leToUtf8(bytes.substr(2), &text)) {
+      registry->valid_ = false;
+      return registry;
+    }
+  } else if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    registry->encoding_ = Encoding::kUtf8Bom;
+    text = bytes.substr(3);
+  } else {
+    text = bytes;
+  }
+  registry->valid_ = bytes.empty() || registry->parse(text);
+  return registry;
+}
+
+RegistryFile::~RegistryFile() = default;
+
+bool RegistryFile::parse(const std::string& text) {
+  // Logical lines: CR dropped, lines ending in a backslash continued.
+  std::vector<std::string> lines;
+  std::string current;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!current.empty()) {
+      size_t first = line.find_first_not_of(" \t");
+      line = first == std::string::npos ? std::string() : line.substr(first);
+    }
+    current += line;
+    if (!current.empty() && current.back() == '\\' && current.find('=') != std::string::npos &&
+        current.find("=\"") == std::string::npos) {
+      current.pop_back();
+    } else {
+      lines.push_back(current);
+      current.clear();
+    }
+    start = end + 1;
+  }
+  if (!current.empty()) return false;
+
+  bool headerSeen = false;
+  Key* key = nullptr;
+  for (const std::string& line : lines) {
+    if (line.empty() || line[0] == ';') continue;
+    if (!headerSeen) {
+      if (line != kHeader) return false;
+      headerSeen = true;
+      continue;
+    }
+    if (line[0] == '[') {
+      if (line.back() != ']') return false;
+      bool remove = line.size() > 2 && line[1] == '-';
+      std::string path = line.substr(remove ? 2 : 1, line.size() - (remove ? 3 : 2));
+      if (remove) {
+        std::vector<std::string> parts = splitPath(path);
+        if (parts.size() < 2) return false;
+        Key* parentKey = createKey(path.substr(0, path.rfind('\\')));
+        if (!parentKey) return false;
+        auto& subs = parentKey->subkeys;
+        for (auto it = subs.begin(); it != subs.end(); ++it)
+          if (equalsIgnoreCase((*it)->name, parts.back())) {
+            subs.erase(it);
+            break;
+          }
+        key = nullptr;
+      } else {
+        key = createKey(path);
+        if (!key) return false;
+      }
+      continue;
+    }
+    if (!key) return false;
+    size_t pos = 0;
+    std::string name;
+    if (line[0] == '@') {
+      pos = 1;
+    } else if (!readQuoted(line, &pos, &name)) {
+      return false;
+    }
+    if (pos >= line.size() || line[pos] != '=') return false;
+    std::string data = line.substr(pos + 1);
+    Value value{name, kRegSz, {}};
+    if (data == "-") {
+      auto& values = key->values;
+      for (auto it = values.begin(); it != values.end(); ++it)
+        if (equalsIgnoreCase(it->name, name)) {
+          values.erase(it);
+          break;
+        }
+      continue;
+    }
+    if (!data.empty() && data[0] == '"') {
+      size_t at = 0;
+      std::string textValue;
+      if (!readQuoted(data, &at, &textValue) || at != data.size()) return false;
+      value.data.assign(textValue.begin(), textValue.end());
+      value.data.push_back(0);
+    } else if (data.compare(0, 6, "dword:") == 0) {
+      std::string digits = data.substr(6);
+      if (digits.empty() || digits.size() > 8 ||
+          digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+      unsigned long number = std::strtoul(digits.c_str(), nullptr, 16);
+      value.type = kRegDword;
+      for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<unsigned char>(number >> (8 * i)));
+    } else if (data.compare(0, 4, "hex:") == 0) {
+      value.type = kRegBinary;
+      if (!readHexBytes(data.substr(4), &value.data)) return false;
+    } else if (data.compare(0, 4, "hex(") == 0) {
+      size_t close = data.find("):");
+      if (close == std::string::npos || close == 4) return false;
+      std::string digits = data.substr(4, close - 4);
+      if (digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+      value.type = static_cast<std::uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
+      if (!readHexBytes(data.substr(close + 2), &value.data)) return false;
+    } else {
+      return false;
+    }
+    if (Value* existing = findValue(key, name)) {
+      existing->type = value.type;
+      existing->data = value.data;
+    } else {
+      key->values.push_back(value);
+    }
+  }
+  return headerSeen || lines.empty();
+}
+
+RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath) {
+  std::vector<std::string> parts = splitPath(fullPath);
+  if (parts.empty()) return nullptr;
+  Key* key;
+  if (equalsIgnoreCase(parts[0], "HKEY_LOCAL_MACHINE") || equalsIgnoreCase(parts[0], "HKLM"))
+    key = &machine_;
+  else if (equalsIgnoreCase(parts[0], "HKEY_CURRENT_USER") || equalsIgnoreCase(parts[0], "HKCU"))
+    key = &user_;
+  else
+    return nullptr;
+  for (size_t i = 1; i < parts.size(); ++i) {
+    Key* sub = childKey(key, parts[i]);
+    if (!sub) {
+      key->subkeys.push_back(std::make_unique<Key>());
+      sub = key->subkeys.back().get();
+      sub->name = parts[i];
+    }
+    key = sub;
+  }
+  return key;
+}
+
+RegistryFile::Key* RegistryFile::findKey(RegRoot root, const std::string& path,
+                                         std::uint32_t access) const {
+  Key* key = const_cast<Key*>(root == RegRoot::kLocalMachine ? &machine_ : &user_);
+  std::vector<std::string> parts = splitPath(path);
+  // The 32-bit view of the machine's software keys lives below WOW6432Node.
+  if (root == RegRoot::kLocalMachine && (access & kKeyWow64_32Key) && !parts.empty() &&
+      equalsIgnoreCase(parts[0], "Software") &&
+      (parts.size() < 2 || !equalsIgnoreCase(parts[1], "WOW6432Node")))
+    parts.insert(parts.begin() + 1, "WOW6432Node");
+  for (const auto& part : parts) {
+    key = childKey(key, part);
+    if (!key) return nullptr;
+  }
+  return key;
+}
+
+std::string RegistryFile::toText() const {
+  std::string out = std::string(kHeader) + "\r\n\r\n";
+  for (const Key* root : {&machine_, &user_})
+    for (const auto& sub : root->subkeys) writeKey(*sub, root->name + "\\" + sub->name, &out);
+  return out;
+}
+
+bool RegistryFile::save() {
+  if (path_.empty()) return true;
+  std::string text = toText();
+  std::string bytes;
+  if (encoding_ == Encoding::kUtf16) {
+    bytes = "\xFF\xFE";
+    std::string wide;
+    if (!utf8ToUtf16le(text, &wide)) return false;
+    bytes += wide;
+  } else {
+    bytes = (encoding_ == Encoding::kUtf8Bom ? "\xEF\xBB\xBF" : "") + text;
+  }
+  return makeFolders(path_) && replaceFileContents(path_, bytes.data(), bytes.size());
+}
+
+long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) {
+  if (!key) return kErrorInvalidParameter;
+  if (!valid_) return kErrorBadDatabase;
+  if (root != RegRoot::kLocalMachine && root != RegRoot::kCurrentUser) return kErrorInvalidHandle;
+  Key* found = findKey(root, subKey ? subKey : "", access);
+  if (!found) return kErrorFileNotFound;
+  *key = nextHandle_++;
+  handles_[*key] = Handle{found, access};
+  return kErrorSuccess;
+}
+
+long RegistryFile::queryValue(RegKey key, const char* name, std::uint32_t* type,
+                              unsigned char* data, std::uint32_t* size) {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end()) return kErrorInvalidHandle;
+  if (!(handle->second.access & kKeyQueryValue)) return kErrorAccessDenied;
+  Value* value = findValue(handle->second.key, name ? name : "");
+  if (!value) return kErrorFileNotFound;
+  if (type) *type = value->type;
+  std::uint32_t length = static_cast<std::uint32_t>(value->data.size());
+  if (data) {
+    if (!size) return kErrorInvalidParameter;
+    if (*size < length) {
+      *size = length;
+      return kErrorMoreData;
+    }
+    if (length) std::memcpy(data, value->data.data(), length);
+  }
+  if (size) *size = length;
+  return kErrorSuccess;
+}
+
+long RegistryFile::enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end()) return kErrorInvalidHandle;
+  if (!(handle->second.access & kKeyEnumerateSubKeys)) return kErrorAccessDenied;
+  if (!name || !nameSize) return kErrorInvalidParameter;
+  const auto& subs = handle->second.key->subkeys;
+  if (index >= subs.size()) return kErrorNoMoreItems;
+  const std::string& found = subs[index]->name;
+  if (found.size() + 1 > *nameSize) return kErrorMoreData;
+  std::memcpy(name, found.c_str(), found.size() + 1);
+  *nameSize = static_cast<std::uint32_t>(found.size());
+  return kErrorSuccess;
+}
+
+long RegistryFile::enumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+                             std::uint32_t* type, unsigned char* data, std::uint32_t* dataSize) {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end()) return kErrorInvalidHandle;
+  if (!(handle->second.access & kKeyQueryValue)) return kErrorAccessDenied;
+  if (!name || !nameSize) return kErrorInvalidParameter;
+  const auto& values = handle->second.key->values;
+  if (index >= values.size()) return kErrorNoMoreItems;
+  const Value& value = values[index];
+  if (value.name.size() + 1 > *nameSize) return kErrorMoreData;
+  std::uint32_t length = static_cast<std::uint32_t>(value.data.size());
+  if (data) {
+    if (!dataSize) return kErrorInvalidParameter;
+    if (*dataSize < length) {
+      *dataSize = length;
+      return kErrorMoreData;
+    }
+    if (length) std::memcpy(data, value.data.data(), length);
+  }
+  std::memcpy(name, value.name.c_str(), value.name.size() + 1);
+  *nameSize = static_cast<std::uint32_t>(value.name.size());
+  if (type) *type = value.type;
+  if (dataSize) *dataSize = length;
+  return kErrorSuccess;
+}
+
+long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
+                            const unsigned char* data, std::uint32_t size) {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end()) return kErrorInvalidHandle;
+  if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
+  if (size && !data) return kErrorInvalidParameter;
+  Key* target = handle->second.key;
+  std::vector<Value> before = target->values;
+  Value* value = findValue(target, name ? name : "");
+  if (!value) {
+    target->values.push_back(Value{name ? name : "", type, {}});
+    value = &target->values.back();
+  }
+  value->type = type;
+  value->data.assign(data, data + size);
+  if (!save()) {
+    target->values = before;
+    return kErrorAccessDenied;
+  }
+  return kErrorSuccess;
+}
+
+long RegistryFile::deleteValue(RegKey key, const char* name) {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end()) return kErrorInvalidHandle;
+  if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
+  Key* target = handle->second.key;
+  std::vector<Value> before = target->values;
+  auto& values = target->values;
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    if (!equalsIgnoreCase(it->name, name ? name : "")) continue;
+    values.erase(it);
+    if (!save()) {
+      target->values = before;
+      return kErrorAccessDenied;
+    }
+    return kErrorSuccess;
+  }
+  return kErrorFileNotFound;
+}
+
+long RegistryFile::closeKey(RegKey key) {
+  return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+std::string registryFilePath() {
+  const char* explicitPath = std::getenv("NORVEX_EXPRESS_REGISTRY");
+  if (explicitPath && *explicitPath) return explicitPath;
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (config && *config) {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    base = std::string(home ? home : ".") + "/.config";
+  }
+  return base + "/norvex-express/registry.reg";
+}
+
+}  // namespace platform

@@ -1,0 +1,80 @@
+// The registry kept in a text file in the registry editor's export format.
+//
+// The whole file is read into memory when the registry is made. Keys and value names compare
+// without regard to ASCII case and keep the case they were written with. Every successful
+// change is written back at once, atomically, in the encoding the file was read in (UTF-8 with
+// or without a byte order mark, or UTF-16LE). A file that cannot be read or parsed gives a
+// registry whose every open fails, so a damaged file is never overwritten.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace platform {
+
+constexpr long kErrorBadDatabase = 1009;  // ERROR_BADDB
+
+class RegistryFile : public Registry {
+ public:
+  // Reads path; a missing file is an empty registry.
+  static std::unique_ptr<RegistryFile> fromFile(const std::string& path);
+  // A registry held only in memory (for tests); changes are never written anywhere.
+  static std::unique_ptr<RegistryFile> fromText(const std::string& text);
+  ~RegistryFile() override;
+
+  bool valid() const { return valid_; }
+  // The registry as export text (UTF-8, CRLF line ends).
+  std::string toText() const;
+
+  long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override;
+  long queryValue(RegKey key, const char* name, std::uint32_t* type, unsigned char* data,
+                  std::uint32_t* size) override;
+  long enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) override;
+  long enumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
+                 std::uint32_t* type, unsigned char* data, std::uint32_t* dataSize) override;
+  long setValue(RegKey key, const char* name, std::uint32_t type, const unsigned char* data,
+                std::uint32_t size) override;
+  long deleteValue(RegKey key, const char* name) override;
+  long closeKey(RegKey key) override;
+
+  struct Value {
+    std::string name;
+    std::uint32_t type = kRegSz;
+    std::vector<unsigned char> data;
+  };
+  struct Key {
+    std::string name;
+    std::vector<Value> values;
+    std::vector<std::unique_ptr<Key>> subkeys;
+  };
+
+ private:
+  RegistryFile() = default;
+  bool parse(const std::string& text);
+  bool save();
+  Key* findKey(RegRoot root, const std::string& path, std::uint32_t access) const;
+  Key* createKey(const std::string& fullPath);
+
+  struct Handle {
+    Key* key;
+    std::uint32_t access;
+  };
+  Key machine_{"HKEY_LOCAL_MACHINE", {}, {}};
+  Key user_{"HKEY_CURRENT_USER", {}, {}};
+  std::map<RegKey, Handle> handles_;
+  RegKey nextHandle_ = 0x100;
+  std::string path_;  // empty: memory only
+  enum class Encoding { kUtf8, kUtf8Bom, kUtf16 } encoding_ = Encoding::kUtf8;
+  bool valid_ = true;
+};
+
+// Where the substitute registry lives: NORVEX_EXPRESS_REGISTRY, else the user's
+// configuration folder.
+std::string registryFilePath();
+
+}  // namespace platform
