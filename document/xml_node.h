@@ -30,6 +30,9 @@ struct xmlNode {
   xmlNode* firstAttribute = nullptr;
   extraData* extra = nullptr;
   char prefix[4] = {0, 0, 0, 0};
+  // On the first top-level node: the comment that followed the last top-level element of
+  // the file, kept so that a save gives it back.
+  char* trailingComment = nullptr;
   // Set on a node read from a CDATA section, so that the writer gives it back its form.
   bool cdata = false;
 };
@@ -53,3 +56,6 @@ void detach(xmlNode* node, bool destroy);
 // top node is a package root (extra of kind 1).
 xmlNode* topNode(xmlNode* node);
 bool isPackageDocument(xmlNode* node);
+
+// Whole-string comparison that ignores the case of ASCII letters only; null equals nothing.
+bool equalsIgnoreCase(const char* a, const char* b);

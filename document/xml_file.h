@@ -1,0 +1,24 @@
+// Loading and saving a plain customization file (XML).
+//
+// The tree holds the file's text byte for byte in the file's own encoding, so nothing is lost
+// in a load and save, whatever characters the file holds. The bytes before the first "<" (a
+// byte order mark, at most three bytes) are kept in the first node's prefix and written back.
+// The caller owns a loaded document and frees it with destroyNode.
+#pragma once
+
+#include <string>
+
+#include "document/xml_node.h"
+
+// Results of saveXmlFile besides 0 and the writer's errors.
+constexpr int kSaveNoFile = 2;
+
+// The document, or null when the file cannot be read or is not well formed.
+xmlNode* loadXmlFile(const char* path, unsigned codePage);
+// Writes the whole document to a new file beside path and replaces the file only when that
+// succeeded: 0, kSaveNoFile when there is no document or the file cannot be written, or the
+// writer's error. On failure the file at path is unchanged.
+int saveXmlFile(const char* path, xmlNode* document, unsigned codePage);
+
+// Text from an ANSI source, in the form a document of codePage holds it.
+bool ansiToDocumentText(const std::string& ansi, unsigned codePage, std::string* out);

@@ -1,0 +1,179 @@
+#include "document/xml_node.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+char* copyText(const char* text) { return text ? strdup(text) : nullptr; }
+
+}  // namespace
+
+bool equalsIgnoreCase(const char* a, const char* b) {
+  if (!a || !b) return false;
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y) return false;
+    if (!x) return true;
+  }
+}
+
+xmlNode* newNode(const char* name, const char* value) {
+  xmlNode* node = new (std::nothrow) xmlNode;
+  if (!node) return nullptr;
+  node->name = copyText(name);
+  node->value = copyText(value);
+  if ((name && !node->name) || (value && !node->value)) {
+    destroyNode(node);
+    return nullptr;
+  }
+  return node;
+}
+
+// Iterative, so that neither long chains nor deep trees grow the stack.
+void destroyNode(xmlNode* node) {
+  std::vector<xmlNode*> pending;
+  if (node) pending.push_back(node);
+  while (!pending.empty()) {
+    xmlNode* current = pending.back();
+    pending.pop_back();
+    delete current->extra;
+    for (xmlNode* owned : {current->next, current->firstAttribute, current->firstChild})
+      if (owned) pending.push_back(owned);
+    std::free(current->name);
+    std::free(current->value);
+    std::free(current->comment);
+    std::free(current->trailingComment);
+    delete current;
+  }
+}
+
+namespace {
+
+bool appendToChain(xmlNode** first, xmlNode* owner, xmlNode* node) {
+  if (!owner || !node) return false;
+  node->next = nullptr;
+  node->parent = owner;
+  if (!*first) {
+    node->prev = nullptr;
+    *first = node;
+    return true;
+  }
+  xmlNode* last = *first;
+  while (last->next) last = last->next;
+  last->next = node;
+  node->prev = last;
+  return true;
+}
+
+}  // namespace
+
+bool appendChild(xmlNode* parent, xmlNode* child) {
+  return parent && appendToChain(&parent->firstChild, parent, child);
+}
+
+bool appendAttribute(xmlNode* element, xmlNode* attribute) {
+  return element && appendToChain(&element->firstAttribute, element, attribute);
+}
+
+bool insertAfter(xmlNode* reference, xmlNode* node) {
+  if (!reference || !node) return false;
+  node->prev = reference;
+  node->next = reference->next;
+  node->parent = reference->parent;
+  if (reference->next) reference->next->prev = node;
+  reference->next = node;
+  return true;
+}
+
+xmlNode* findSibling(xmlNode* node, const char* name) {
+  if (!node) return nullptr;
+  while (node->prev) node = node->prev;
+  for (; node; node = node->next)
+    if (node->name && equalsIgnoreCase(node->name, name)) return node;
+  return nullptr;
+}
+
+xmlNode* findChild(xmlNode* parent, const char* name, bool create) {
+  xmlNode* found = parent ? findSibling(parent->firstChild, name) : nullptr;
+  if (found || !create || !parent) return found;
+  xmlNode* child = newNode(name, nullptr);
+  if (child) appendChild(parent, child);
+  return child;
+}
+
+xmlNode* findOrAddSibling(xmlNode* node, const char* name, bool create) {
+  xmlNode* found = findSibling(node, name);
+  if (found || !create || !node) return found;
+  xmlNode* sibling = newNode(name, nullptr);
+  if (sibling) insertAfter(node, sibling);
+  return sibling;
+}
+
+xmlNode* findChildWithText(xmlNode* parent, const char* name, const char* text, bool create) {
+  if (!parent) return nullptr;
+  for (xmlNode* child = parent->firstChild; child; child = child->next)
+    if (child->value && child->name && equalsIgnoreCase(child->name, name) &&
+        equalsIgnoreCase(child->value, text))
+      return child;
+  if (!create) return nullptr;
+  xmlNode* child = newNode(name, text);
+  if (child) appendChild(parent, child);
+  return child;
+}
+
+bool setName(xmlNode* node, const char* name) {
+  if (!node || !name) return false;
+  char* copy = strdup(name);
+  if (!copy) return false;
+  std::free(node->name);
+  node->name = copy;
+  return true;
+}
+
+bool setValue(xmlNode* node, const char* value) {
+  if (!node) return false;
+  char* copy = nullptr;
+  if (value && !(copy = strdup(value))) return false;
+  std::free(node->value);
+  node->value = copy;
+  return true;
+}
+
+xmlNode* setAttribute(xmlNode* element, const char* name, const char* value) {
+  if (!element) return nullptr;
+  if (xmlNode* existing = findSibling(element->firstAttribute, name))
+    return setValue(existing, value) ? existing : nullptr;
+  xmlNode* attribute = newNode(nullptr, nullptr);
+  if (!attribute) return nullptr;
+  if (!setName(attribute, name) || !setValue(attribute, value)) {
+    destroyNode(attribute);
+    return nullptr;
+  }
+  appendAttribute(element, attribute);
+  return attribute;
+}
+
+void detach(xmlNode* node, bool destroy) {
+  if (!node) return;
+  if (!node->prev && node->parent && node->parent->firstChild == node)
+    node->parent->firstChild = node->next;
+  if (node->next) node->next->prev = node->prev;
+  if (node->prev) node->prev->next = node->next;
+  node->prev = node->next = node->parent = nullptr;
+  if (destroy) destroyNode(node);
+}
+
+xmlNode* topNode(xmlNode* node) {
+  while (node && node->parent) node = node->parent;
+  return node;
+}
+
+bool isPackageDocument(xmlNode* node) {
+  xmlNode* top = topNode(node);
+  return top && top->extra && top->extra->kind == kExtraPackageRoot;
+}

@@ -1,0 +1,187 @@
+#include "document/xml_parser.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+char* copyRange(const char* begin, const char* end) {
+  size_t length = static_cast<size_t>(end - begin);
+  char* copy = static_cast<char*>(std::malloc(length + 1));
+  if (!copy) return nullptr;
+  std::memcpy(copy, begin, length);
+  copy[length] = '\0';
+  return copy;
+}
+
+bool startsWith(const char* text, const char* prefix) {
+  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+}
+
+// "</name>" exactly, case-sensitive, no white space.
+int readEndTag(const xmlNode* node, const char** cursor) {
+  const char* p = *cursor;
+  if (!startsWith(p, "</")) return -2;
+  p += 2;
+  size_t length = std::strlen(node->name);
+  if (std::strncmp(p, node->name, length) != 0 || p[length] != '>') return -2;
+  *cursor = p + length + 1;
+  return 0;
+}
+
+int parseContent(xmlNode* node, const char** cursor, int depth) {
+  skipSpace(cursor);
+  const char* p = *cursor;
+  if (*p != '<') {
+    const char* end = std::strchr(p, '<');
+    if (!end) return -2;
+    if (!(node->value = copyRange(p, end))) return -2;
+    *cursor = end;
+    return readEndTag(node, cursor);
+  }
+  for (;;) {
+    skipSpace(cursor);
+    if (startsWith(*cursor, "</")) return readEndTag(node, cursor);
+    xmlNode* child = newNode(nullptr, nullptr);
+    if (!child) return -2;
+    if (parseElement(child, cursor, depth + 1) != 0) {
+      destroyNode(child);
+      return -2;
+    }
+    appendChild(node, child);
+    if (**cursor == '\0') return -2;
+  }
+}
+
+int parseAttributes(xmlNode* node, const char** cursor, int depth) {
+  skipSpace(cursor);
+  for (;;) {
+    const char* start = *cursor;
+    const char* p = start;
+    while (*p && !isSpace(static_cast<unsigned char>(*p)) && *p != '=' && *p != '>' && *p != '/')
+      ++p;
+    if (*p == '/' && p[1] == '>') {
+      *cursor = p + 2;
+      return 0;
+    }
+    if (*p == '>') return -2;
+    xmlNode* attribute = newNode(nullptr, nullptr);
+    if (!attribute || !(attribute->name = copyRange(start, p))) {
+      destroyNode(attribute);
+      return -2;
+    }
+    if (*p != '=') {
+      skipSpace(&p);
+      if (*p != '=') {
+        destroyNode(attribute);
+        return -2;
+      }
+    }
+    ++p;
+    skipSpace(&p);
+    const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
+    if (!close || !(attribute->value = copyRange(p + 1, close))) {
+      destroyNode(attribute);
+      return -2;
+    }
+    appendAttribute(node, attribute);
+    p = close + 1;
+    skipSpace(&p);
+    *cursor = p;
+    if (startsWith(p, "?>") || startsWith(p, "/>")) {
+      *cursor = p + 2;
+      return 0;
+    }
+    if (*p == '>') {
+      *cursor = p + 1;
+      return parseContent(node, cursor, depth);
+    }
+  }
+}
+
+}  // namespace
+
+bool isSpace(unsigned char byte) {
+  return byte == '\t' || byte == '\n' || byte == '\r' || byte == ' ';
+}
+
+void skipSpace(const char** cursor) {
+  while (isSpace(static_cast<unsigned char>(**cursor))) ++*cursor;
+}
+
+int parseComment(xmlNode* node, const char** cursor) {
+  skipSpace(cursor);
+  if (!startsWith(*cursor, "<!--")) return -1;
+  *cursor += 4;
+  const char* end = std::strstr(*cursor, "-->");
+  if (!end) return -2;
+  char* comment = copyRange(*cursor, end);
+  if (!comment) return -2;
+  std::free(node->comment);
+  node->comment = comment;
+  *cursor = end + 3;
+  return 0;
+}
+
+int parseElement(xmlNode* node, const char** cursor, int depth) {
+  if (depth > kMaxNestingDepth) return -2;
+  parseComment(node, cursor);
+  skipSpace(cursor);
+  if (**cursor == '\0') return -1;
+  if (**cursor != '<') return -2;
+  ++*cursor;
+  if (startsWith(*cursor, "![CDATA[")) {
+    const char* start = *cursor + 8;
+    const char* close = std::strchr(start, ']');
+    if (!close || !startsWith(close, "]]>")) return -2;
+    if (!setName(node, "CDATA") || !(node->value = copyRange(start, close))) return -2;
+    node->cdata = true;
+    *cursor = close + 3;
+    return 0;
+  }
+  const char* p = *cursor;
+  while (*p && !isSpace(static_cast<unsigned char>(*p)) && *p != '/' && *p != '>') {
+    if (*p == '=') return -2;
+    ++p;
+  }
+  if (!*p || !(node->name = copyRange(*cursor, p))) return -2;
+  if (*p == '>') {
+    *cursor = p + 1;
+    return parseContent(node, cursor, depth);
+  }
+  *cursor = *p == '/' ? p : p + 1;
+  return parseAttributes(node, cursor, depth);
+}
+
+xmlNode* parseDocument(const char* text, xmlNode* first) {
+  if (!text || !first) {
+    destroyNode(first);
+    return nullptr;
+  }
+  const char* cursor = text;
+  xmlNode* node = first;
+  for (;;) {
+    int result = parseElement(node, &cursor, 0);
+    if (result == 0) {
+      xmlNode* next = newNode(nullptr, nullptr);
+      if (!next) break;
+      node->next = next;
+      next->prev = node;
+      node = next;
+      continue;
+    }
+    if (result == -1 && node != first) {
+      // A comment after the last element is kept for the save.
+      if (node->comment) {
+        first->trailingComment = node->comment;
+        node->comment = nullptr;
+      }
+      node->prev->next = nullptr;
+      destroyNode(node);
+      return first;
+    }
+    break;
+  }
+  destroyNode(first);
+  return nullptr;
+}
