@@ -1,0 +1,11 @@
+// The one way into and out of a customization document: a path ending in ".cuix" (in any
+// letter case) is a package, any other path a plain XML file. The caller owns a loaded
+// document and frees it with destroyNode.
+#pragma once
+
+#include "document/xml_node.h"
+
+bool isPackagePath(const char* path);
+xmlNode* loadDocument(const char* path, unsigned codePage);
+// 0 on success; for plain files the results of saveXmlFile, for packages of saveCuixPackage.
+int saveDocument(const char* path, xmlNode* document, unsigned codePage);

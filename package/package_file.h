@@ -1,0 +1,15 @@
+// Reading a .cuix package into one document and writing it back.
+//
+// loadCuixPackage returns a nameless package root that owns the whole package content (an
+// extraDataZlib in its extra slot); its children are one part node per known member, in the
+// order of packagePartNames, each holding that member's parsed document. The caller frees the
+// tree with destroyNode. saveCuixPackage writes every part anew, keeps every other member as
+// it was loaded, and replaces the file only when the whole archive was written.
+#pragma once
+
+#include "document/xml_node.h"
+
+xmlNode* loadCuixPackage(const char* path, unsigned codePage);
+// 0 when written; -1 when the tree is no package or the archive could not be written;
+// otherwise the failing part's save result. On failure the file at path is unchanged.
+int saveCuixPackage(const char* path, xmlNode* root, unsigned codePage);

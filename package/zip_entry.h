@@ -1,0 +1,57 @@
+// The members of a ZIP archive, held whole in memory.
+//
+// A zipEntryList owns its entries, and each entry owns its name, comment, extra fields and
+// uncompressed data. readArchive fills a list from a file; writeArchive writes the list as a
+// new archive and replaces the file only when the whole archive was written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Members larger than this, or archives whose members add up to more, are refused: the
+// sizes an archive declares are not trusted for allocation.
+constexpr std::uint64_t kMaxMemberSize = std::uint64_t{256} << 20;
+constexpr std::uint64_t kMaxArchiveContent = std::uint64_t{1} << 30;
+
+// A member's central-directory values.
+struct zipEntryInfo {
+  std::uint32_t versionMadeBy = 0;
+  std::uint32_t versionNeeded = 0;
+  std::uint32_t flags = 0;
+  std::uint32_t compressionMethod = 0;
+  std::uint32_t dosDate = 0;
+  std::uint32_t crc = 0;
+  std::uint32_t compressedSize = 0;
+  std::uint32_t uncompressedSize = 0;
+  std::uint32_t internalAttributes = 0;
+  std::uint32_t externalAttributes = 0;
+  // The date broken down: second, minute, hour, day of month, month from 0, year.
+  std::uint32_t second = 0, minute = 0, hour = 0, day = 0, month = 0, year = 0;
+};
+
+struct zipEntry {
+  zipEntryInfo info;
+  std::string name;  // byte for byte as stored
+  std::string comment;
+  std::vector<unsigned char> localExtra;
+  std::vector<unsigned char> centralExtra;
+  std::vector<unsigned char> data;  // uncompressed
+};
+
+struct zipEntryList {
+  std::uint32_t number_entry = 0;
+  std::string comment;
+  std::vector<zipEntry> entries;  // in central-directory order
+
+  bool readArchive(const char* path);
+  // The first member whose name equals name without regard to ASCII case, or null.
+  const zipEntry* findEntry(const char* name) const;
+  zipEntry* findEntry(const char* name);
+  bool findEntryData(const char* name, std::vector<unsigned char>* data) const;
+  void appendEntry(zipEntry entry);
+  // Gives the named member a copy of the data; a name no member has gets a new deflated
+  // member at the end.
+  void setEntryData(const char* name, const unsigned char* data, std::size_t length);
+  bool writeArchive(const char* path) const;
+};
