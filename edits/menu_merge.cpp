@@ -31,8 +31,10 @@ int mergeWorkspace(EditRun& run, xmlNode* document, const char* name, const char
   } else if (!addPartialMenu(run, document, path)) {
     return 1;
   }
+  // Every earlier entry goes, so that neither an add nor a remove leaves a stray copy.
   for (int i = 0; i < toolbarCount; ++i)
-    detach(findToolbarEntry(workspace, menuGroup, toolbarIds[i]), true);
+    while (xmlNode* entry = findToolbarEntry(workspace, menuGroup, toolbarIds[i]))
+      detach(entry, true);
   if (remove) return 1;
   for (int i = 0; i < toolbarCount; ++i)
     if (!addToolbarEntry(run, workspace, menuGroup, toolbarIds[i], 0, 1, positions[2 * i],
@@ -94,14 +96,15 @@ bool addPartialMenu(EditRun& run, xmlNode* document, const char* path) {
 void removePartialMenu(xmlNode* document, const char* path) {
   xmlNode* items = findCommonItems(document, false);
   if (!items || !path) return;
-  std::string full = writtenForm(path);
-  detach(findChildWithText(items, "PartialMenuFile", full.c_str(), false), true);
   const char* slash = std::strrchr(path, '/');
   const char* backslash = std::strrchr(path, '\\');
   const char* separator = slash > backslash ? slash : backslash;
-  if (separator)
-    detach(findChildWithText(items, "PartialMenuFile", writtenForm(separator + 1).c_str(), false),
-           true);
+  std::string forms[] = {writtenForm(path), separator ? writtenForm(separator + 1) : std::string()};
+  for (const std::string& form : forms) {
+    if (form.empty()) continue;
+    while (xmlNode* reference = findChildWithText(items, "PartialMenuFile", form.c_str(), false))
+      detach(reference, true);
+  }
 }
 
 xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup, const char* pUID,

@@ -13,6 +13,8 @@ bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
   struct stat info;
   bool exists = stat(path.c_str(), &info) == 0;
   if (exists && !S_ISREG(info.st_mode)) return false;
+  // A file without any write permission is read-only to us, whoever we run as.
+  if (exists && !(info.st_mode & 0222)) return false;
   std::string pattern = path + ".new-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');

@@ -6,7 +6,8 @@ namespace platform {
 
 bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
   DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    return false;
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     std::string candidate =
         path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);

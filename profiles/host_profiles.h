@@ -1,0 +1,59 @@
+// The host installation and its profiles, as the registry describes them, and the update of
+// one profile: menu-group values in the registry for old host releases, the main
+// customization file for newer ones. Every call reads the registry afresh; the registry and
+// the run state are the caller's.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "edits/edit_run.h"
+#include "platform/registry.h"
+
+// Sizes of the fixed buffers of the registry's data model. Longer input is refused.
+constexpr std::size_t kKeyPathSize = 260;
+constexpr std::size_t kProfileNameSize = 256;
+constexpr std::size_t kSupportPathSize = 516;
+constexpr std::size_t kValueSize = 1024;
+
+constexpr int kModeAdd = 0;
+constexpr int kModeRemove = 1;
+
+extern const char kOwnSettingsKey[];
+
+class HostProfiles {
+ public:
+  HostProfiles(platform::Registry& registry, EditRun& run) : registry_(registry), run_(run) {}
+
+  bool ReadInstallSettings(std::string* productKey, int* platformFlag);
+  bool ReadSupportBasePath(const std::string& productKey, int platformFlag, std::string* path);
+  // Appends the profile names in registry order. False when the settings or the "Profiles"
+  // key cannot be found. unreadable counts profiles whose names do not fit.
+  bool ListProfiles(std::vector<std::string>* profiles, int* unreadable = nullptr);
+  bool AddToProfile(const char* profile) { return UpdateOneProfile(profile, kModeAdd); }
+  bool RemoveFromProfile(const char* profile) { return UpdateOneProfile(profile, kModeRemove); }
+
+  // The number of the release component of the product key (R18.1 gives 18); -1 when the
+  // key has no place for one.
+  static int HostReleaseNumber(const char* productKey);
+  bool UpdateProfile(const std::string& productKey, const std::string& supportBasePath,
+                     const char* profile, int mode, int platformFlag);
+  bool RegisterMenuGroup(const std::string& productKey, const std::string& supportBasePath,
+                         const char* profile, int mode, int platformFlag);
+
+ private:
+  bool UpdateOneProfile(const char* profile, int mode);
+  platform::Registry& registry_;
+  EditRun& run_;
+};
+
+// The view bit for keys below HKEY_CURRENT_USER.
+inline std::uint32_t hostView(int platformFlag) {
+  return platformFlag == 1 ? platform::kKeyWow64_64Key : platform::kKeyWow64_32Key;
+}
+
+// Reads a string value whole; false when it is missing or does not fit in size bytes with
+// its terminator.
+bool readStringValue(platform::Registry& registry, platform::RegKey key, const char* name,
+                     std::size_t size, std::string* text);
