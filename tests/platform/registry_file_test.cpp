@@ -1,0 +1,320 @@
+#include "platform/registry_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/text_utf.h"
+
+using namespace platform;
+
+namespace {
+
+const std::string kHead = "Windows Registry Editor Version 5.00\r\n\r\n";
+
+std::string querySz(Registry& r, RegRoot root, const char* path, const char* name,
+                    std::uint32_t access = kKeyRead) {
+  RegKey key;
+  if (r.openKey(root, path, access, &key) != 0) return "<no key>";
+  char buffer[256];
+  std::uint32_t size = sizeof buffer, type = 0;
+  long rc = r.queryValue(key, name, &type, reinterpret_cast<unsigned char*>(buffer), &size);
+  r.closeKey(key);
+  if (rc != 0) return "<" + std::to_string(rc) + ">";
+  return std::string(buffer, size ? size - 1 : 0);
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeAll(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out << bytes;
+}
+
+struct TempDir {
+  std::string path;
+  TempDir() {
+    char name[] = "/tmp/nvx_reg_XXXXXX";
+    path = mkdtemp(name);
+  }
+  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+};
+
+}  // namespace
+
+TEST(RegistryFile, ParsesValuesOfEveryKindAndRoundTrips) {
+  std::string text = kHead +
+                     "[HKEY_CURRENT_USER\\Software\\Vendor]\r\n"
+                     "\"Path\"=\"C:\\\\Program Files\\\\A \\\"quoted\\\"\"\r\n"
+                     "@=\"default\"\r\n"
+                     "\"Count\"=dword:0000002a\r\n"
+                     "\"Blob\"=hex:01,02,\\\r\n  ff\r\n"
+                     "\"Multi\"=hex(7):61,00,62,00,00\r\n"
+                     "\"Odd\"=hex(123):de,ad\r\n\r\n";
+  auto r = RegistryFile::fromText(text);
+  ASSERT_TRUE(r->valid());
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "Software\\Vendor", "Path"),
+            "C:\\Program Files\\A \"quoted\"");
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "Software\\Vendor", ""), "default");
+
+  RegKey key;
+  ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "Software\\Vendor", kKeyRead, &key), 0);
+  unsigned char data[16];
+  std::uint32_t type, size = sizeof data;
+  ASSERT_EQ(r->queryValue(key, "Count", &type, data, &size), 0);
+  EXPECT_EQ(type, kRegDword);
+  EXPECT_EQ(size, 4u);
+  EXPECT_EQ(data[0], 0x2a);
+  size = sizeof data;
+  ASSERT_EQ(r->queryValue(key, "Blob", &type, data, &size), 0);
+  EXPECT_EQ(type, kRegBinary);
+  ASSERT_EQ(size, 3u);
+  EXPECT_EQ(data[2], 0xff);
+  size = sizeof data;
+  ASSERT_EQ(r->queryValue(key, "Odd", &type, data, &size), 0);
+  EXPECT_EQ(type, 0x123u);
+  r->closeKey(key);
+
+  // Serialised and read again, every value is the same.
+  auto again = RegistryFile::fromText(r->toText());
+  ASSERT_TRUE(again->valid());
+  EXPECT_EQ(again->toText(), r->toText());
+  EXPECT_NE(r->toText().find("hex(7):61,00,62,00,00"), std::string::npos);
+  EXPECT_NE(r->toText().find("hex(123):de,ad"), std::string::npos);
+}
+
+TEST(RegistryFile, DeletionsNamesCaseAndOrder) {
+  std::string text = kHead +
+                     "[HKEY_CURRENT_USER\\Software\\Zeta]\r\n\"A\"=\"1\"\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\alpha]\r\n\"Keep\"=\"k\"\r\n\"Gone\"=\"g\"\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\Mid]\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\Dropped\\Deep]\r\n"
+                     "[-HKEY_CURRENT_USER\\Software\\DROPPED]\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\ALPHA]\r\n\"gone\"=-\r\n";
+  auto r = RegistryFile::fromText(text);
+  ASSERT_TRUE(r->valid());
+  RegKey key;
+  ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "SOFTWARE", kKeyRead, &key), 0);
+  std::vector<std::string> names;
+  char name[64];
+  std::uint32_t index = 0, size = sizeof name;
+  while (r->enumKey(key, index, name, &size) == 0) {
+    names.push_back(name);
+    ++index;
+    size = sizeof name;
+  }
+  EXPECT_EQ(r->enumKey(key, index, name, &size), kErrorNoMoreItems);
+  r->closeKey(key);
+  EXPECT_EQ(names, (std::vector<std::string>{"Zeta", "alpha", "Mid"}));
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "software\\ALPHA", "KEEP"), "k");
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "Software\\alpha", "Gone"), "<2>");
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "Software\\Dropped\\Deep", "x"), "<no key>");
+  // The written case is kept.
+  EXPECT_NE(r->toText().find("[HKEY_CURRENT_USER\\Software\\alpha]"), std::string::npos);
+}
+
+TEST(RegistryFile, ViewsOfTheMachineSoftwareKey) {
+  std::string text = kHead +
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor]\r\n\"Where\"=\"64\"\r\n"
+                     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor]\r\n\"Where\"=\"32\"\r\n"
+                     "[HKEY_CURRENT_USER\\Software\\Vendor]\r\n\"Where\"=\"user\"\r\n";
+  auto r = RegistryFile::fromText(text);
+  const RegRoot lm = RegRoot::kLocalMachine, cu = RegRoot::kCurrentUser;
+  EXPECT_EQ(querySz(*r, lm, "Software\\Vendor", "Where"), "64");
+  EXPECT_EQ(querySz(*r, lm, "Software\\Vendor", "Where", kKeyRead | kKeyWow64_64Key), "64");
+  EXPECT_EQ(querySz(*r, lm, "software\\Vendor", "Where", kKeyRead | kKeyWow64_32Key), "32");
+  EXPECT_EQ(querySz(*r, lm, "Software\\WOW6432Node\\Vendor", "Where", kKeyRead | kKeyWow64_32Key),
+            "32");
+  EXPECT_EQ(querySz(*r, cu, "Software\\Vendor", "Where", kKeyRead | kKeyWow64_32Key), "user");
+  EXPECT_EQ(querySz(*r, cu, "Software\\Vendor", "Where", kKeyRead | kKeyWow64_64Key), "user");
+}
+
+TEST(RegistryFile, ErrorCodesAndBufferBoundaries) {
+  auto r = RegistryFile::fromText(kHead +
+                                  "[HKEY_CURRENT_USER\\K]\r\n\"Name\"=\"abcd\"\r\n"
+                                  "[HKEY_CURRENT_USER\\K\\Child]\r\n");
+  RegKey key;
+  EXPECT_EQ(r->openKey(RegRoot::kCurrentUser, "Missing", kKeyRead, &key), kErrorFileNotFound);
+  ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyRead, &key), 0);
+
+  std::uint32_t size = 0, type = 0;
+  EXPECT_EQ(r->queryValue(key, "name", &type, nullptr, &size), 0);
+  EXPECT_EQ(size, 5u);  // the terminating zero counts
+  unsigned char data[8];
+  size = 5;
+  EXPECT_EQ(r->queryValue(key, "Name", &type, data, &size), 0);
+  EXPECT_EQ(std::memcmp(data, "abcd", 5), 0);
+  size = 4;
+  EXPECT_EQ(r->queryValue(key, "Name", &type, data, &size), kErrorMoreData);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(r->queryValue(key, "Other", &type, data, &size), kErrorFileNotFound);
+
+  char name[8];
+  std::uint32_t nameSize = 5;  // "Child" needs 6 with its terminator
+  EXPECT_EQ(r->enumKey(key, 0, name, &nameSize), kErrorMoreData);
+  nameSize = 6;
+  EXPECT_EQ(r->enumKey(key, 0, name, &nameSize), 0);
+  EXPECT_EQ(nameSize, 5u);
+  EXPECT_STREQ(name, "Child");
+  EXPECT_EQ(r->enumKey(key, 1, name, &nameSize), kErrorNoMoreItems);
+
+  nameSize = 4;
+  std::uint32_t dataSize = sizeof data;
+  EXPECT_EQ(r->enumValue(key, 0, name, &nameSize, &type, data, &dataSize), kErrorMoreData);
+  nameSize = 5;
+  dataSize = 4;
+  EXPECT_EQ(r->enumValue(key, 0, name, &nameSize, &type, data, &dataSize), kErrorMoreData);
+  EXPECT_EQ(dataSize, 5u);
+  nameSize = 5;
+  dataSize = 5;
+  EXPECT_EQ(r->enumValue(key, 0, name, &nameSize, &type, data, &dataSize), 0);
+  EXPECT_STREQ(name, "Name");
+  EXPECT_EQ(r->enumValue(key, 1, name, &nameSize, &type, data, &dataSize), kErrorNoMoreItems);
+
+  const unsigned char value[] = "x";
+  EXPECT_EQ(r->setValue(key, "New", kRegSz, value, 2), kErrorAccessDenied);
+  EXPECT_EQ(r->deleteValue(key, "Name"), kErrorAccessDenied);
+  r->closeKey(key);
+  EXPECT_EQ(r->queryValue(key, "Name", &type, data, &size), kErrorInvalidHandle);
+
+  ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+  EXPECT_EQ(r->deleteValue(key, "Missing"), kErrorFileNotFound);
+  EXPECT_EQ(r->setValue(key, "New", kRegSz, value, 2), 0);
+  EXPECT_EQ(r->deleteValue(key, "NAME"), 0);
+  r->closeKey(key);
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "new"), "x");
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "Name"), "<2>");
+}
+
+TEST(RegistryFile, MalformedTextIsRefused) {
+  const char* bad[] = {
+      "REGEDIT4\r\n[HKEY_CURRENT_USER\\A]\r\n",
+      "Windows Registry Editor Version 5.00\r\n\"orphan\"=\"value\"\r\n",
+      "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A\r\n",
+      "Windows Registry Editor Version 5.00\r\n[HKEY_CLASSES_ROOT\\A]\r\n",
+      "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=dword:xyz\r\n",
+      "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=hex:1,2\r\n",
+      "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=\"open\r\n",
+  };
+  for (const char* text : bad) {
+    auto r = RegistryFile::fromText(text);
+    EXPECT_FALSE(r->valid()) << text;
+    RegKey key;
+    EXPECT_NE(r->openKey(RegRoot::kCurrentUser, "A", kKeyRead, &key), 0) << text;
+  }
+}
+
+TEST(RegistryFile, FileEncodingsAreKeptOnWriteBack) {
+  TempDir dir;
+  const std::string body = kHead + "[HKEY_CURRENT_USER\\K]\r\n\"N\"=\"\xc5\xa1\"\r\n\r\n";
+  std::string utf16;
+  ASSERT_TRUE(utf8ToUtf16le(body, &utf16));
+  struct Case {
+    const char* label;
+    std::string bytes;
+    std::string prefix;
+  } cases[] = {
+      {"utf8", body, ""},
+      {"utf8 bom", "\xEF\xBB\xBF" + body, "\xEF\xBB\xBF"},
+      {"utf16", "\xFF\xFE" + utf16, "\xFF\xFE"},
+  };
+  for (const Case& c : cases) {
+    std::string path = dir.path + "/" + c.label + ".reg";
+    writeAll(path, c.bytes);
+    {
+      auto r = RegistryFile::fromFile(path);
+      ASSERT_TRUE(r->valid()) << c.label;
+      EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "N"), "\xc5\xa1") << c.label;
+      RegKey key;
+      ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+      const unsigned char v[] = "2";
+      ASSERT_EQ(r->setValue(key, "M", kRegSz, v, 2), 0);
+      r->closeKey(key);
+    }
+    std::string written = readAll(path);
+    EXPECT_EQ(written.compare(0, c.prefix.size(), c.prefix), 0) << c.label;
+    if (c.prefix.empty()) {
+      EXPECT_NE(written.substr(0, 3), "\xEF\xBB\xBF");
+    }
+    auto back = RegistryFile::fromFile(path);
+    EXPECT_EQ(querySz(*back, RegRoot::kCurrentUser, "K", "N"), "\xc5\xa1") << c.label;
+    EXPECT_EQ(querySz(*back, RegRoot::kCurrentUser, "K", "M"), "2") << c.label;
+  }
+}
+
+TEST(RegistryFile, WritesOnlyAfterAChangeAndNeverOverAMalformedFile) {
+  TempDir dir;
+  // Reading alone leaves the file exactly as written (LF line ends, comments and all).
+  std::string path = dir.path + "/plain.reg";
+  std::string original =
+      "Windows Registry Editor Version 5.00\n; note\n[HKEY_CURRENT_USER\\K]\n\"N\"=\"v\"\n";
+  writeAll(path, original);
+  {
+    auto r = RegistryFile::fromFile(path);
+    EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "N"), "v");
+    RegKey key;
+    ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+    EXPECT_EQ(r->deleteValue(key, "absent"), kErrorFileNotFound);
+    r->closeKey(key);
+  }
+  EXPECT_EQ(readAll(path), original);
+
+  std::string broken = dir.path + "/broken.reg";
+  std::string junk = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K\n\"N\"=\"v\"\n";
+  writeAll(broken, junk);
+  {
+    auto r = RegistryFile::fromFile(broken);
+    EXPECT_FALSE(r->valid());
+    RegKey key;
+    EXPECT_NE(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+  }
+  EXPECT_EQ(readAll(broken), junk);
+
+  // A missing file is an empty registry, created with its folder on first write.
+  std::string fresh = dir.path + "/new/sub/registry.reg";
+  auto r = RegistryFile::fromFile(fresh);
+  EXPECT_TRUE(r->valid());
+  RegKey key;
+  EXPECT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyRead, &key), kErrorFileNotFound);
+  EXPECT_EQ(access(fresh.c_str(), F_OK), -1);
+}
+
+TEST(RegistryFile, FailedWriteBackKeepsMemoryAndFileAsTheyWere) {
+  TempDir dir;
+  // The target is a directory, so the replacement cannot happen.
+  std::string path = dir.path + "/registry.reg";
+  writeAll(path, kHead + "[HKEY_CURRENT_USER\\K]\r\n\"N\"=\"v\"\r\n");
+  auto r = RegistryFile::fromFile(path);
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+  RegKey key;
+  ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+  const unsigned char v[] = "w";
+  EXPECT_NE(r->setValue(key, "N", kRegSz, v, 2), 0);
+  EXPECT_NE(r->deleteValue(key, "N"), 0);
+  r->closeKey(key);
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "N"), "v");
+}
+
+TEST(RegistryFile, SystemRegistryFollowsTheEnvironment) {
+  TempDir dir;
+  std::string path = dir.path + "/chosen.reg";
+  setenv("NORVEX_EXPRESS_REGISTRY", path.c_str(), 1);
+  EXPECT_EQ(registryFilePath(), path);
+  unsetenv("NORVEX_EXPRESS_REGISTRY");
+  setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
+  EXPECT_EQ(registryFilePath(), dir.path + "/norvex-express/registry.reg");
+  unsetenv("XDG_CONFIG_HOME");
+}
