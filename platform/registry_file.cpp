@@ -1,10 +1,10 @@
 #include "platform/registry_file.h"
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <sys/stat.h>
 
 #include "platform/safe_file.h"
 #include "platform/text_utf.h"
@@ -82,7 +82,8 @@ bool readHexBytes(const std::string& text, std::vector<unsigned char>* out) {
     if (i + 1 >= text.size() || !isxdigit(static_cast<unsigned char>(text[i])) ||
         !isxdigit(static_cast<unsigned char>(text[i + 1])))
       return false;
-    out->push_back(static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
+    out->push_back(
+        static_cast<unsigned char>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
     i += 2;
     if (i < text.size() && text[i] != ',' && text[i] != ' ' && text[i] != '\t') return false;
   }
@@ -105,8 +106,13 @@ void writeKey(const RegistryFile::Key& key, const std::string& path, std::string
       *out += value.name.empty() ? std::string("@") : quote(value.name);
       *out += "=";
       const auto& d = value.data;
+      // Text with line breaks or bytes that are not UTF-8 would not survive as a quoted
+      // string (nor in a UTF-16 file), so it is written as hex(1) instead.
       bool plainString = value.type == kRegSz && !d.empty() && d.back() == 0 &&
-                         std::memchr(d.data(), 0, d.size() - 1) == nullptr;
+                         std::memchr(d.data(), 0, d.size() - 1) == nullptr &&
+                         std::memchr(d.data(), '\n', d.size()) == nullptr &&
+                         std::memchr(d.data(), '\r', d.size()) == nullptr &&
+                         isValidUtf8(std::string(d.begin(), d.end() - 1));
       char buffer[32];
       if (plainString) {
         *out += quote(std::string(d.begin(), d.end() - 1));
@@ -278,7 +284,8 @@ bool RegistryFile::parse(const std::string& text) {
         return false;
       unsigned long number = std::strtoul(digits.c_str(), nullptr, 16);
       value.type = kRegDword;
-      for (int i = 0; i < 4; ++i) value.data.push_back(static_cast<unsigned char>(number >> (8 * i)));
+      for (int i = 0; i < 4; ++i)
+        value.data.push_back(static_cast<unsigned char>(number >> (8 * i)));
     } else if (data.compare(0, 4, "hex:") == 0) {
       value.type = kRegBinary;
       if (!readHexBytes(data.substr(4), &value.data)) return false;
@@ -286,7 +293,8 @@ bool RegistryFile::parse(const std::string& text) {
       size_t close = data.find("):");
       if (close == std::string::npos || close == 4) return false;
       std::string digits = data.substr(4, close - 4);
-      if (digits.size() > 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+      if (digits.size() > 8 ||
+          digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return false;
       value.type = static_cast<std::uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
       if (!readHexBytes(data.substr(close + 2), &value.data)) return false;
@@ -441,6 +449,8 @@ long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
   if (handle == handles_.end()) return kErrorInvalidHandle;
   if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
   if (size && !data) return kErrorInvalidParameter;
+  // A name with a line break cannot be written to the file.
+  if (name && std::strpbrk(name, "\r\n")) return kErrorInvalidParameter;
   Key* target = handle->second.key;
   std::vector<Value> before = target->values;
   Value* value = findValue(target, name ? name : "");

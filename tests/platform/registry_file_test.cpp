@@ -318,3 +318,34 @@ TEST(RegistryFile, SystemRegistryFollowsTheEnvironment) {
   EXPECT_EQ(registryFilePath(), dir.path + "/norvex-express/registry.reg");
   unsetenv("XDG_CONFIG_HOME");
 }
+
+TEST(RegistryFile, AwkwardTextSurvivesTheFile) {
+  TempDir dir;
+  std::string path = dir.path + "/registry.reg";
+  std::string utf16;
+  ASSERT_TRUE(utf8ToUtf16le(kHead + "[HKEY_CURRENT_USER\\K]\r\n", &utf16));
+  writeAll(path, "\xFF\xFE" + utf16);
+  const std::string texts[] = {"two\r\nlines", "bare\nfeed", "not utf-8 \xff\xfe", "=\"x\"\\"};
+  {
+    auto r = RegistryFile::fromFile(path);
+    RegKey key;
+    ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+    for (size_t i = 0; i < 4; ++i) {
+      std::string name = "v" + std::to_string(i);
+      EXPECT_EQ(r->setValue(key, name.c_str(), kRegSz,
+                            reinterpret_cast<const unsigned char*>(texts[i].c_str()),
+                            static_cast<std::uint32_t>(texts[i].size() + 1)),
+                0)
+          << i;
+    }
+    const unsigned char v[] = "x";
+    EXPECT_EQ(r->setValue(key, "bad\nname", kRegSz, v, 2), kErrorInvalidParameter);
+    r->closeKey(key);
+  }
+  auto back = RegistryFile::fromFile(path);
+  ASSERT_TRUE(back->valid());
+  for (size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(querySz(*back, RegRoot::kCurrentUser, "K", ("v" + std::to_string(i)).c_str()),
+              texts[i]);
+  EXPECT_EQ(querySz(*back, RegRoot::kCurrentUser, "K", "bad\nname"), "<2>");
+}
