@@ -236,8 +236,13 @@ bool RegistryFile::parse(const std::string& text) {
       if (remove) {
         std::vector<std::string> parts = splitPath(path);
         if (parts.size() < 2) return false;
-        Key* parentKey = createKey(path.substr(0, path.rfind('\\')));
-        if (!parentKey) return false;
+        // Deleting a key that is not there changes nothing, not even its parents.
+        if (!createKey(parts[0])) return false;
+        Key* parentKey = createKey(path.substr(0, path.rfind('\\')), false);
+        if (!parentKey) {
+          key = nullptr;
+          continue;
+        }
         auto& subs = parentKey->subkeys;
         for (auto it = subs.begin(); it != subs.end(); ++it)
           if (equalsIgnoreCase((*it)->name, parts.back())) {
@@ -311,7 +316,7 @@ bool RegistryFile::parse(const std::string& text) {
   return headerSeen || lines.empty();
 }
 
-RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath) {
+RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath, bool create) {
   std::vector<std::string> parts = splitPath(fullPath);
   if (parts.empty()) return nullptr;
   Key* key;
@@ -324,6 +329,7 @@ RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath) {
   for (size_t i = 1; i < parts.size(); ++i) {
     Key* sub = childKey(key, parts[i]);
     if (!sub) {
+      if (!create) return nullptr;
       key->subkeys.push_back(std::make_unique<Key>());
       sub = key->subkeys.back().get();
       sub->name = parts[i];

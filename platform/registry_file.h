@@ -58,7 +58,9 @@ class RegistryFile : public Registry {
   bool parse(const std::string& text);
   bool save();
   Key* findKey(RegRoot root, const std::string& path, std::uint32_t access) const;
-  Key* createKey(const std::string& fullPath);
+  // The key at fullPath ("HKEY_...\\a\\b"), made with its parents when create is set;
+  // null for an unknown root or, without create, a missing key.
+  Key* createKey(const std::string& fullPath, bool create = true);
 
   struct Handle {
     Key* key;

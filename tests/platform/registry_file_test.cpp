@@ -102,6 +102,7 @@ TEST(RegistryFile, DeletionsNamesCaseAndOrder) {
                      "[HKEY_CURRENT_USER\\Software\\Mid]\r\n"
                      "[HKEY_CURRENT_USER\\Software\\Dropped\\Deep]\r\n"
                      "[-HKEY_CURRENT_USER\\Software\\DROPPED]\r\n"
+                     "[-HKEY_CURRENT_USER\\Software\\Never\\There]\r\n"
                      "[HKEY_CURRENT_USER\\Software\\ALPHA]\r\n\"gone\"=-\r\n";
   auto r = RegistryFile::fromText(text);
   ASSERT_TRUE(r->valid());
