@@ -98,7 +98,7 @@ void removePartialMenu(xmlNode* document, const char* path) {
   if (!items || !path) return;
   const char* slash = std::strrchr(path, '/');
   const char* backslash = std::strrchr(path, '\\');
-  const char* separator = slash > backslash ? slash : backslash;
+  const char* separator = !slash ? backslash : !backslash ? slash : slash > backslash ? slash : backslash;
   std::string forms[] = {writtenForm(path), separator ? writtenForm(separator + 1) : std::string()};
   for (const std::string& form : forms) {
     if (form.empty()) continue;

@@ -1,0 +1,48 @@
+#include "app/norvex_express_app.h"
+
+#include <cstring>
+
+#include "app/main_dialog.h"
+
+CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registry)
+    : registry_(std::move(registry)), profiles_(*registry_, run_) {}
+
+int CNorvexExpressApp::InitInstance(const char* commandLine) {
+  // Plain substring tests, add before remove, exactly as administrators' scripts use them.
+  if (commandLine && *commandLine) {
+    if (std::strstr(commandLine, "-i") || std::strstr(commandLine, "-I")) return AddToAllProfiles();
+    if (std::strstr(commandLine, "-r") || std::strstr(commandLine, "-R"))
+      return RemoveFromAllProfiles();
+  }
+  return runMainDialog(*this);
+}
+
+int CNorvexExpressApp::UpdateAllProfiles(int mode) {
+  std::string productKey, supportBasePath;
+  int platformFlag;
+  if (!profiles_.ReadInstallSettings(&productKey, &platformFlag) ||
+      !profiles_.ReadSupportBasePath(productKey, platformFlag, &supportBasePath))
+    return kExitNotFound;
+  std::vector<std::string> names;
+  int unreadable = 0;
+  if (!profiles_.ListProfiles(&names, &unreadable) || (names.empty() && unreadable == 0))
+    return kExitNotFound;
+  bool allDone = unreadable == 0;
+  const size_t count = names.size();
+  for (size_t i = 0; i < count; ++i) {
+    bool done = mode == kModeAdd ? profiles_.AddToProfile(names[i].c_str())
+                                 : profiles_.RemoveFromProfile(names[i].c_str());
+    allDone = allDone && done;
+  }
+  return allDone ? kExitUpdated : kExitSomeFailed;
+}
+
+void CNorvexExpressApp::ListProfiles(std::vector<std::string>* profiles) {
+  profiles_.ListProfiles(profiles);
+}
+
+bool CNorvexExpressApp::AddToProfile(const char* profile) { return profiles_.AddToProfile(profile); }
+
+bool CNorvexExpressApp::RemoveFromProfile(const char* profile) {
+  return profiles_.RemoveFromProfile(profile);
+}
