@@ -1,0 +1,1 @@
+nvx_test(document_test document_test.cpp LIBS nvx_document)
