@@ -2,7 +2,10 @@
 # fetched into the build tree at configure time (never committed).
 if(CMAKE_CROSSCOMPILING AND WIN32)
   set(minizip_root ${CMAKE_BINARY_DIR}/_deps/minizip)
-  file(GLOB minizip_src_dir LIST_DIRECTORIES true ${minizip_root}/minizip-*)
+  set(minizip_src_dir ${minizip_root}/src/minizip)
+  if(NOT EXISTS ${minizip_src_dir}/zip.c)
+    unset(minizip_src_dir)
+  endif()
   if(NOT minizip_src_dir)
     file(MAKE_DIRECTORY ${minizip_root})
     execute_process(COMMAND apt-get source --download-only minizip
@@ -11,12 +14,15 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
     if(NOT fetched EQUAL 0 OR NOT minizip_orig)
       message(FATAL_ERROR "Could not fetch Debian's minizip source package (needs deb-src lines; run scripts/setup)")
     endif()
-    execute_process(COMMAND tar xf ${minizip_orig} WORKING_DIRECTORY ${minizip_root}
+    file(MAKE_DIRECTORY ${minizip_root}/src)
+    execute_process(COMMAND tar xf ${minizip_orig} WORKING_DIRECTORY ${minizip_root}/src
       RESULT_VARIABLE unpacked)
     if(NOT unpacked EQUAL 0)
       message(FATAL_ERROR "Could not unpack ${minizip_orig}")
     endif()
-    file(GLOB minizip_src_dir LIST_DIRECTORIES true ${minizip_root}/minizip-*)
+    file(GLOB_RECURSE minizip_zip_c ${minizip_root}/src/zip.c)
+    list(GET minizip_zip_c 0 minizip_zip_c)
+    get_filename_component(minizip_src_dir ${minizip_zip_c} DIRECTORY)
   endif()
   add_library(nvx_minizip STATIC
     ${minizip_src_dir}/ioapi.c ${minizip_src_dir}/unzip.c ${minizip_src_dir}/zip.c)
