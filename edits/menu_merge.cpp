@@ -1,5 +1,7 @@
 #include "edits/menu_merge.h"
 
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -9,11 +11,20 @@ std::string writtenForm(const char* text) {
   std::string out;
   for (const char* p = text; p && *p; ++p) {
     switch (*p) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += *p;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += *p;
     }
   }
   return out;
@@ -21,11 +32,9 @@ std::string writtenForm(const char* text) {
 
 namespace {
 
-int mergeWorkspace(EditRun& run, xmlNode* document, const char* name, const char* path,
+int mergeWorkspace(EditRun& run, xmlNode* document, xmlNode* workspace, const char* path,
                    const char* menuGroup, const char* const* toolbarIds, const int* positions,
                    int toolbarCount, bool remove) {
-  xmlNode* workspace = findWorkspace(document, name);
-  if (!workspace) return 1;
   if (remove) {
     removePartialMenu(document, path);
   } else if (!addPartialMenu(run, document, path)) {
@@ -43,24 +52,83 @@ int mergeWorkspace(EditRun& run, xmlNode* document, const char* name, const char
   return 1;
 }
 
+// The value of a reference as plain text: the predefined entities and character references
+// of ASCII characters decoded, everything else as it stands.
+std::string plainText(const char* value) {
+  static const struct {
+    const char* entity;
+    char character;
+  } kEntities[] = {{"amp;", '&'}, {"lt;", '<'}, {"gt;", '>'}, {"quot;", '"'}, {"apos;", '\''}};
+  std::string out;
+  for (const char* p = value; *p; ++p) {
+    if (*p != '&') {
+      out += *p;
+      continue;
+    }
+    bool decoded = false;
+    for (const auto& e : kEntities) {
+      std::size_t length = std::strlen(e.entity);
+      if (std::strncmp(p + 1, e.entity, length) == 0) {
+        out += e.character;
+        p += length;
+        decoded = true;
+        break;
+      }
+    }
+    if (!decoded && p[1] == '#') {
+      bool hex = p[2] == 'x' || p[2] == 'X';
+      const char* digits = p + (hex ? 3 : 2);
+      char* end = nullptr;
+      unsigned long code = std::strtoul(digits, &end, hex ? 16 : 10);
+      if (end != digits && *end == ';' && code > 0 && code < 128 &&
+          (hex ? std::isxdigit(static_cast<unsigned char>(*digits))
+               : std::isdigit(static_cast<unsigned char>(*digits)))) {
+        out += static_cast<char>(code);
+        p = end;
+        decoded = true;
+      }
+    }
+    if (!decoded) out += '&';
+  }
+  return out;
+}
+
+// The first "PartialMenuFile" child whose text, read as plain text, equals text without
+// regard to ASCII case.
+xmlNode* findReference(xmlNode* items, const char* text) {
+  for (xmlNode* child = items ? items->firstChild : nullptr; child; child = child->next)
+    if (child->name && child->value && equalsIgnoreCase(child->name, "PartialMenuFile") &&
+        equalsIgnoreCase(plainText(child->value).c_str(), text))
+      return child;
+  return nullptr;
+}
+
+const char* fileNamePart(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  const char* backslash = std::strrchr(path, '\\');
+  const char* separator = slash > backslash ? slash : backslash;
+  return separator && separator[1] ? separator + 1 : nullptr;
+}
+
 }  // namespace
 
 int mergeMenuGroup(EditRun& run, xmlNode* document, const char* workspace, const char* partialPath,
                    const char* menuGroup, const char* const* toolbarIds, const int* positions,
                    int toolbarCount, bool remove) {
-  if (workspace)
-    return mergeWorkspace(run, document, workspace, partialPath, menuGroup, toolbarIds, positions,
-                          toolbarCount, remove);
+  if (workspace) {
+    xmlNode* node = findWorkspace(document, workspace);
+    return node ? mergeWorkspace(run, document, node, partialPath, menuGroup, toolbarIds, positions,
+                                 toolbarCount, remove)
+                : 1;
+  }
+  // Each named workspace by its node, so that two workspaces of the same name both get the
+  // entries.
   int sum = 0;
   for (xmlNode* node = findWorkspace(document, nullptr); node;
-       node = findNextNamed(node, "Workspace")) {
-    // Copied: the merge may not touch the name, but the look-up goes by it.
-    const char* name = workspaceName(node);
-    if (!name) continue;
-    std::string copy = name;
-    sum += mergeWorkspace(run, document, copy.c_str(), partialPath, menuGroup, toolbarIds,
-                          positions, toolbarCount, remove);
-  }
+       node = findNextNamed(node, "Workspace"))
+    if (workspaceName(node))
+      sum += mergeWorkspace(run, document, node, partialPath, menuGroup, toolbarIds, positions,
+                            toolbarCount, remove);
   return sum;
 }
 
@@ -82,6 +150,7 @@ xmlNode* findCommonItems(xmlNode* document, bool create) {
 }
 
 bool addPartialMenu(EditRun& run, xmlNode* document, const char* path) {
+  if (!path || !*path) return false;
   xmlNode* items = findCommonItems(document, true);
   if (!items) return false;
   if (!items->firstChild) {
@@ -95,16 +164,20 @@ bool addPartialMenu(EditRun& run, xmlNode* document, const char* path) {
 
 void removePartialMenu(xmlNode* document, const char* path) {
   xmlNode* items = findCommonItems(document, false);
-  if (!items || !path) return;
-  const char* slash = std::strrchr(path, '/');
-  const char* backslash = std::strrchr(path, '\\');
-  const char* separator = !slash ? backslash : !backslash ? slash : slash > backslash ? slash : backslash;
-  std::string forms[] = {writtenForm(path), separator ? writtenForm(separator + 1) : std::string()};
-  for (const std::string& form : forms) {
-    if (form.empty()) continue;
-    while (xmlNode* reference = findChildWithText(items, "PartialMenuFile", form.c_str(), false))
-      detach(reference, true);
+  if (!items || !path || !*path) return;
+  const char* forms[] = {path, fileNamePart(path)};
+  for (const char* form : forms) {
+    if (!form) continue;
+    while (xmlNode* reference = findReference(items, form)) detach(reference, true);
   }
+}
+
+bool holdsPartialMenu(xmlNode* document, const char* path, bool fileNameToo) {
+  xmlNode* items = findCommonItems(document, false);
+  if (!items || !path || !*path) return false;
+  if (findReference(items, path)) return true;
+  const char* name = fileNameToo ? fileNamePart(path) : nullptr;
+  return name && findReference(items, name);
 }
 
 xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup, const char* pUID,
@@ -114,20 +187,16 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
   if (!toolbarRoot) return nullptr;
   xmlNode* entry = newNode("WSToolbar", nullptr);
   if (!entry) return nullptr;
-  const std::string numbers[] = {std::to_string(display), std::to_string(x), std::to_string(y),
-                                 std::to_string(rows), std::to_string(dockRow),
-                                 std::to_string(dockColumn)};
+  const std::string numbers[] = {std::to_string(display), std::to_string(x),
+                                 std::to_string(y),       std::to_string(rows),
+                                 std::to_string(dockRow), std::to_string(dockColumn)};
   const std::string uid = newToolbarId(run);
-  const char* attributes[][2] = {{"MenuGroup", menuGroup},
-                                 {"pUID", pUID},
-                                 {"Display", numbers[0].c_str()},
-                                 {"ToolbarOrient", orientationName(orientation)},
-                                 {"xval", numbers[1].c_str()},
-                                 {"yval", numbers[2].c_str()},
-                                 {"rows", numbers[3].c_str()},
-                                 {"dockrow", numbers[4].c_str()},
-                                 {"dockcolumn", numbers[5].c_str()},
-                                 {"UID", uid.c_str()}};
+  const char* attributes[][2] = {
+      {"MenuGroup", menuGroup},           {"pUID", pUID},
+      {"Display", numbers[0].c_str()},    {"ToolbarOrient", orientationName(orientation)},
+      {"xval", numbers[1].c_str()},       {"yval", numbers[2].c_str()},
+      {"rows", numbers[3].c_str()},       {"dockrow", numbers[4].c_str()},
+      {"dockcolumn", numbers[5].c_str()}, {"UID", uid.c_str()}};
   xmlNode* stamp = makeRevisionStamp(run, userVersion);
   bool ok = stamp != nullptr;
   for (const auto& attribute : attributes)
@@ -144,8 +213,8 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
 
 xmlNode* makeRevisionStamp(const EditRun& run, int userVersion) {
   xmlNode* stamp = newNode(nullptr, nullptr);
-  bool modern = run.formatMajorVersion > 17 ||
-                (run.formatMajorVersion == 17 && run.formatMinorVersion >= 2);
+  bool modern =
+      run.formatMajorVersion > 17 || (run.formatMajorVersion == 17 && run.formatMinorVersion >= 2);
   if (!stamp || !setName(stamp, modern ? "ModifiedRev" : "Revision")) {
     destroyNode(stamp);
     return nullptr;

@@ -43,24 +43,21 @@ bool readMenuFileValue(platform::Registry& registry, const std::string& productK
   if (path.size() >= kKeyPathSize) return false;
   platform::RegKey key;
   if (registry.openKey(platform::RegRoot::kCurrentUser, path.c_str(),
-                       platform::kKeyRead | hostView(platformFlag), &key) != platform::kErrorSuccess)
+                       platform::kKeyRead | hostView(platformFlag),
+                       &key) != platform::kErrorSuccess)
     return false;
   bool ok = readStringValue(registry, key, "MenuFile", kKeyPathSize, menuFile);
   registry.closeKey(key);
   return ok && !menuFile->empty();
 }
 
-bool hasPartialMenu(xmlNode* document, const std::string& writtenPath) {
-  return findChildWithText(findCommonItems(document, false), "PartialMenuFile",
-                           writtenPath.c_str(), false) != nullptr;
-}
-
 // Whether the document now holds what the mode asked for, in every named workspace.
 bool verifyMerge(xmlNode* document, const std::string& partialPath, int mode) {
   xmlNode* first = findWorkspace(document, nullptr);
   if (!first) return false;
-  std::string written = writtenForm(partialPath.c_str());
-  if (hasPartialMenu(document, written) != (mode == kModeAdd)) return false;
+  // An add needs the full reference; after a remove not even the bare file name may stay.
+  if (holdsPartialMenu(document, partialPath.c_str(), mode == kModeRemove) != (mode == kModeAdd))
+    return false;
   for (xmlNode* workspace = first; workspace; workspace = findNextNamed(workspace, "Workspace")) {
     if (!workspaceName(workspace)) continue;
     for (const char* id : kToolbarIds)
@@ -82,15 +79,18 @@ bool readFile(const std::string& path, std::string* bytes) {
 }
 
 // Keeps the file as it was before the program first changed it; an existing copy stays.
-bool keepBackup(const std::string& menuFile) {
+// made tells whether this call wrote the copy.
+bool keepBackup(const std::string& menuFile, bool* made) {
+  *made = false;
   std::string backup = backupPathFor(menuFile);
   if (std::FILE* existing = std::fopen(backup.c_str(), "rb")) {
     std::fclose(existing);
     return true;
   }
   std::string bytes;
-  return readFile(menuFile, &bytes) &&
-         platform::replaceFileContents(backup, bytes.data(), bytes.size());
+  *made = readFile(menuFile, &bytes) &&
+          platform::replaceFileContents(backup, bytes.data(), bytes.size());
+  return *made;
 }
 
 }  // namespace
@@ -129,6 +129,10 @@ bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string
   checkTree(document.get());
   // A merge that did not reach what was asked is not saved: the file stays as it was.
   if (!verifyMerge(document.get(), documentPath, mode)) return false;
-  if (!keepBackup(menuFile)) return false;
-  return saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8) == 0;
+  bool madeBackup = false;
+  if (!keepBackup(menuFile, &madeBackup)) return false;
+  if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8) == 0) return true;
+  // The file is as it was, so a copy made just now would only stand for a change never made.
+  if (madeBackup) platform::removeFile(backupPathFor(menuFile));
+  return false;
 }
