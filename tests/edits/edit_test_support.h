@@ -1,0 +1,51 @@
+// Documents for the edit tests: parsed from text, written back to text, and package roots
+// built by hand. Every document returned is the caller's, freed with destroyNode.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "document/xml_node.h"
+#include "document/xml_parser.h"
+#include "document/xml_writer.h"
+
+inline xmlNode* parseText(const char* text) {
+  return parseDocument(text, newNode(nullptr, nullptr));
+}
+
+// The whole chain from node on, as the writer gives it.
+inline std::string writtenText(xmlNode* node) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* stream = open_memstream(&buffer, &size);
+  for (; node; node = node->next) writeNode(node, stream, 0);
+  std::fclose(stream);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}
+
+struct TestPackageContent : extraData {
+  TestPackageContent() : extraData(kExtraPackageRoot) {}
+};
+
+// A package root whose part nodes hold the given documents (name, text pairs).
+inline xmlNode* makePackage(std::initializer_list<std::pair<const char*, const char*>> parts) {
+  xmlNode* root = newNode(nullptr, nullptr);
+  root->extra = new TestPackageContent;
+  for (const auto& part : parts) {
+    xmlNode* node = newNode(part.first, nullptr);
+    appendChild(root, node);
+    xmlNode* document = parseText(part.second);
+    node->firstChild = document;
+    for (xmlNode* n = document; n; n = n->next) n->parent = node;
+  }
+  return root;
+}
+
+struct DocumentOwner {
+  explicit DocumentOwner(xmlNode* node) : document(node) {}
+  ~DocumentOwner() { destroyNode(document); }
+  xmlNode* document;
+};

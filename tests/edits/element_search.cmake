@@ -1,0 +1,1 @@
+nvx_test(element_search_test element_search_test.cpp LIBS nvx_edits)

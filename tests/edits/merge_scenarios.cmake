@@ -1,0 +1,1 @@
+nvx_test(merge_scenarios_test merge_scenarios_test.cpp LIBS nvx_edits)
