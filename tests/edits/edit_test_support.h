@@ -14,12 +14,12 @@ inline xmlNode* parseText(const char* text) {
   return parseDocument(text, newNode(nullptr, nullptr));
 }
 
-// The whole chain from node on, as the writer gives it.
-inline std::string writtenText(xmlNode* node) {
+// The whole chain from node on (or the node alone), as the writer gives it.
+inline std::string writtenText(xmlNode* node, bool chain = true) {
   char* buffer = nullptr;
   size_t size = 0;
   std::FILE* stream = open_memstream(&buffer, &size);
-  for (; node; node = node->next) writeNode(node, stream, 0);
+  for (; node; node = chain ? node->next : nullptr) writeNode(node, stream, 0);
   std::fclose(stream);
   std::string text(buffer, size);
   std::free(buffer);
