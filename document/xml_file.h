@@ -13,11 +13,13 @@
 // Results of saveXmlFile besides 0 and the writer's errors.
 constexpr int kSaveNoFile = 2;
 
-// The document, or null when the file cannot be read or is not well formed.
+// The document, or null when the file cannot be read whole, holds a NUL byte, has no "<"
+// among its first four bytes or is not well formed. Both code pages (0 and 65001) keep the
+// bytes as they are.
 xmlNode* loadXmlFile(const char* path, unsigned codePage);
 // Writes the whole document to a new file beside path and replaces the file only when that
-// succeeded: 0, kSaveNoFile when there is no document or the file cannot be written, or the
-// writer's error. On failure the file at path is unchanged.
+// succeeded: 0, kSaveNoFile when there is no document (no named top-level node) or the file
+// cannot be written, or the writer's error. On failure the file at path is unchanged.
 int saveXmlFile(const char* path, xmlNode* document, unsigned codePage);
 
 // Text from an ANSI source, in the form a document of codePage holds it.

@@ -7,7 +7,9 @@
 
 namespace {
 
-char* copyText(const char* text) { return text ? strdup(text) : nullptr; }
+char* copyText(const char* text) {
+  return text ? strdup(text) : nullptr;
+}
 
 }  // namespace
 

@@ -14,6 +14,19 @@ char* copyRange(const char* begin, const char* end) {
   return copy;
 }
 
+// Links node behind last (null: as the first of the chain), without walking the chain, so
+// that reading a long chain stays linear.
+void linkLast(xmlNode** first, xmlNode** last, xmlNode* owner, xmlNode* node) {
+  node->parent = owner;
+  node->prev = *last;
+  node->next = nullptr;
+  if (*last)
+    (*last)->next = node;
+  else
+    *first = node;
+  *last = node;
+}
+
 bool startsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -39,6 +52,7 @@ int parseContent(xmlNode* node, const char** cursor, int depth) {
     *cursor = end;
     return readEndTag(node, cursor);
   }
+  xmlNode* last = nullptr;
   for (;;) {
     skipSpace(cursor);
     if (startsWith(*cursor, "</")) return readEndTag(node, cursor);
@@ -48,13 +62,14 @@ int parseContent(xmlNode* node, const char** cursor, int depth) {
       destroyNode(child);
       return -2;
     }
-    appendChild(node, child);
+    linkLast(&node->firstChild, &last, node, child);
     if (**cursor == '\0') return -2;
   }
 }
 
 int parseAttributes(xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
+  xmlNode* last = nullptr;
   for (;;) {
     const char* start = *cursor;
     const char* p = start;
@@ -84,7 +99,7 @@ int parseAttributes(xmlNode* node, const char** cursor, int depth) {
       destroyNode(attribute);
       return -2;
     }
-    appendAttribute(node, attribute);
+    linkLast(&node->firstAttribute, &last, node, attribute);
     p = close + 1;
     skipSpace(&p);
     *cursor = p;
@@ -124,7 +139,7 @@ int parseComment(xmlNode* node, const char** cursor) {
 }
 
 int parseElement(xmlNode* node, const char** cursor, int depth) {
-  if (depth > kMaxNestingDepth) return -2;
+  if (depth >= kMaxNestingDepth) return -2;
   parseComment(node, cursor);
   skipSpace(cursor);
   if (**cursor == '\0') return -1;

@@ -9,8 +9,9 @@
 
 #include "document/xml_node.h"
 
-// Nesting deeper than any customization file has is refused, so that hostile input cannot
-// exhaust the stack of the recursive reader.
+// Levels of nesting accepted (a top-level element is level 1). Real customization files
+// nest about ten deep; deeper text is refused as malformed, so that hostile input cannot
+// exhaust the stack of the recursive reader (and of the recursive writer afterwards).
 constexpr int kMaxNestingDepth = 256;
 
 bool isSpace(unsigned char byte);

@@ -1,14 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 
 #include "document/xml_file.h"
 #include "document/xml_parser.h"
@@ -16,7 +16,9 @@
 
 namespace {
 
-xmlNode* parse(const std::string& text) { return parseDocument(text.c_str(), newNode(nullptr, nullptr)); }
+xmlNode* parse(const std::string& text) {
+  return parseDocument(text.c_str(), newNode(nullptr, nullptr));
+}
 
 std::string write(xmlNode* document) {
   char* buffer = nullptr;
@@ -107,9 +109,10 @@ TEST(Writer, WorkedExampleComesOutExactly) {
       "<?xml version=\"1.0\" encoding=\"utf-8\"?><Root id=\"1\"><Item>x</Item><Flag k=\"v\"/>"
       "<!--note--><Group><Leaf/></Group></Root>");
   ASSERT_TRUE(document);
-  EXPECT_EQ(write(document),
-            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Root id=\"1\" >\n  <Item>x</Item>\n"
-            "  <Flag k=\"v\" />\r\n<!--\r\nnote\r\n-->\n  <Group>\n    <Leaf />\n  </Group>\n</Root>");
+  EXPECT_EQ(
+      write(document),
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<Root id=\"1\" >\n  <Item>x</Item>\n"
+      "  <Flag k=\"v\" />\r\n<!--\r\nnote\r\n-->\n  <Group>\n    <Leaf />\n  </Group>\n</Root>");
   destroyNode(document);
 }
 
@@ -170,7 +173,8 @@ TEST(XmlFile, LoadAndSaveKeepEveryByteThatMatters) {
   std::string text =
       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- made by hand\r\n -->\r\n"
       "<CustSection xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\r\n"
-      "  <Name>Profil \xC5\x99\xC3\xA1\xC3\xAD \xEC\x95\x88\xEB\x85\x95 \xC2\xB2 \xC3\x98 \xE2\x82\xAC</Name>\r\n"
+      "  <Name>Profil \xC5\x99\xC3\xA1\xC3\xAD \xEC\x95\x88\xEB\x85\x95 \xC2\xB2 \xC3\x98 "
+      "\xE2\x82\xAC</Name>\r\n"
       "  <Bad>\xFF\xFE not UTF-8</Bad>\r\n</CustSection>\r\n<!-- trailing -->\r\n";
   writeFile(path, text);
   xmlNode* document = loadXmlFile(path.c_str(), 65001);
@@ -179,7 +183,8 @@ TEST(XmlFile, LoadAndSaveKeepEveryByteThatMatters) {
   ASSERT_EQ(saveXmlFile(path.c_str(), document, 65001), 0);
   std::string saved = readFile(path);
   EXPECT_EQ(saved.compare(0, 3, "\xEF\xBB\xBF"), 0);
-  EXPECT_NE(saved.find("\xC5\x99\xC3\xA1\xC3\xAD \xEC\x95\x88\xEB\x85\x95 \xC2\xB2 \xC3\x98 \xE2\x82\xAC"),
+  EXPECT_NE(saved.find(
+                "\xC5\x99\xC3\xA1\xC3\xAD \xEC\x95\x88\xEB\x85\x95 \xC2\xB2 \xC3\x98 \xE2\x82\xAC"),
             std::string::npos);
   EXPECT_NE(saved.find("\xFF\xFE not UTF-8"), std::string::npos);
   EXPECT_NE(saved.find("trailing"), std::string::npos);

@@ -1,0 +1,138 @@
+#include "document/xml_node.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+int liveExtras = 0;
+struct countedExtra : extraData {
+  explicit countedExtra(std::int32_t kind) : extraData(kind) { ++liveExtras; }
+  ~countedExtra() override { --liveExtras; }
+};
+
+// parent->firstChild = a, b, c ... with the names given.
+xmlNode* makeParent(const std::vector<const char*>& names) {
+  xmlNode* parent = newNode("P", nullptr);
+  for (const char* name : names) appendChild(parent, newNode(name, nullptr));
+  return parent;
+}
+
+// Names along the child chain, checking every back link on the way.
+std::string childNames(const xmlNode* parent) {
+  std::string names;
+  const xmlNode* prev = nullptr;
+  for (const xmlNode* c = parent->firstChild; c; prev = c, c = c->next) {
+    EXPECT_EQ(c->prev, prev);
+    EXPECT_EQ(c->parent, parent);
+    names += c->name ? c->name : "~";
+  }
+  return names;
+}
+
+TEST(DocumentTree, LookupsScanTheWholeChainIgnoringAsciiCase) {
+  xmlNode* parent = makeParent({"MenuGroup", nullptr, "b", "Name"});
+  xmlNode* third = parent->firstChild->next->next;
+  EXPECT_EQ(findSibling(third, "menugroup"), parent->firstChild);   // back to the chain's start
+  EXPECT_EQ(findSibling(parent->firstChild, "NAME"), third->next);  // past a nameless node
+  EXPECT_EQ(findSibling(third, "Nam"), nullptr);
+  EXPECT_EQ(findSibling(nullptr, "b"), nullptr);
+  EXPECT_FALSE(equalsIgnoreCase("\xc3\x89", "\xc3\xa9"));  // only ASCII letters fold
+
+  // A child of the right name whose content is elements is passed over.
+  xmlNode* withKids = findChild(parent, "b", false);
+  appendChild(withKids, newNode("x", nullptr));
+  xmlNode* text = newNode("B", "Path\\File.cui");
+  appendChild(parent, text);
+  EXPECT_EQ(findChildWithText(parent, "b", "path\\file.CUI", false), text);
+  EXPECT_EQ(findChildWithText(parent, "b", "other", false), nullptr);
+  xmlNode* made = findChildWithText(parent, "b", "other", true);
+  ASSERT_NE(made, nullptr);
+  EXPECT_STREQ(made->value, "other");
+  EXPECT_EQ(made->prev, text);
+  destroyNode(parent);
+}
+
+TEST(DocumentTree, CreatingLookupsPlaceNewNodes) {
+  xmlNode* parent = makeParent({"a", "b", "c"});
+  xmlNode* added = findOrAddSibling(parent->firstChild, "x", true);
+  EXPECT_EQ(childNames(parent), "axbc");  // directly after the given node, not at the end
+  EXPECT_EQ(findOrAddSibling(parent->firstChild->next->next, "X", true), added);
+  ASSERT_NE(findChild(parent, "z", true), nullptr);
+  EXPECT_EQ(childNames(parent), "axbcz");
+  EXPECT_EQ(findChild(parent, "y", false), nullptr);
+  EXPECT_EQ(childNames(parent), "axbcz");
+  destroyNode(parent);
+}
+
+TEST(DocumentTree, SettersCopyAndKeepPlaces) {
+  xmlNode* element = newNode("E", nullptr);
+  std::string name = "Id";
+  xmlNode* id = setAttribute(element, name.c_str(), "1");
+  setAttribute(element, "k", "v");
+  name[0] = 'X';  // the tree holds its own copy
+  EXPECT_EQ(setAttribute(element, "ID", "2"), id);
+  EXPECT_STREQ(element->firstAttribute->name, "Id");  // stored case and place stay
+  EXPECT_STREQ(element->firstAttribute->value, "2");
+  EXPECT_EQ(element->firstAttribute->next->parent, element);
+  EXPECT_EQ(setAttribute(element, nullptr, "v"), nullptr);
+  EXPECT_TRUE(setValue(id, nullptr));
+  EXPECT_EQ(id->value, nullptr);
+  EXPECT_FALSE(setName(element, nullptr));
+  EXPECT_STREQ(element->name, "E");
+  destroyNode(element);
+}
+
+TEST(DocumentTree, DetachRelinksEveryPosition) {
+  struct Case {
+    int index;
+    const char* left;
+  } cases[] = {{0, "bcd"}, {1, "acd"}, {3, "abc"}};
+  for (const Case& c : cases) {
+    xmlNode* parent = makeParent({"a", "b", "c", "d"});
+    xmlNode* node = parent->firstChild;
+    for (int i = 0; i < c.index; ++i) node = node->next;
+    detach(node, false);
+    EXPECT_EQ(childNames(parent), c.left) << c.index;
+    EXPECT_TRUE(!node->prev && !node->next && !node->parent);
+    destroyNode(node);  // only itself: its links are gone
+    EXPECT_EQ(childNames(parent), c.left);
+    destroyNode(parent);
+  }
+  detach(nullptr, true);
+}
+
+TEST(DocumentTree, DestroyTakesEveryOwnedNodeAndExtra) {
+  xmlNode* first = newNode("a", nullptr);
+  first->extra = new countedExtra(kExtraPackageRoot);
+  xmlNode* second = newNode("b", nullptr);
+  insertAfter(first, second);
+  xmlNode* child = newNode("c", "t");
+  child->extra = new countedExtra(kExtraPartName);
+  appendChild(second, child);
+  setAttribute(child, "n", "v")->extra = new countedExtra(7);
+  EXPECT_EQ(topNode(child->firstAttribute), second);
+  EXPECT_FALSE(isPackageDocument(child));
+  EXPECT_TRUE(isPackageDocument(first));
+  EXPECT_EQ(liveExtras, 3);
+  destroyNode(first);
+  EXPECT_EQ(liveExtras, 0);
+}
+
+TEST(DocumentTree, LongChainsAndDeepTreesAreDestroyedWithoutRecursion) {
+  xmlNode* chain = newNode("n", nullptr);
+  xmlNode* last = chain;
+  for (int i = 0; i < 1000000; ++i) {
+    insertAfter(last, newNode("n", nullptr));
+    last = last->next;
+  }
+  destroyNode(chain);
+  xmlNode* deep = newNode("d", nullptr);
+  xmlNode* bottom = deep;
+  for (int i = 0; i < 1000000; ++i) bottom = findChild(bottom, "d", true);
+  destroyNode(deep);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#include "document/xml_parser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "document_test_support.h"
+
+namespace {
+
+// A compact picture of a document: name(attr=value ...)="text"{children} per node, a comment
+// as <!note!> in front, a CDATA node as [[text]], top-level nodes separated by " | ".
+std::string shape(const xmlNode* node, bool chain = true) {
+  std::string out;
+  for (; node; node = chain ? node->next : nullptr) {
+    if (!out.empty()) out += chain && !node->parent ? " | " : " ";
+    if (node->comment) out += "<!" + std::string(node->comment) + "!>";
+    if (node->cdata) {
+      out += "[[" + std::string(node->value) + "]]";
+    } else {
+      out += node->name;
+      if (node->firstAttribute) {
+        out += "(";
+        for (const xmlNode* a = node->firstAttribute; a; a = a->next)
+          out += std::string(a->name) + "=" + a->value + (a->next ? " " : "");
+        out += ")";
+      }
+      if (node->value) out += "=\"" + std::string(node->value) + "\"";
+      if (node->firstChild) {
+        std::string children;
+        for (const xmlNode* c = node->firstChild; c; c = c->next)
+          children += (children.empty() ? "" : " ") + shape(c, false);
+        out += "{" + children + "}";
+      }
+    }
+  }
+  return out;
+}
+
+TEST(DocumentParser, AcceptsTheSubsetAndRefusesTheRest) {
+  struct Case {
+    const char* text;
+    const char* shape;  // "" for no document
+  } cases[] = {
+      {"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<r/>", "?xml(version=1.0 encoding=utf-8) | r"},
+      {"<a>  hello  </a>", "a=\"hello  \""},
+      {"<a x=\"1\" y = \"2\"/>", "a(x=1 y=2)"},
+      {"<a x=\"1\"y=\"2\"/>", "a(x=1 y=2)"},
+      {"<a x=\"&amp;\" y=\"\"/>", "a(x=&amp; y=)"},
+      {"<a x=\"<b>\n\"/>", "a(x=<b>\n)"},
+      {"<a/>", "a"},
+      {"<a />", "a"},
+      {"<a b/>", "a"},
+      {"<a></a>", "a"},
+      {"<a>\r\n\t </a>", "a"},
+      {"<a><b><c>t</c></b><d/></a>", "a{b{c=\"t\"} d}"},
+      {"<a><![CDATA[x < y]]></a>", "a{[[x < y]]}"},
+      {"<a><!-- note --><b/></a>", "a{<! note !>b}"},
+      {"<!--c1--><a/><b/>", "<!c1!>a | b"},
+      {"<a/><!-- after -->", "a"},
+      {"<a/><!--", "a"},
+      {"<!----><a/>", "<!!>a"},
+      {"<!-- x -- y --><a/>", "<! x -- y !>a"},
+      {"<ns:a></ns:a>", "ns:a"},
+      {"<a x='1'/>", ""},
+      {"<a >x</a>", ""},
+      {"<a x/>x", ""},
+      {"<a x=/>", ""},
+      {"<a x=\"1/>", ""},
+      {"<a>text<b/></a>", ""},
+      {"<a><b/>text</a>", ""},
+      {"<a></A>", ""},
+      {"<a></a >", ""},
+      {"<a><![CDATA[a]b]]></a>", ""},
+      {"<a><![CDATA[abc", ""},
+      {"<a><b/><!-- note --></a>", ""},
+      {"<a><!--x--><!--y--><b/></a>", ""},
+      {"<a><b/>", ""},
+      {"<a><b/>  ", ""},
+      {"<a><b/><!-- c -->", ""},
+      {"<a>text", ""},
+      {"<a", ""},
+      {"<a=b/>", ""},
+      {"<?xml?>", ""},
+      {"x<a/>", ""},
+      {"<a/>x", ""},
+      {"  <!-- only -->  ", ""},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    xmlNode* document = parseText(c.text);
+    EXPECT_EQ(document ? shape(document) : "", c.shape) << "text: " << c.text;
+    destroyNode(document);
+  }
+}
+
+TEST(DocumentParser, LinksChainsBothWays) {
+  xmlNode* document = parseText("<?x a=\"1\"?><r p=\"1\" q=\"2\"><a/><b/><c/></r>");
+  ASSERT_NE(document, nullptr);
+  xmlNode* root = document->next;
+  EXPECT_EQ(root->prev, document);
+  EXPECT_EQ(root->parent, nullptr);
+  EXPECT_EQ(root->firstAttribute->next->prev, root->firstAttribute);
+  EXPECT_EQ(root->firstAttribute->next->parent, root);
+  const xmlNode* prev = nullptr;
+  for (const xmlNode* c = root->firstChild; c; prev = c, c = c->next) {
+    EXPECT_EQ(c->prev, prev);
+    EXPECT_EQ(c->parent, root);
+  }
+  EXPECT_STREQ(prev->name, "c");
+  EXPECT_TRUE(root->firstChild->next->next == prev);
+  destroyNode(document);
+}
+
+TEST(DocumentParser, KeepsTheTrailingComment) {
+  xmlNode* document = parseText("<a/>\r\n<!-- end\r\n-->\r\n");
+  ASSERT_NE(document, nullptr);
+  EXPECT_STREQ(document->trailingComment, " end\r\n");
+  EXPECT_EQ(document->next, nullptr);
+  destroyNode(document);
+}
+
+TEST(DocumentParser, RefusesHostileNestingCleanly) {
+  for (int levels : {kMaxNestingDepth + 1, 1000000}) {
+    std::string open, close;
+    for (int i = 0; i < levels; ++i) open += "<a>", close += "</a>";
+    EXPECT_EQ(parseText(open + close), nullptr) << levels;
+    EXPECT_EQ(parseText(open), nullptr) << levels;
+  }
+  std::string open, close;
+  for (int i = 0; i < kMaxNestingDepth; ++i) open += "<a>", close += "</a>";
+  xmlNode* deepest = parseText(open + "x" + close);
+  EXPECT_NE(deepest, nullptr);
+  destroyNode(deepest);
+}
+
+TEST(DocumentParser, ReadsLongPiecesWhole) {
+  std::string value(200000, 'v'), name(5000, 'n');
+  xmlNode* document = parseText("<" + name + " k=\"" + value + "\">" + value + "</" + name + ">");
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(std::string(document->name), name);
+  EXPECT_EQ(std::string(document->firstAttribute->value), value);
+  EXPECT_EQ(std::string(document->value), value);
+  destroyNode(document);
+}
+
+}  // namespace
