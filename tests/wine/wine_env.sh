@@ -7,6 +7,7 @@ WINE64=/usr/lib/wine/wine64
 wine_template=${NVX_WINE_TEMPLATE:?}
 
 make_prefix() {  # folder
+  mkdir -p "$(dirname "$wine_template")"
   (
     flock 9
     if [ ! -f "$wine_template/.ready" ]; then
@@ -16,6 +17,7 @@ make_prefix() {  # folder
       touch "$wine_template/.ready"
     fi
   ) 9>"$wine_template.lock"
+  mkdir -p "$(dirname "$1")"
   rm -rf "$1"
   cp -a "$wine_template" "$1"
   export WINEPREFIX=$1
