@@ -1,4 +1,9 @@
-// The Windows dialogs are not built yet: a start without a silent request ends at once.
+// The Windows main dialog, run modally until the user closes it.
 #include "app/main_dialog.h"
+#include "app/norvex_express_dlg.h"
 
-int runMainDialog(ProfileOperations&) { return 0; }
+int runMainDialog(ProfileOperations& operations) {
+  CNorvexExpressDlg dialog(operations);
+  dialog.DoModal();
+  return 0;
+}
