@@ -1,0 +1,3 @@
+if(NOT WIN32)
+  nvx_test(host_profiles_test host_profiles_test.cpp LIBS nvx_profiles)
+endif()
