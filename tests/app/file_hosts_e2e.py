@@ -6,6 +6,7 @@ Usage: file_hosts_e2e.py PROGRAM
 import io
 import os
 import re
+import shutil
 import stat
 import subprocess
 import sys
@@ -89,6 +90,7 @@ def part(members, name):
 class FileHosts(unittest.TestCase):
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="nvx-files-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
         self.reg = os.path.join(self.dir, "registry.reg")
         self.env = dict(os.environ, NORVEX_EXPRESS_REGISTRY=self.reg, TMPDIR=self.dir,
                         NVX_ROAMING=os.path.join(self.dir, "Roaming"))

@@ -1,0 +1,114 @@
+#include "profiles/menu_file_patch.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/registry_file.h"
+#include "profiles/host_profiles.h"
+
+namespace {
+
+const char kProduct[] = "Software\\Test\\Host\\R18\\HOST-1:405";
+const char kFile[] =
+    "<?xml version=\"1.0\"?>\r\n<CustSection><Header><WorkspaceRoot><Workspace UID=\"WS_1\">"
+    "<Name>A</Name><WSToolbarRoot><WSToolbar MenuGroup=\"X\" pUID=\"T\" UID=\"WSTU_9\" />"
+    "</WSToolbarRoot></Workspace></WorkspaceRoot></Header></CustSection>\r\n";
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return out;
+}
+
+std::string readAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return in ? text.str() : std::string("<none>");
+}
+
+void writeAll(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+class MenuFilePatch : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/nvx-patch-XXXXXX";
+    dir_ = mkdtemp(pattern);
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  bool patch(const std::string& menuFile, int mode, const char* extension = ".CUI") {
+    auto registry = platform::RegistryFile::fromText(
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + escaped(kProduct) +
+        "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" + escaped(menuFile) + "\"\r\n");
+    return PatchMenuFile(*registry, run_, kProduct, "C:\\Support\\Norvex_Express", "P", mode, 0,
+                         extension);
+  }
+
+  std::string dir_;
+  EditRun run_;
+};
+
+TEST_F(MenuFilePatch, BackupIsTheFileBeforeTheFirstChangeOnly) {
+  const std::string path = dir_ + "/main.CUI";
+  writeAll(path, kFile);
+  ASSERT_TRUE(patch(dir_ + "/main", kModeAdd));
+  const std::string added = readAll(path);
+  EXPECT_NE(added.find("c:\\support\\norvex_express.CUI</PartialMenuFile>"), std::string::npos);
+  EXPECT_NE(added.find("UID=\"WSTU_10\""), std::string::npos);
+  EXPECT_EQ(readAll(backupPathFor(path)), kFile);
+  ASSERT_TRUE(patch(path, kModeRemove));
+  ASSERT_TRUE(patch(path, kModeAdd));
+  EXPECT_EQ(readAll(backupPathFor(path)), kFile);
+  EXPECT_NE(readAll(path).find("UID=\"WSTU_16\""), std::string::npos);  // counters carried on
+}
+
+TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
+  writeAll(dir_ + "/main.CUI", kFile);
+  setenv("NVX_PATCH_LONG", std::string(1100, 'x').c_str(), 1);
+  setenv("NVX_PATCH_DIR", dir_.c_str(), 1);
+  // Paths of 259 and 260 bytes once the extension is on, in folders of short names.
+  std::string folder = dir_;
+  while (folder.size() < 200) {
+    folder += "/" + std::string(40, 'd');
+    mkdir(folder.c_str(), 0700);
+  }
+  const std::string fits = folder + "/" + std::string(259 - folder.size() - 5, 'f');
+  const std::string name = folder + "/" + std::string(260 - folder.size() - 5, 'n');
+  writeAll(fits + ".CUI", kFile);
+  writeAll(name + ".CUI", kFile);
+  EXPECT_TRUE(patch(fits, kModeAdd));
+  const std::string cases[] = {
+      "",                                          // no value: nothing to patch
+      dir_ + "/missing",                           // no file
+      name,                                        // 260 bytes once the extension is on
+      "%NVX_PATCH_LONG%/main",                     // expansion longer than its buffer
+      "%NVX_PATCH_DIR%/" + std::string(238, 'y'),  // fits before expansion only
+  };
+  for (const std::string& menuFile : cases) EXPECT_FALSE(patch(menuFile, kModeAdd)) << menuFile;
+  EXPECT_EQ(readAll(name + ".CUI"), kFile);
+
+  // A workspace without a name gives nothing to verify: not saved, no backup.
+  const std::string unnamed =
+      "<CustSection><Header><WorkspaceRoot><Workspace /></WorkspaceRoot></Header></CustSection>";
+  writeAll(dir_ + "/unnamed.cui", unnamed);
+  EXPECT_FALSE(patch(dir_ + "/unnamed.cui", kModeAdd));
+  EXPECT_FALSE(patch(dir_ + "/unnamed.cui", kModeRemove));
+  EXPECT_EQ(readAll(dir_ + "/unnamed.cui"), unnamed);
+  EXPECT_EQ(readAll(backupPathFor(dir_ + "/unnamed.cui")), "<none>");
+
+  // ".cui" with the package extension asks for "main.cui.CUIX", which is not there.
+  EXPECT_FALSE(patch(dir_ + "/main.CUI", kModeAdd, ".CUIX"));
+  EXPECT_EQ(readAll(dir_ + "/main.CUI"), kFile);
+  EXPECT_TRUE(patch("%NVX_PATCH_DIR%/main", kModeRemove));
+}
+
+}  // namespace
