@@ -1,0 +1,194 @@
+#include "document/xml_file.h"
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/code_page.h"
+#include "tests/support/tree_equal.h"
+
+namespace {
+
+const char kBom[] = "\xef\xbb\xbf";
+
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<std::string> folderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+    closedir(dir);
+  }
+  return names;
+}
+
+class DocumentFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/nvx_document_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override { std::system(("rm -rf '" + folder_ + "'").c_str()); }
+
+  std::string path(const std::string& name) const { return folder_ + "/" + name; }
+
+  // A customization file made by the project's generator.
+  std::string generate(const std::string& name, const std::string& options) {
+    const char* fixtures = std::getenv("NVX_FIXTURES");
+    std::string script = std::string(fixtures ? fixtures : NVX_FIXTURE_DIR) + "/cui_fixture.py";
+    std::string out = path(name);
+    EXPECT_EQ(std::system(("python3 '" + script + "' '" + out + "' " + options).c_str()), 0);
+    return out;
+  }
+
+  std::string folder_;
+};
+
+TEST_F(DocumentFile, GeneratedFilesSurviveLoadAndSave) {
+  struct Case {
+    const char* options;
+    bool bom;
+  } cases[] = {
+      {"--seed 1 --workspaces 10", false},
+      {"--seed 2 --workspaces 10 --bom", true},
+      {"--seed 3 --workspaces 12 --crlf", false},
+      {"--seed 4 --workspaces 10 --bom --crlf --toolbars 9", true},
+      {"--seed 5 --workspaces 10 --size 10500000", false},
+  };
+  for (const Case& c : cases) {
+    std::string original = generate("main.cui", c.options);
+    std::string bytes = readBytes(original);
+    xmlNode* loaded = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
+    ASSERT_NE(loaded, nullptr) << c.options;
+    EXPECT_STREQ(loaded->prefix, c.bom ? kBom : "") << c.options;
+    ASSERT_EQ(saveXmlFile(original.c_str(), loaded, platform::kCodePageUtf8), 0);
+    std::string saved = readBytes(original);
+    EXPECT_EQ(saved.compare(0, 3, kBom) == 0, c.bom) << c.options;
+    // Every character comes back in its UTF-8 bytes.
+    for (const char* text : {"Žluťoučký kůň", "도면 작성", "Anotace m²", "Strojírenství Ø",
+                             "Rozpočet €", "Text &amp; popis", "<![CDATA["})
+      EXPECT_NE(saved.find(text), std::string::npos) << c.options << ": " << text;
+    xmlNode* reloaded = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
+    std::string difference;
+    EXPECT_TRUE(test_support::documentsEqual(loaded, reloaded, &difference)) << difference;
+    // A second save changes nothing at all.
+    ASSERT_EQ(saveXmlFile(original.c_str(), reloaded, platform::kCodePageUtf8), 0);
+    EXPECT_TRUE(readBytes(original) == saved) << c.options;
+    EXPECT_EQ(folderEntries(folder_).size(), 1u);
+    destroyNode(loaded);
+    destroyNode(reloaded);
+  }
+}
+
+TEST_F(DocumentFile, KeepsBytesThatAreNotUtf8) {
+  // Central European ANSI bytes and a stray continuation byte.
+  const std::string text = "<a k=\"\xe8\xed\x80\">\xbe\xe1\xf8</a>";
+  for (unsigned codePage : {platform::kCodePageUtf8, platform::kCodePageAnsi}) {
+    writeBytes(path("ansi.cui"), text);
+    xmlNode* document = loadXmlFile(path("ansi.cui").c_str(), codePage);
+    ASSERT_NE(document, nullptr);
+    EXPECT_STREQ(document->value, "\xbe\xe1\xf8");
+    ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document, codePage), 0);
+    EXPECT_EQ(readBytes(path("ansi.cui")), "\n<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>");
+    destroyNode(document);
+  }
+}
+
+TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
+  struct Case {
+    std::string bytes;
+    const char* prefix;  // null: refused
+  } cases[] = {
+      {"<a/>", ""},
+      {std::string(kBom) + "<a/>", kBom},
+      {"abc<a/>", "abc"},
+      {"abcd<a/>", nullptr},
+      {"", nullptr},
+      {"  <!-- only a comment -->  ", nullptr},
+      {std::string("<a>x\0y</a>", 10), nullptr},
+      {"<a><b></a>", nullptr},
+  };
+  for (const Case& c : cases) {
+    writeBytes(path("case.cui"), c.bytes);
+    xmlNode* document = loadXmlFile(path("case.cui").c_str(), platform::kCodePageUtf8);
+    EXPECT_EQ(document != nullptr, c.prefix != nullptr) << c.bytes;
+    if (document && c.prefix) {
+      EXPECT_STREQ(document->prefix, c.prefix);
+    }
+    destroyNode(document);
+  }
+  std::string truncated = readBytes(generate("whole.cui", "--seed 9"));
+  writeBytes(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
+  for (const std::string& refused : {path("cut.cui"), path("missing.cui"), folder_})
+    EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
+}
+
+TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
+  std::string original = generate("main.cui", "--seed 7 --bom --size 400000");
+  const std::string before = readBytes(original);
+  xmlNode* document = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
+  ASSERT_NE(document, nullptr);
+
+  // The disk refuses the new file half way.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{100000, 100000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    int result = saveXmlFile(original.c_str(), document, platform::kCodePageUtf8);
+    _exit(result == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "a save that could not be written reported success";
+
+  EXPECT_EQ(saveXmlFile(path("no/such/folder/main.cui").c_str(), document, 65001), kSaveNoFile);
+  mkdir(path("folder.cui").c_str(), 0755);
+  EXPECT_EQ(saveXmlFile(path("folder.cui").c_str(), document, 65001), kSaveNoFile);
+  xmlNode* nameless = newNode(nullptr, nullptr);
+  EXPECT_EQ(saveXmlFile(original.c_str(), nameless, 65001), kSaveNoFile);
+  EXPECT_EQ(saveXmlFile(original.c_str(), nullptr, 65001), kSaveNoFile);
+  destroyNode(nameless);
+
+  EXPECT_TRUE(readBytes(original) == before);
+  std::vector<std::string> left = folderEntries(folder_);
+  EXPECT_EQ(left.size(), 2u);  // main.cui and folder.cui, no new file beside them
+  destroyNode(document);
+}
+
+TEST(DocumentText, AnsiTextIsConvertedOnlyForUtf8Documents) {
+  std::string out;
+  ASSERT_TRUE(ansiToDocumentText("C:\\Podpora\\V\xfdkresy", platform::kCodePageAnsi, &out));
+  EXPECT_EQ(out, "C:\\Podpora\\V\xfdkresy");
+  std::string expected;
+  ASSERT_TRUE(platform::convertText("C:\\Podpora\\Výkresy", platform::kCodePageAnsi,
+                                    platform::kCodePageUtf8, &expected));
+  ASSERT_TRUE(ansiToDocumentText("C:\\Podpora\\Výkresy", platform::kCodePageUtf8, &out));
+  EXPECT_EQ(out, expected);
+}
+
+}  // namespace

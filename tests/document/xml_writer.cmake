@@ -1,0 +1,1 @@
+nvx_test(document_xml_writer_test xml_writer_test.cpp LIBS nvx_document)

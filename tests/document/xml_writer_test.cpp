@@ -1,0 +1,113 @@
+#include "document/xml_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "document_test_support.h"
+#include "tests/support/tree_equal.h"
+
+namespace {
+
+TEST(DocumentWriter, WritesTheHostLayoutByteForByte) {
+  xmlNode* declaration = newNode("?xml", nullptr);
+  setAttribute(declaration, "version", "1.0");
+  setAttribute(declaration, "encoding", "utf-8");
+  xmlNode* root = newNode("Root", nullptr);
+  insertAfter(declaration, root);
+  setAttribute(root, "id", "1");
+  appendChild(root, newNode("Item", "x"));
+  setAttribute(findChild(root, "Flag", true), "k", "v");
+  xmlNode* group = findChild(root, "Group", true);
+  group->comment = strdup("note");
+  findChild(group, "Leaf", true);
+  EXPECT_EQ(writeText(declaration),
+            "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+            "<Root id=\"1\" >\n"
+            "  <Item>x</Item>\n"
+            "  <Flag k=\"v\" />\r\n"
+            "<!--\r\n"
+            "note\r\n"
+            "-->\n"
+            "  <Group>\n"
+            "    <Leaf />\n"
+            "  </Group>\n"
+            "</Root>");
+  destroyNode(declaration);
+}
+
+TEST(DocumentWriter, WritesEachFormAsRead) {
+  struct Case {
+    const char* text;
+    const char* written;
+  } cases[] = {
+      {"<a></a>", "\n<a />"},
+      {"<a b=\"1\"></a>", "\n<a b=\"1\" />"},
+      {"<a b=\"1\">t</a>", "\n<a b=\"1\" >t</a>"},
+      {"<a>t </a>", "\n<a>t </a>"},
+      {"<a x=\"&lt;&amp;\">&quot;&amp;</a>", "\n<a x=\"&lt;&amp;\" >&quot;&amp;</a>"},
+      {"<a><!-- c --><b/></a>", "\n<a>\r\n<!-- c -->\n  <b />\n</a>"},
+      {"<!--\r\nc\r\n--><a/>", "\r\n<!--\r\nc\r\n-->\n<a />"},
+      {"<!----><a/>", "\n<a />"},
+      {"<a><![CDATA[x < y]]></a>", "\n<a>\n  <![CDATA[x < y]]>\n</a>"},
+      {"<a><!--n--><![CDATA[]]></a>", "\n<a>\r\n<!--\r\nn\r\n-->\n  <![CDATA[]]>\n</a>"},
+      {"<CDATA>t</CDATA>", "\n<CDATA>t</CDATA>"},
+      {"<?pi a=\"1\"?><r/>", "<?pi a=\"1\"?>\n<r />"},
+      {"<?pi/>", "<?pi />"},
+      {"<a/><!--end-->", "\n<a />\r\n<!--\r\nend\r\n-->"},
+  };
+  for (const Case& c : cases) {
+    xmlNode* document = parseText(c.text);
+    ASSERT_NE(document, nullptr) << c.text;
+    EXPECT_EQ(writeText(document), c.written) << c.text;
+    // The written text reads back as the same document.
+    xmlNode* again = parseText(c.written);
+    std::string difference;
+    EXPECT_TRUE(test_support::documentsEqual(document, again, &difference, true))
+        << c.text << ": " << difference;
+    destroyNode(again);
+    destroyNode(document);
+  }
+}
+
+TEST(DocumentWriter, WritesLongPiecesWhole) {
+  std::string value(70000, 'v');
+  value[1023] = value[1024] = '\xc5';
+  std::string name(3000, 'n');
+  xmlNode* node = newNode(name.c_str(), nullptr);
+  setAttribute(node, "k", value.c_str());
+  appendChild(node, newNode("t", value.c_str()));
+  const std::string indent(2 * 700, ' ');
+  std::FILE* stream = std::tmpfile();
+  ASSERT_NE(stream, nullptr);
+  ASSERT_EQ(writeNode(node, stream, 700), 0);
+  std::string expected = "\n" + indent + "<" + name + " k=\"" + value + "\" >\n" + indent +
+                         "  <t>" + value + "</t>\n" + indent + "</" + name + ">";
+  std::string text(expected.size() + 1, '\0');
+  std::rewind(stream);
+  text.resize(std::fread(&text[0], 1, text.size(), stream));
+  std::fclose(stream);
+  EXPECT_TRUE(text == expected) << "written " << text.size() << " of " << expected.size();
+  destroyNode(node);
+}
+
+TEST(DocumentWriter, ReportsAFailedWrite) {
+  xmlNode* node = newNode("a", std::string(200000, 'x').c_str());
+  node->comment = strdup("c");
+  std::FILE* full = std::fopen("/dev/full", "wb");
+  ASSERT_NE(full, nullptr);
+  int result = writeNode(node, full, 0);
+  EXPECT_NE(result, 0);
+  EXPECT_NE(result, -1);
+  std::fclose(full);
+  std::FILE* readOnly = std::fopen("/dev/null", "rb");
+  ASSERT_NE(readOnly, nullptr);
+  EXPECT_NE(writeComment(node, readOnly), 0);
+  EXPECT_NE(writeComment(node, readOnly), -1);
+  std::fclose(readOnly);
+  EXPECT_EQ(writeNode(nullptr, nullptr, 0), 0);
+  EXPECT_EQ(writeComment(static_cast<xmlNode*>(nullptr), nullptr), -1);
+  destroyNode(node);
+}
+
+}  // namespace
