@@ -85,6 +85,7 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   const std::string name = folder + "/" + std::string(260 - folder.size() - 5, 'n');
   writeAll(fits + ".CUI", kFile);
   writeAll(name + ".CUI", kFile);
+  writeAll(dir_ + "/" + std::string(238, 'y') + ".CUI", kFile);
   EXPECT_TRUE(patch(fits, kModeAdd));
   const std::string cases[] = {
       "",                                          // no value: nothing to patch
