@@ -18,7 +18,11 @@ void runCommand(ProfileOperations& operations, DialogUi& ui, bool remove) {
   if (profiles.size() > 1) {
     chosen = -1;
     if (!ui.chooseProfile(profiles, remove, &chosen)) return;
-    if (chosen < 0 || static_cast<size_t>(chosen) >= profiles.size()) return;
+    // A confirmed choice outside the list changes nothing, and the user is told so.
+    if (chosen < 0 || static_cast<size_t>(chosen) >= profiles.size()) {
+      ui.showMessage(failure, kIconError);
+      return;
+    }
   }
   const char* name = profiles[static_cast<size_t>(chosen)].c_str();
   bool done = remove ? operations.RemoveFromProfile(name) : operations.AddToProfile(name);
@@ -27,7 +31,9 @@ void runCommand(ProfileOperations& operations, DialogUi& ui, bool remove) {
 
 }  // namespace
 
-void OnAddClicked(ProfileOperations& operations, DialogUi& ui) { runCommand(operations, ui, false); }
+void OnAddClicked(ProfileOperations& operations, DialogUi& ui) {
+  runCommand(operations, ui, false);
+}
 
 void OnRemoveClicked(ProfileOperations& operations, DialogUi& ui) {
   runCommand(operations, ui, true);
@@ -35,11 +41,17 @@ void OnRemoveClicked(ProfileOperations& operations, DialogUi& ui) {
 
 const char* messageText(int messageId) {
   switch (messageId) {
-    case IDS_ADDED: return NVX_TEXT_ADDED;
-    case IDS_ADD_FAILED: return NVX_TEXT_ADD_FAILED;
-    case IDS_REMOVED: return NVX_TEXT_REMOVED;
-    case IDS_REMOVE_FAILED: return NVX_TEXT_REMOVE_FAILED;
-    case IDS_REMOVE_PROMPT: return NVX_TEXT_REMOVE_PROMPT;
-    default: return "";
+    case IDS_ADDED:
+      return NVX_TEXT_ADDED;
+    case IDS_ADD_FAILED:
+      return NVX_TEXT_ADD_FAILED;
+    case IDS_REMOVED:
+      return NVX_TEXT_REMOVED;
+    case IDS_REMOVE_FAILED:
+      return NVX_TEXT_REMOVE_FAILED;
+    case IDS_REMOVE_PROMPT:
+      return NVX_TEXT_REMOVE_PROMPT;
+    default:
+      return "";
   }
 }
