@@ -9,15 +9,30 @@
 #include "package/extra_data.h"
 #include "platform/temp_file.h"
 
-const char* const packagePartNames[] = {
-    "Header.cui",          "WorkspaceRoot.cui",       "MenuGroup.cui",
-    "AcceleratorRoot.cui", "OverrideRoot.cui",        "MouseButtonRoot.cui",
-    "PopMenuRoot.cui",     "ToolbarRoot.cui",         "DoubleClickRoot.cui",
-    "QuickPropertiesRoot.cui", "RolloverTooltipRoot.cui", "RibbonRoot.cui",
-    "QuickAccessToolbarRoot.cui", "ToolPanelRoot.cui", "PanelSetRoot.cui",
-    "ScreenMenuRoot.cui",  "ImageMenuRoot.cui",       "TabletMenuRoot.cui",
-    "DigitizerButtonRoot.cui", "LSPFiles.cui",        "Menu_Package_Info.xml",
-    "[Content_Types].xml", "_rels\\.rels",            nullptr};
+const char* const packagePartNames[] = {"Header.cui",
+                                        "WorkspaceRoot.cui",
+                                        "MenuGroup.cui",
+                                        "AcceleratorRoot.cui",
+                                        "OverrideRoot.cui",
+                                        "MouseButtonRoot.cui",
+                                        "PopMenuRoot.cui",
+                                        "ToolbarRoot.cui",
+                                        "DoubleClickRoot.cui",
+                                        "QuickPropertiesRoot.cui",
+                                        "RolloverTooltipRoot.cui",
+                                        "RibbonRoot.cui",
+                                        "QuickAccessToolbarRoot.cui",
+                                        "ToolPanelRoot.cui",
+                                        "PanelSetRoot.cui",
+                                        "ScreenMenuRoot.cui",
+                                        "ImageMenuRoot.cui",
+                                        "TabletMenuRoot.cui",
+                                        "DigitizerButtonRoot.cui",
+                                        "LSPFiles.cui",
+                                        "Menu_Package_Info.xml",
+                                        "[Content_Types].xml",
+                                        "_rels\\.rels",
+                                        nullptr};
 
 namespace {
 
@@ -57,7 +72,8 @@ xmlNode* loadCuixPackage(const char* path, unsigned codePage) {
     if (!list.findEntryData(*row, &data)) continue;
     xmlNode* document = nullptr;
     xmlNode* part = nullptr;
-    if (!writeBytes(temp.path(), data) || !(document = loadXmlFile(temp.path().c_str(), codePage)) ||
+    if (!writeBytes(temp.path(), data) ||
+        !(document = loadXmlFile(temp.path().c_str(), codePage)) ||
         !(part = newNode(*row, nullptr)) || !(document->extra = new extraDataFileName(*row))) {
       destroyNode(document);
       destroyNode(root);

@@ -51,6 +51,8 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
   kept.month = info.tmu_date.tm_mon;
   kept.year = info.tmu_date.tm_year;
   if (kept.compressionMethod != 0 && kept.compressionMethod != Z_DEFLATED) return false;
+  // Encrypted data cannot be read, nor written back as it was.
+  if (kept.flags & 1) return false;
 
   if (unzOpenCurrentFile(file) != UNZ_OK) return false;
   bool ok = true;
@@ -59,17 +61,22 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
     ok = false;
   } else if (localLength > 0) {
     entry->localExtra.resize(static_cast<size_t>(localLength));
-    ok = unzGetLocalExtrafield(file, entry->localExtra.data(), static_cast<unsigned>(localLength)) ==
-         localLength;
+    ok = unzGetLocalExtrafield(file, entry->localExtra.data(),
+                               static_cast<unsigned>(localLength)) == localLength;
   }
-  // Read no more than the declared size, and insist on all of it.
-  entry->data.resize(kept.uncompressedSize);
-  size_t got = 0;
-  while (ok && got < entry->data.size()) {
-    int n = unzReadCurrentFile(file, entry->data.data() + got,
-                               static_cast<unsigned>(std::min<size_t>(entry->data.size() - got, 1 << 20)));
+  // The declared size is not trusted for allocation: the data grows only as bytes really
+  // arrive, never past the declared size, and must come to exactly that size.
+  const size_t declared = kept.uncompressedSize;
+  const size_t chunk = 1 << 16;
+  entry->data.clear();
+  while (ok) {
+    size_t have = entry->data.size();
+    size_t want = std::min(chunk, declared - have);
+    if (want == 0) break;
+    entry->data.resize(have + want);
+    int n = unzReadCurrentFile(file, entry->data.data() + have, static_cast<unsigned>(want));
     if (n <= 0) ok = false;
-    else got += static_cast<size_t>(n);
+    entry->data.resize(have + (n > 0 ? static_cast<size_t>(n) : 0));
   }
   if (ok) {
     unsigned char probe;
@@ -78,6 +85,21 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
   // A wrong CRC-32 is reported here and accepted, as the host does.
   unzCloseCurrentFile(file);
   return ok;
+}
+
+// Raw deflate at level 9, as minizip itself writes: window bits -15, memory level 8.
+bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned char>* out) {
+  z_stream stream{};
+  if (deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  out->resize(deflateBound(&stream, static_cast<uLong>(data.size())));
+  stream.next_in = const_cast<Bytef*>(data.data());
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = out->data();
+  stream.avail_out = static_cast<uInt>(out->size());
+  int result = deflate(&stream, Z_FINISH);
+  out->resize(stream.total_out);
+  deflateEnd(&stream);
+  return result == Z_STREAM_END;
 }
 
 }  // namespace
@@ -123,7 +145,9 @@ bool zipEntryList::findEntryData(const char* name, std::vector<unsigned char>* d
   return true;
 }
 
-void zipEntryList::appendEntry(zipEntry entry) { entries.push_back(std::move(entry)); }
+void zipEntryList::appendEntry(zipEntry entry) {
+  entries.push_back(std::move(entry));
+}
 
 void zipEntryList::setEntryData(const char* name, const unsigned char* data, std::size_t length) {
   zipEntry* entry = findEntry(name);
@@ -163,22 +187,33 @@ bool zipEntryList::writeArchive(const char* path) const {
     info.dosDate = entry.info.dosDate;
     info.internal_fa = entry.info.internalAttributes;
     info.external_fa = entry.info.externalAttributes;
+    // The data goes in raw, deflated here: minizip's own deflate would overwrite the
+    // member's internal attributes whenever zlib guesses the data is text.
     bool stored = entry.info.compressionMethod == 0;
-    auto bytes = [](const std::vector<unsigned char>& v) {
-      return v.empty() ? nullptr : static_cast<const void*>(v.data());
-    };
-    if (zipOpenNewFileInZip(file, entry.name.c_str(), &info, bytes(entry.localExtra),
-                            static_cast<uInt>(entry.localExtra.size()), bytes(entry.centralExtra),
-                            static_cast<uInt>(entry.centralExtra.size()),
-                            entry.comment.empty() ? nullptr : entry.comment.c_str(),
-                            stored ? 0 : Z_DEFLATED, stored ? 0 : 9) != ZIP_OK) {
+    std::vector<unsigned char> deflated;
+    if (!stored && !deflateRaw(entry.data, &deflated)) {
       ok = false;
       break;
     }
-    bool written = entry.data.empty() ||
-                   zipWriteInFileInZip(file, entry.data.data(),
-                                       static_cast<unsigned>(entry.data.size())) == ZIP_OK;
-    if (zipCloseFileInZip(file) != ZIP_OK || !written) {
+    const std::vector<unsigned char>& raw = stored ? entry.data : deflated;
+    auto bytes = [](const std::vector<unsigned char>& v) {
+      return v.empty() ? nullptr : static_cast<const void*>(v.data());
+    };
+    if (zipOpenNewFileInZip2(file, entry.name.c_str(), &info, bytes(entry.localExtra),
+                             static_cast<uInt>(entry.localExtra.size()), bytes(entry.centralExtra),
+                             static_cast<uInt>(entry.centralExtra.size()),
+                             entry.comment.empty() ? nullptr : entry.comment.c_str(),
+                             stored ? 0 : Z_DEFLATED, stored ? 0 : 9, 1) != ZIP_OK) {
+      ok = false;
+      break;
+    }
+    bool written = raw.empty() || zipWriteInFileInZip(file, raw.data(),
+                                                      static_cast<unsigned>(raw.size())) == ZIP_OK;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    if (!entry.data.empty())
+      crc = crc32(crc, entry.data.data(), static_cast<uInt>(entry.data.size()));
+    if (zipCloseFileInZipRaw(file, static_cast<uLong>(entry.data.size()), crc) != ZIP_OK ||
+        !written) {
       ok = false;
       break;
     }

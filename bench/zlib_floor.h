@@ -1,0 +1,17 @@
+// The floor that zlib sets for loading and saving a package: every member of the archive
+// inflated and deflated again at level 9 (raw deflate, window bits -15, memory level 8),
+// with zlib directly and the file read whole first. Nothing is kept; no ownership passes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct ZlibFloor {
+  bool ok = false;
+  double seconds = 0;
+  std::size_t members = 0;
+  std::uint64_t uncompressedBytes = 0;
+};
+
+ZlibFloor measureZlibFloor(const std::string& packagePath);

@@ -1,0 +1,3 @@
+if(NOT WIN32)
+  nvx_fuzz(package_reader_fuzz package_reader_fuzz.cpp LIBS nvx_package)
+endif()

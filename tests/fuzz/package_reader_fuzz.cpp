@@ -1,0 +1,37 @@
+// Loads arbitrary bytes as a package; an accepted package must also save without harm.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "document/xml_node.h"
+#include "package/customization_file.h"
+#include "platform/safe_file.h"
+
+namespace {
+
+std::string packagePath() {
+  const char* folder = std::getenv("TMPDIR");
+  return std::string(folder && *folder ? folder : "/tmp") + "/package_reader_fuzz_" +
+         std::to_string(getpid()) + ".cuix";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const std::string path = packagePath();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return 0;
+  bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+  if (std::fclose(file) != 0 || !written) return 0;
+  if (xmlNode* root = loadDocument(path.c_str(), 65001)) {
+    if (!isPackageDocument(root)) std::abort();
+    saveDocument(path.c_str(), root, 65001);
+    destroyNode(root);
+  }
+  platform::removeFile(path);
+  return 0;
+}

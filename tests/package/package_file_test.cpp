@@ -1,0 +1,388 @@
+#include "package/package_file.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "document/xml_file.h"
+#include "package/customization_file.h"
+#include "package/extra_data.h"
+#include "package/zip_entry.h"
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::set<std::string> listFolder(const std::string& folder) {
+  std::set<std::string> names;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (dirent* e = readdir(dir))
+      if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.insert(e->d_name);
+    closedir(dir);
+  }
+  return names;
+}
+
+void run(const std::string& command) {
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+struct Deleter {
+  void operator()(xmlNode* node) const { destroyNode(node); }
+};
+using Document = std::unique_ptr<xmlNode, Deleter>;
+
+std::vector<std::string> partNames(xmlNode* root) {
+  std::vector<std::string> names;
+  for (xmlNode* part = root->firstChild; part; part = part->next) names.push_back(part->name);
+  return names;
+}
+
+xmlNode* part(xmlNode* root, const char* name) {
+  for (xmlNode* p = root->firstChild; p; p = p->next)
+    if (std::strcmp(p->name, name) == 0) return p;
+  return nullptr;
+}
+
+// The first element among a part's top-level nodes (the XML declaration comes before it).
+xmlNode* rootElement(xmlNode* partNode) {
+  for (xmlNode* n = partNode ? partNode->firstChild : nullptr; n; n = n->next)
+    if (n->name && n->name[0] != '?') return n;
+  return nullptr;
+}
+
+zipEntryList& entries(xmlNode* root) {
+  return static_cast<extraDataZlib*>(root->extra)->list;
+}
+
+bool isPartName(const std::string& name) {
+  for (const char* const* row = packagePartNames; *row; ++row)
+    if (equalsIgnoreCase(row[0], name.c_str())) return true;
+  return false;
+}
+
+// Generated packages in a private folder; TMPDIR points at an empty folder of its own, so
+// that every temporary file a load or save leaves behind shows up.
+class PackageTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char pattern[] = "/tmp/nvx_package_test_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    const char* fixtures = std::getenv("NVX_FIXTURES");
+    std::string fixture = std::string(fixtures ? fixtures : NVX_FIXTURES_DIR) + "/cuix_fixture.py";
+    run("python3 " + fixture + " corrupt " + folder_ + "/cases");
+    run("python3 " + fixture + " package " + folder_ + "/full.cuix --seed 11");
+    run("python3 " + fixture + " package " + folder_ + "/pictures.cuix --bitmaps 120");
+  }
+  static void TearDownTestSuite() { run("rm -rf " + folder_); }
+
+  void SetUp() override {
+    tmp_ = folder_ + "/tmp";
+    work_ = folder_ + "/work";
+    run("rm -rf " + tmp_ + " " + work_ + " && mkdir " + tmp_ + " " + work_);
+    setenv("TMPDIR", tmp_.c_str(), 1);
+  }
+  void TearDown() override {
+    EXPECT_TRUE(listFolder(tmp_).empty()) << "temporary files left behind";
+    unsetenv("TMPDIR");
+  }
+
+  // A copy of a generated package in the work folder.
+  std::string copy(const std::string& from, const std::string& name) {
+    std::string to = work_ + "/" + name;
+    writeFile(to, readFile(folder_ + "/" + from));
+    return to;
+  }
+
+  static std::string folder_;
+  std::string tmp_, work_;
+};
+std::string PackageTest::folder_;
+
+struct CaseRow {
+  const char* name;
+  bool loads;
+};
+
+// Damaged and unusual packages: those that are refused give nothing and leave nothing.
+const CaseRow kCases[] = {
+    {"not_a_zip", false},          {"truncated", false},        {"no_members", false},
+    {"unsupported_method", false}, {"empty_known_part", false}, {"malformed_known_part", false},
+    {"absurd_size", false},        {"overstated_size", false},  {"member_over_limit", false},
+    {"damaged_deflate", false},    {"encrypted_member", false}, {"wrong_crc", true},
+    {"name_case_differs", true},   {"case_twins", true},        {"backslash_rels", true},
+    {"no_known_parts", true},      {"without_header", true},
+};
+
+TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
+  for (const CaseRow& row : kCases) {
+    SCOPED_TRACE(row.name);
+    std::string path = folder_ + "/cases/" + row.name + ".cuix";
+    std::string before = readFile(path);
+    Document doc(loadDocument(path.c_str(), 65001));
+    EXPECT_EQ(doc != nullptr, row.loads);
+    if (doc) {
+      EXPECT_TRUE(isPackageDocument(doc.get()));
+    }
+    EXPECT_EQ(readFile(path), before);
+    EXPECT_TRUE(listFolder(tmp_).empty());
+  }
+}
+
+TEST_F(PackageTest, PartsFollowTheTableAndEveryMemberIsHeld) {
+  std::string path = copy("full.cuix", "Profile.CUIX");
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->name, nullptr);
+  // All but the relationships row: the fixture stores that member with a forward slash.
+  std::vector<std::string> expected(packagePartNames, packagePartNames + 22);
+  EXPECT_EQ(partNames(root.get()), expected);
+  for (xmlNode* p = root->firstChild; p; p = p->next) {
+    ASSERT_NE(p->firstChild, nullptr);
+    ASSERT_NE(p->firstChild->extra, nullptr);
+    ASSERT_EQ(p->firstChild->extra->kind, kExtraPartName);
+    EXPECT_STREQ(static_cast<extraDataFileName*>(p->firstChild->extra)->entryName, p->name);
+    for (xmlNode* n = p->firstChild; n; n = n->next) EXPECT_EQ(n->parent, p);
+  }
+  xmlNode* workspaces = rootElement(part(root.get(), "WorkspaceRoot.cui"));
+  ASSERT_NE(workspaces, nullptr);
+  EXPECT_STREQ(workspaces->name, "WorkspaceRoot");
+  const zipEntryList& list = entries(root.get());
+  EXPECT_EQ(list.entries.size(), 26u);
+  const zipEntry* rels = list.findEntry("_rels/.rels");
+  ASSERT_NE(rels, nullptr);
+  EXPECT_EQ(rels->info.compressionMethod, 0u);
+  EXPECT_FALSE(list.comment.empty());
+}
+
+TEST_F(PackageTest, PlainFilesAndPackagesAreToldApartByTheirEnding) {
+  for (const char* name : {"a.cuix", "b.CUIX", "c.CuIx"}) EXPECT_TRUE(isPackagePath(name));
+  for (const char* name : {"a.cui", "cuix", "a.cuixx", "a.xml", ""})
+    EXPECT_FALSE(isPackagePath(name));
+  std::string plain = work_ + "/plain.cui";
+  writeFile(plain, "<?xml version=\"1.0\"?>\n<CustSection><Header/></CustSection>\n");
+  Document doc(loadDocument(plain.c_str(), 65001));
+  ASSERT_TRUE(doc);
+  EXPECT_FALSE(isPackageDocument(doc.get()));
+  // A plain document given a package path is refused and nothing is made.
+  std::string target = work_ + "/plain.cuix";
+  EXPECT_EQ(saveDocument(target.c_str(), doc.get(), 65001), -1);
+  EXPECT_EQ(listFolder(work_), std::set<std::string>{"plain.cui"});
+}
+
+// Load and save without edits: the same members in the same order with every kept field,
+// and the same bytes for members that are not parts; a second round changes nothing more.
+TEST_F(PackageTest, LoadAndSaveKeepsEveryMember) {
+  std::string path = copy("full.cuix", "p.cuix");
+  zipEntryList original;
+  ASSERT_TRUE(original.readArchive(path.c_str()));
+  std::string firstSave;
+  for (int round = 0; round < 2; ++round) {
+    Document root(loadDocument(path.c_str(), 65001));
+    ASSERT_TRUE(root);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    if (round == 0) firstSave = readFile(path);
+  }
+  EXPECT_EQ(readFile(path), firstSave);
+  EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
+
+  zipEntryList saved;
+  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  EXPECT_EQ(saved.comment, original.comment);
+  ASSERT_EQ(saved.entries.size(), original.entries.size());
+  for (size_t i = 0; i < saved.entries.size(); ++i) {
+    const zipEntry& a = original.entries[i];
+    const zipEntry& b = saved.entries[i];
+    SCOPED_TRACE(a.name);
+    EXPECT_EQ(b.name, a.name);
+    EXPECT_EQ(b.comment, a.comment);
+    EXPECT_EQ(b.localExtra, a.localExtra);
+    EXPECT_EQ(b.centralExtra, a.centralExtra);
+    EXPECT_EQ(b.info.internalAttributes, a.info.internalAttributes);
+    EXPECT_EQ(b.info.externalAttributes, a.info.externalAttributes);
+    EXPECT_EQ(b.info.dosDate, a.info.dosDate);
+    EXPECT_EQ(b.info.compressionMethod, a.info.compressionMethod);
+    if (!isPartName(a.name)) {
+      EXPECT_EQ(b.data, a.data);
+    }
+  }
+}
+
+TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
+  std::string path = copy("cases/name_case_differs.cuix", "p.cuix");
+  {
+    Document root(loadDocument(path.c_str(), 65001));
+    ASSERT_TRUE(root);
+    EXPECT_NE(part(root.get(), "WorkspaceRoot.cui"), nullptr);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  }
+  zipEntryList saved;
+  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_NE(saved.findEntry("WorkspaceRoot.cui"), nullptr);
+  EXPECT_EQ(saved.findEntry("WorkspaceRoot.cui")->name, "workspaceroot.CUI");
+
+  // Of two members differing only in case the first is parsed; the second stays raw.
+  path = copy("cases/case_twins.cuix", "twins.cuix");
+  zipEntryList before;
+  ASSERT_TRUE(before.readArchive(path.c_str()));
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  xmlNode* toolbars = rootElement(part(root.get(), "ToolbarRoot.cui"));
+  ASSERT_NE(toolbars, nullptr);
+  ASSERT_NE(toolbars->firstChild, nullptr);
+  EXPECT_STRNE(toolbars->firstChild->name, "Twin");
+  ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  zipEntryList after;
+  ASSERT_TRUE(after.readArchive(path.c_str()));
+  auto twin = [](const zipEntryList& list) {
+    for (const zipEntry& e : list.entries)
+      if (e.name == "TOOLBARROOT.CUI") return e.data;
+    return std::vector<unsigned char>();
+  };
+  EXPECT_FALSE(twin(after).empty());
+  EXPECT_EQ(twin(after), twin(before));
+}
+
+TEST_F(PackageTest, RelationshipsWithBackslashAreTheLastPart) {
+  std::string path = copy("cases/backslash_rels.cuix", "p.cuix");
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  std::vector<std::string> names = partNames(root.get());
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(names.back(), "_rels\\.rels");
+  EXPECT_EQ(names.size(), 23u);
+}
+
+TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
+  std::string path = copy("cases/without_header.cuix", "p.cuix");
+  size_t count;
+  {
+    Document root(loadDocument(path.c_str(), 65001));
+    ASSERT_TRUE(root);
+    ASSERT_EQ(part(root.get(), "Header.cui"), nullptr);
+    count = entries(root.get()).entries.size();
+    // What the merge builds: a part node appended last, holding a bare element chain.
+    xmlNode* header = findChild(root.get(), "Header.cui", true);
+    ASSERT_NE(header, nullptr);
+    xmlNode* section = findChild(header, "CustSection", true);
+    ASSERT_NE(findChild(section, "Header", true), nullptr);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  }
+  zipEntryList saved;
+  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.entries.size(), count + 1);
+  EXPECT_EQ(saved.entries.back().name, "Header.cui");
+  EXPECT_EQ(saved.entries.back().info.compressionMethod, 8u);
+  EXPECT_NE(saved.entries.back().info.dosDate, 0u);
+
+  Document again(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(again);
+  EXPECT_EQ(partNames(again.get()).front(), "Header.cui");
+  xmlNode* section = rootElement(part(again.get(), "Header.cui"));
+  ASSERT_NE(section, nullptr);
+  EXPECT_STREQ(section->name, "CustSection");
+}
+
+TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
+  std::string path = copy("cases/no_known_parts.cuix", "p.cuix");
+  std::string before = readFile(path);
+  {
+    // No part nodes: nothing to write.
+    Document root(loadDocument(path.c_str(), 65001));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
+  }
+  path = copy("full.cuix", "full.cuix");
+  before = readFile(path);
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  // A missing folder, and a folder in the place of the package.
+  std::string missing = work_ + "/gone/p.cuix";
+  EXPECT_EQ(saveDocument(missing.c_str(), root.get(), 65001), -1);
+  std::string blocked = work_ + "/blocked.cuix";
+  ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
+  EXPECT_EQ(saveDocument(blocked.c_str(), root.get(), 65001), -1);
+  // No temporary folder: no temporary file name, nothing written.
+  setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
+  EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
+  EXPECT_EQ(loadDocument(path.c_str(), 65001), nullptr);
+  setenv("TMPDIR", tmp_.c_str(), 1);
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(listFolder(work_), (std::set<std::string>{"blocked.cuix", "full.cuix", "p.cuix"}));
+}
+
+TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
+  std::string path = copy("pictures.cuix", "p.cuix");
+  std::string before = readFile(path);
+  ASSERT_GT(before.size(), 100000u);
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlim_t limit = before.size() / 2;
+    rlimit rl{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &rl);
+    _exit(saveDocument(path.c_str(), root.get(), 65001) == -1 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not report the failure";
+  EXPECT_EQ(readFile(path), before);
+  EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
+}
+
+TEST(ZipEntryList, FindAndReplaceData) {
+  zipEntryList list;
+  zipEntry first;
+  first.name = "Data/Thing.bin";
+  first.info.compressionMethod = 0;
+  first.data = {1, 2, 3};
+  list.appendEntry(first);
+  zipEntry twin = first;
+  twin.name = "DATA/THING.BIN";
+  twin.data = {9};
+  list.appendEntry(twin);
+
+  std::vector<unsigned char> data;
+  ASSERT_TRUE(list.findEntryData("data/thing.bin", &data));
+  EXPECT_EQ(data, (std::vector<unsigned char>{1, 2, 3}));
+  EXPECT_FALSE(list.findEntryData("Data/Thing", &data));
+
+  const unsigned char bytes[] = {7, 7};
+  list.setEntryData("DATA/thing.BIN", bytes, 2);
+  EXPECT_EQ(list.entries[0].data, (std::vector<unsigned char>{7, 7}));
+  EXPECT_EQ(list.entries[0].info.uncompressedSize, 2u);
+  EXPECT_EQ(list.entries[0].info.compressionMethod, 0u);
+  EXPECT_EQ(list.entries[1].data, (std::vector<unsigned char>{9}));
+
+  list.setEntryData("New.cui", bytes, 1);
+  ASSERT_EQ(list.entries.size(), 3u);
+  EXPECT_EQ(list.entries[2].name, "New.cui");
+  EXPECT_EQ(list.entries[2].info.compressionMethod, 8u);
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// Loads a package and saves it in place, as the program does, optionally adding the header
+// part that an add run creates when the package has none.
+//   package_roundtrip_tool PATH [--add-header]
+#include <cstdio>
+#include <cstring>
+
+#include "document/xml_node.h"
+#include "package/customization_file.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s PATH [--add-header]\n", argv[0]);
+    return 2;
+  }
+  xmlNode* root = loadDocument(argv[1], 65001);
+  if (!root) {
+    std::fprintf(stderr, "cannot load %s\n", argv[1]);
+    return 1;
+  }
+  if (argc > 2 && std::strcmp(argv[2], "--add-header") == 0) {
+    xmlNode* section = findChild(findChild(root, "Header.cui", true), "CustSection", true);
+    findChild(findChild(section, "Header", true), "CommonConfiguration", true);
+  }
+  int result = saveDocument(argv[1], root, 65001);
+  destroyNode(root);
+  if (result != 0) std::fprintf(stderr, "cannot save %s: %d\n", argv[1], result);
+  return result == 0 ? 0 : 1;
+}
