@@ -1,0 +1,13 @@
+# Needs pugixml (Debian libpugixml-dev) for the comparison; without it the benchmark is left out.
+find_package(pugixml QUIET)
+if(TARGET pugixml::pugixml OR TARGET pugixml)
+  add_executable(document_bench ${CMAKE_CURRENT_LIST_DIR}/document_bench.cpp)
+  target_compile_definitions(document_bench PRIVATE NVX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  target_include_directories(document_bench PRIVATE ${PROJECT_SOURCE_DIR})
+  if(TARGET pugixml::pugixml)
+    target_link_libraries(document_bench PRIVATE nvx_document pugixml::pugixml)
+  else()
+    target_link_libraries(document_bench PRIVATE nvx_document pugixml)
+  endif()
+  nvx_warnings(document_bench)
+endif()
