@@ -1,1 +1,0 @@
-nvx_test(document_test document_test.cpp LIBS nvx_document)
