@@ -24,6 +24,10 @@ struct Case {
   Messages messages;
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class DialogLogic : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DialogLogic, RunsTheCommand) {
