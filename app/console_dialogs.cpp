@@ -24,7 +24,8 @@ int ConsoleUi::askNumber(int lowest, int highest) {
 }
 
 bool ConsoleUi::chooseProfile(const std::vector<std::string>& profiles, bool remove, int* chosen) {
-  out_ << "\n" << NVX_TEXT_SELECT_CAPTION << "\n"
+  out_ << "\n"
+       << NVX_TEXT_SELECT_CAPTION << "\n"
        << (remove ? NVX_TEXT_REMOVE_PROMPT : NVX_TEXT_ADD_PROMPT) << "\n";
   for (size_t i = 0; i < profiles.size(); ++i) out_ << "  " << i + 1 << ". " << profiles[i] << "\n";
   out_ << "  0. " << NVX_TEXT_CLOSE_BUTTON << "\n";
@@ -41,14 +42,20 @@ void ConsoleUi::showMessage(int messageId, unsigned) {
 int runConsoleMainDialog(ProfileOperations& operations, std::istream& in, std::ostream& out) {
   ConsoleUi ui(in, out);
   for (;;) {
-    out << "\n" << NVX_TEXT_MAIN_CAPTION << "\n"
+    out << "\n"
+        << NVX_TEXT_MAIN_CAPTION << "\n"
         << "  1. " << NVX_TEXT_ADD_BUTTON << "\n"
         << "  2. " << NVX_TEXT_REMOVE_BUTTON << "\n"
         << "  3. " << NVX_TEXT_CLOSE_BUTTON << "\n";
     switch (ui.askNumber(1, 3)) {
-      case 1: OnAddClicked(operations, ui); break;
-      case 2: OnRemoveClicked(operations, ui); break;
-      default: return 0;
+      case 1:
+        OnAddClicked(operations, ui);
+        break;
+      case 2:
+        OnRemoveClicked(operations, ui);
+        break;
+      default:
+        return 0;
     }
   }
 }

@@ -10,7 +10,8 @@
 #define NVX_TEXT_SELECT_CAPTION "Nalezené profily AutoCADu LT"
 #define NVX_TEXT_ADD_PROMPT "Vyberte profil, do kterého se má přidat Norvex Express"
 #define NVX_TEXT_REMOVE_PROMPT "Vyberte profil, ze kterého se má Norvex Express odebrat"
-#define NVX_TEXT_RELEASES "AutoCADu LT 2004 (2005, 2006, 2007, 2008, 2009, 2010, 2011, 2012, 2013, 2014)"
+#define NVX_TEXT_RELEASES \
+  "AutoCADu LT 2004 (2005, 2006, 2007, 2008, 2009, 2010, 2011, 2012, 2013, 2014)"
 #define NVX_TEXT_ADDED "Vortan Express byl přidán do " NVX_TEXT_RELEASES
 #define NVX_TEXT_ADD_FAILED "Vortan Express se nepodařilo přidat do " NVX_TEXT_RELEASES
 #define NVX_TEXT_REMOVED "Vortan Express byl odebrán z " NVX_TEXT_RELEASES
