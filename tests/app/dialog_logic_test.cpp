@@ -81,14 +81,6 @@ INSTANTIATE_TEST_SUITE_P(
              true,
              {"add:C"},
              {{IDS_ADDED, kInfo}}},
-        Case{"AddFirstByDefault",
-             false,
-             {"A", "B"},
-             {{true, 0}},
-             {},
-             true,
-             {"add:A"},
-             {{IDS_ADDED, kInfo}}},
         Case{"RemoveAsksInRemoveMode",
              true,
              {"A", "B", "C"},
@@ -158,17 +150,6 @@ TEST(DialogLogicRun, EachCommandListsTheProfilesAfresh) {
   ASSERT_EQ(ui.asked.size(), 1u);
   EXPECT_EQ(ui.asked[0].profiles, (Names{"A", "Nový"}));
   EXPECT_EQ(operations.updates(), (Names{"add:A", "add:Nový"}));
-}
-
-TEST(DialogLogicRun, AListThatAlreadyHoldsNamesIsNotUsed) {
-  // The operations append; a command must start from an empty list of its own.
-  FakeOperations operations;
-  operations.profiles = {"A"};
-  ScriptedUi ui;
-  OnRemoveClicked(operations, ui);
-  OnRemoveClicked(operations, ui);
-  EXPECT_TRUE(ui.asked.empty());
-  EXPECT_EQ(operations.updates(), (Names{"remove:A", "remove:A"}));
 }
 
 TEST(MessageTexts, NameTheSameReleasesForEveryMessage) {
