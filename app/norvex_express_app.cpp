@@ -41,7 +41,9 @@ void CNorvexExpressApp::ListProfiles(std::vector<std::string>* profiles) {
   profiles_.ListProfiles(profiles);
 }
 
-bool CNorvexExpressApp::AddToProfile(const char* profile) { return profiles_.AddToProfile(profile); }
+bool CNorvexExpressApp::AddToProfile(const char* profile) {
+  return profiles_.AddToProfile(profile);
+}
 
 bool CNorvexExpressApp::RemoveFromProfile(const char* profile) {
   return profiles_.RemoveFromProfile(profile);

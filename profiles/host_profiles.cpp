@@ -37,8 +37,8 @@ struct GroupValue {
 };
 
 struct MenuScan {
-  std::vector<GroupValue> others;          // group values not naming the add-on, in order
-  std::vector<std::string> addOnNames;     // every value naming the add-on
+  std::vector<GroupValue> others;       // group values not naming the add-on, in order
+  std::vector<std::string> addOnNames;  // every value naming the add-on
   std::uint32_t largestNumber = 0;
 };
 
@@ -56,10 +56,10 @@ bool scanMenuGroups(platform::Registry& registry, RegKey key, MenuScan* scan) {
     std::string lowerName = lowerAscii(std::string(name, nameSize));
     size_t group = lowerName.find("group");
     if (group == std::string::npos) continue;
-    std::uint32_t number =
-        static_cast<std::uint32_t>(std::atoi(lowerName.c_str() + group + 5));
+    std::uint32_t number = static_cast<std::uint32_t>(std::atoi(lowerName.c_str() + group + 5));
     if (number > scan->largestNumber) scan->largestNumber = number;
-    std::string text(reinterpret_cast<char*>(data), strnlen(reinterpret_cast<char*>(data), dataSize));
+    std::string text(reinterpret_cast<char*>(data),
+                     strnlen(reinterpret_cast<char*>(data), dataSize));
     if (lowerAscii(text).find("norvex_express") != std::string::npos)
       scan->addOnNames.emplace_back(name, nameSize);
     else
@@ -121,7 +121,8 @@ bool HostProfiles::ReadSupportBasePath(const std::string& productKey, int platfo
                                        std::string* path) {
   RegKey key;
   if (registry_.openKey(platform::RegRoot::kCurrentUser, productKey.c_str(),
-                        platform::kKeyRead | hostView(platformFlag), &key) != platform::kErrorSuccess)
+                        platform::kKeyRead | hostView(platformFlag),
+                        &key) != platform::kErrorSuccess)
     return false;
   KeyCloser closer(registry_, key);
   std::string root;
@@ -139,7 +140,8 @@ bool HostProfiles::ListProfiles(std::vector<std::string>* profiles, int* unreada
   if (path.size() >= kKeyPathSize) return false;
   RegKey key;
   if (registry_.openKey(platform::RegRoot::kCurrentUser, path.c_str(),
-                        platform::kKeyRead | hostView(platformFlag), &key) != platform::kErrorSuccess)
+                        platform::kKeyRead | hostView(platformFlag),
+                        &key) != platform::kErrorSuccess)
     return false;
   KeyCloser closer(registry_, key);
   for (std::uint32_t index = 0;; ++index) {
@@ -203,7 +205,8 @@ bool HostProfiles::RegisterMenuGroup(const std::string& productKey,
   if (toolbarsPath.size() >= kKeyPathSize) return false;
 
   RegKey menus;
-  long opened = registry_.openKey(platform::RegRoot::kCurrentUser, menusPath.c_str(), access, &menus);
+  long opened =
+      registry_.openKey(platform::RegRoot::kCurrentUser, menusPath.c_str(), access, &menus);
   if (opened != platform::kErrorSuccess) {
     if (mode == kModeAdd || opened != platform::kErrorFileNotFound) return false;
   } else {
@@ -224,7 +227,8 @@ bool HostProfiles::RegisterMenuGroup(const std::string& productKey,
       for (const std::string& name : scan.addOnNames)
         if (registry_.deleteValue(menus, name.c_str()) != platform::kErrorSuccess) return false;
       for (const GroupValue& value : scan.others)
-        if (registry_.deleteValue(menus, value.name.c_str()) != platform::kErrorSuccess) return false;
+        if (registry_.deleteValue(menus, value.name.c_str()) != platform::kErrorSuccess)
+          return false;
       for (size_t i = 0; i < scan.others.size(); ++i) {
         const auto& data = scan.others[i].data;
         std::string name = "Group" + std::to_string(i + 1);
@@ -235,7 +239,8 @@ bool HostProfiles::RegisterMenuGroup(const std::string& productKey,
     }
   }
   RegKey toolbars;
-  opened = registry_.openKey(platform::RegRoot::kCurrentUser, toolbarsPath.c_str(), access, &toolbars);
+  opened =
+      registry_.openKey(platform::RegRoot::kCurrentUser, toolbarsPath.c_str(), access, &toolbars);
   if (opened == platform::kErrorFileNotFound) return true;
   if (opened != platform::kErrorSuccess) return false;
   KeyCloser closer(registry_, toolbars);

@@ -13,9 +13,10 @@ const char kProduct[] = "Software\\\\Autodesk\\\\AutoCAD LT\\\\R10\\\\ACLT-4001:
 const char kHost[] = "HKEY_CURRENT_USER\\Software\\Autodesk\\AutoCAD LT\\R10\\ACLT-4001:405";
 
 std::string host(const std::string& platform, const std::string& profiles) {
-  return std::string("Windows Registry Editor Version 5.00\r\n\r\n"
-                     "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]\r\n"
-                     "\"AcadPathReg\"=\"") +
+  return std::string(
+             "Windows Registry Editor Version 5.00\r\n\r\n"
+             "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]\r\n"
+             "\"AcadPathReg\"=\"") +
          kProduct + "\"\r\n" + platform + "\r\n[" + kHost +
          "]\r\n\"RoamableRootFolder\"=\"C:\\\\R\\\\\"\r\n\r\n" + profiles;
 }
@@ -26,7 +27,9 @@ std::string menus(const std::string& profile, const std::string& values) {
 
 struct Host {
   explicit Host(const std::string& text)
-      : file(platform::RegistryFile::fromText(text)), recorder(file.get()), profiles(recorder, run) {}
+      : file(platform::RegistryFile::fromText(text)),
+        recorder(file.get()),
+        profiles(recorder, run) {}
   std::unique_ptr<platform::RegistryFile> file;
   testsupport::RecordingRegistry recorder;
   EditRun run;
@@ -37,9 +40,12 @@ TEST(HostProfiles, ReleaseNumbers) {
   struct Case {
     const char* key;
     int release;
-  } cases[] = {{"Software\\A\\R10\\ACLT-1:405", 10}, {"Software\\A\\R18.1\\ACLT-1:405\\", 18},
-               {"Software\\A\\Rx\\ACLT", 0},          {"Software\\A\\R\\ACLT", 0},
-               {"ACLT-1:405", -1},                    {"R18\\ACLT", -1}};
+  } cases[] = {{"Software\\A\\R10\\ACLT-1:405", 10},
+               {"Software\\A\\R18.1\\ACLT-1:405\\", 18},
+               {"Software\\A\\Rx\\ACLT", 0},
+               {"Software\\A\\R\\ACLT", 0},
+               {"ACLT-1:405", -1},
+               {"R18\\ACLT", -1}};
   for (const Case& c : cases) EXPECT_EQ(HostProfiles::HostReleaseNumber(c.key), c.release) << c.key;
 }
 
@@ -70,8 +76,10 @@ TEST(HostProfiles, RegistrationAddsOnceAndRemovesEveryTrace) {
   EXPECT_FALSE(h.profiles.AddToProfile("Nobody"));  // no Menus key to add to
   EXPECT_TRUE(h.profiles.RemoveFromProfile("Nobody"));
 
-  Host twice(host("", menus("P", "\"Group1\"=\"NORVEX_EXPRESS a\"\r\n\"Group2\"=\"Host C:\\\\MixedCase\"\r\n"
-                                 "\"Group3\"=\"norvex_express b\"\r\n\"MyGroupX\"=\"Third\"\r\n")));
+  Host twice(
+      host("", menus("P",
+                     "\"Group1\"=\"NORVEX_EXPRESS a\"\r\n\"Group2\"=\"Host C:\\\\MixedCase\"\r\n"
+                     "\"Group3\"=\"norvex_express b\"\r\n\"MyGroupX\"=\"Third\"\r\n")));
   ASSERT_TRUE(twice.profiles.RemoveFromProfile("P"));
   text = twice.file->toText();
   std::string lower = text;
