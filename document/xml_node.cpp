@@ -56,8 +56,14 @@ void destroyNode(xmlNode* node) {
 
 namespace {
 
+// An edited node's ancestors are edited too, so the walk stops at the first one already marked.
+void markEdited(xmlNode* node) {
+  for (; node && !node->edited; node = node->parent) node->edited = true;
+}
+
 bool appendToChain(xmlNode** first, xmlNode* owner, xmlNode* node) {
   if (!owner || !node) return false;
+  markEdited(owner);
   node->next = nullptr;
   node->parent = owner;
   if (!*first) {
@@ -84,6 +90,7 @@ bool appendAttribute(xmlNode* element, xmlNode* attribute) {
 
 bool insertAfter(xmlNode* reference, xmlNode* node) {
   if (!reference || !node) return false;
+  markEdited(reference);
   node->prev = reference;
   node->next = reference->next;
   node->parent = reference->parent;
@@ -134,6 +141,7 @@ bool setName(xmlNode* node, const char* name) {
   if (!copy) return false;
   std::free(node->name);
   node->name = copy;
+  markEdited(node);
   return true;
 }
 
@@ -143,6 +151,7 @@ bool setValue(xmlNode* node, const char* value) {
   if (value && !(copy = strdup(value))) return false;
   std::free(node->value);
   node->value = copy;
+  markEdited(node);
   return true;
 }
 
@@ -162,8 +171,11 @@ xmlNode* setAttribute(xmlNode* element, const char* name, const char* value) {
 
 void detach(xmlNode* node, bool destroy) {
   if (!node) return;
+  markEdited(node->parent);
   if (!node->prev && node->parent && node->parent->firstChild == node)
     node->parent->firstChild = node->next;
+  if (!node->prev && node->parent && node->parent->firstAttribute == node)
+    node->parent->firstAttribute = node->next;
   if (node->next) node->next->prev = node->prev;
   if (node->prev) node->prev->next = node->next;
   node->prev = node->next = node->parent = nullptr;

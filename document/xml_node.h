@@ -35,6 +35,9 @@ struct xmlNode {
   char* trailingComment = nullptr;
   // Set on a node read from a CDATA section, so that the writer gives it back its form.
   bool cdata = false;
+  // Set on a node and all its ancestors when the operations below change the node, its
+  // attributes or its children. Reading a document leaves it clear.
+  bool edited = false;
 };
 
 // Null when memory runs out.

@@ -149,7 +149,10 @@ int parseElement(xmlNode* node, const char** cursor, int depth) {
     const char* start = *cursor + 8;
     const char* close = std::strchr(start, ']');
     if (!close || !startsWith(close, "]]>")) return -2;
-    if (!setName(node, "CDATA") || !(node->value = copyRange(start, close))) return -2;
+    static const char kCdataName[] = "CDATA";
+    if (!(node->name = copyRange(kCdataName, kCdataName + sizeof kCdataName - 1)) ||
+        !(node->value = copyRange(start, close)))
+      return -2;
     node->cdata = true;
     *cursor = close + 3;
     return 0;

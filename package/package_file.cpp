@@ -94,14 +94,17 @@ int saveCuixPackage(const char* path, xmlNode* root, unsigned codePage) {
   std::vector<unsigned char> data;
   for (xmlNode* part = root->firstChild; part; part = part->next) {
     xmlNode* document = part->firstChild;
+    // A part made by an edit has no member yet: it becomes a new member named after it.
+    const char* member = part->name;
+    if (document && document->extra && document->extra->kind == kExtraPartName)
+      member = static_cast<extraDataFileName*>(document->extra)->entryName;
+    if (!member) return -1;
+    // A part nothing changed since the load keeps its member byte for byte.
+    const zipEntry* entry = list.findEntry(member);
+    if (!part->edited && entry && !entry->data.empty()) continue;
     int result = saveXmlFile(temp.path().c_str(), document, codePage);
     if (result != 0) return result;
     if (!readBytes(temp.path(), &data)) return -1;
-    // A part made by an edit has no member yet: it becomes a new member named after it.
-    const char* member = part->name;
-    if (document->extra && document->extra->kind == kExtraPartName)
-      member = static_cast<extraDataFileName*>(document->extra)->entryName;
-    if (!member) return -1;
     list.setEntryData(member, data.data(), data.size());
   }
   return list.writeArchive(path) ? 0 : -1;

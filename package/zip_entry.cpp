@@ -17,6 +17,24 @@ struct UnzCloser {
 };
 using UnzHandle = std::unique_ptr<void, UnzCloser>;
 
+// The open member's bytes, exactly declared of them. The declared size is not trusted for
+// allocation: the data grows only as bytes really arrive, never past the declared size.
+bool readCurrentData(unzFile file, size_t declared, std::vector<unsigned char>* data) {
+  const size_t chunk = 1 << 16;
+  data->clear();
+  for (;;) {
+    size_t have = data->size();
+    size_t want = std::min(chunk, declared - have);
+    if (want == 0) break;
+    data->resize(have + want);
+    int n = unzReadCurrentFile(file, data->data() + have, static_cast<unsigned>(want));
+    if (n <= 0) return false;
+    data->resize(have + static_cast<size_t>(n));
+  }
+  unsigned char probe;
+  return unzReadCurrentFile(file, &probe, 1) == 0;
+}
+
 bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
   unz_file_info info;
   if (unzGetCurrentFileInfo(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
@@ -64,27 +82,18 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
     ok = unzGetLocalExtrafield(file, entry->localExtra.data(),
                                static_cast<unsigned>(localLength)) == localLength;
   }
-  // The declared size is not trusted for allocation: the data grows only as bytes really
-  // arrive, never past the declared size, and must come to exactly that size.
-  const size_t declared = kept.uncompressedSize;
-  const size_t chunk = 1 << 16;
-  entry->data.clear();
-  while (ok) {
-    size_t have = entry->data.size();
-    size_t want = std::min(chunk, declared - have);
-    if (want == 0) break;
-    entry->data.resize(have + want);
-    int n = unzReadCurrentFile(file, entry->data.data() + have, static_cast<unsigned>(want));
-    if (n <= 0) ok = false;
-    entry->data.resize(have + (n > 0 ? static_cast<size_t>(n) : 0));
-  }
-  if (ok) {
-    unsigned char probe;
-    if (unzReadCurrentFile(file, &probe, 1) != 0) ok = false;
-  }
+  ok = ok && readCurrentData(file, kept.uncompressedSize, &entry->data);
   // A wrong CRC-32 is reported here and accepted, as the host does.
   unzCloseCurrentFile(file);
-  return ok;
+  if (!ok || kept.compressionMethod != Z_DEFLATED) return ok;
+  // The deflated bytes too, so that a member nobody changes is not compressed again. Without
+  // them the member is simply deflated anew on a save.
+  if (unzOpenCurrentFile2(file, nullptr, nullptr, 1) == UNZ_OK) {
+    if (!readCurrentData(file, kept.compressedSize, &entry->originalDeflate))
+      entry->originalDeflate.clear();
+    unzCloseCurrentFile(file);
+  }
+  return true;
 }
 
 // Raw deflate at level 9, as minizip itself writes: window bits -15, memory level 8.
@@ -166,7 +175,9 @@ void zipEntryList::setEntryData(const char* name, const unsigned char* data, std
     appendEntry(std::move(added));
     entry = &entries.back();
   }
+  if (entry->data.size() == length && std::equal(data, data + length, entry->data.begin())) return;
   entry->data.assign(data, data + length);
+  entry->originalDeflate.clear();
   entry->info.uncompressedSize = static_cast<std::uint32_t>(length);
 }
 
@@ -190,12 +201,15 @@ bool zipEntryList::writeArchive(const char* path) const {
     // The data goes in raw, deflated here: minizip's own deflate would overwrite the
     // member's internal attributes whenever zlib guesses the data is text.
     bool stored = entry.info.compressionMethod == 0;
+    bool asRead = !stored && !entry.originalDeflate.empty();
     std::vector<unsigned char> deflated;
-    if (!stored && !deflateRaw(entry.data, &deflated)) {
+    if (!stored && !asRead && !deflateRaw(entry.data, &deflated)) {
       ok = false;
       break;
     }
-    const std::vector<unsigned char>& raw = stored ? entry.data : deflated;
+    const std::vector<unsigned char>& raw = stored   ? entry.data
+                                            : asRead ? entry.originalDeflate
+                                                     : deflated;
     auto bytes = [](const std::vector<unsigned char>& v) {
       return v.empty() ? nullptr : static_cast<const void*>(v.data());
     };

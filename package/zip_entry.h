@@ -37,6 +37,9 @@ struct zipEntry {
   std::vector<unsigned char> localExtra;
   std::vector<unsigned char> centralExtra;
   std::vector<unsigned char> data;  // uncompressed
+  // The member's deflated bytes as read, written back as they are while data is unchanged;
+  // empty for stored members and for data set since the read.
+  std::vector<unsigned char> originalDeflate;
 };
 
 struct zipEntryList {
@@ -51,7 +54,7 @@ struct zipEntryList {
   bool findEntryData(const char* name, std::vector<unsigned char>* data) const;
   void appendEntry(zipEntry entry);
   // Gives the named member a copy of the data; a name no member has gets a new deflated
-  // member at the end.
+  // member at the end. Data equal to what the member holds leaves it as it was read.
   void setEntryData(const char* name, const unsigned char* data, std::size_t length);
   bool writeArchive(const char* path) const;
 };

@@ -102,6 +102,36 @@ TEST(DocumentTree, DetachRelinksEveryPosition) {
     destroyNode(parent);
   }
   detach(nullptr, true);
+
+  // The first attribute too: the element must not keep pointing at it.
+  xmlNode* element = newNode("E", nullptr);
+  xmlNode* first = setAttribute(element, "a", "1");
+  setAttribute(element, "b", "2");
+  detach(first, true);
+  ASSERT_NE(element->firstAttribute, nullptr);
+  EXPECT_STREQ(element->firstAttribute->name, "b");
+  EXPECT_EQ(element->firstAttribute->prev, nullptr);
+  destroyNode(element);
+}
+
+TEST(DocumentTree, ChangesMarkTheNodeAndEveryAncestor) {
+  xmlNode* root = makeParent({"a", "b"});
+  xmlNode* leaf = newNode("leaf", "t");
+  appendChild(root->firstChild->next, leaf);
+  xmlNode* untouched = root->firstChild;
+  for (xmlNode* n : {root, untouched, root->firstChild->next, leaf}) n->edited = false;
+
+  setValue(leaf, "u");
+  EXPECT_TRUE(leaf->edited && leaf->parent->edited && root->edited);
+  EXPECT_FALSE(untouched->edited);
+
+  // Under a marked ancestor, a later change still marks the path between.
+  xmlNode* deeper = newNode("d", nullptr);
+  appendChild(untouched, deeper);
+  deeper->edited = untouched->edited = false;
+  setAttribute(deeper, "k", "v");
+  EXPECT_TRUE(deeper->edited && untouched->edited);
+  destroyNode(root);
 }
 
 TEST(DocumentTree, DestroyTakesEveryOwnedNodeAndExtra) {

@@ -112,6 +112,21 @@ TEST(DocumentParser, LinksChainsBothWays) {
   destroyNode(document);
 }
 
+// Saving a package rewrites only parts marked edited, so a read must leave every mark clear.
+bool anyEdited(const xmlNode* node) {
+  for (; node; node = node->next)
+    if (node->edited || anyEdited(node->firstAttribute) || anyEdited(node->firstChild)) return true;
+  return false;
+}
+
+TEST(DocumentParser, ReadingMarksNothingEdited) {
+  xmlNode* document =
+      parseText("<?xml version=\"1.0\"?><!-- c --><r a=\"1\"><![CDATA[x<y]]><b>t</b><c/></r>");
+  ASSERT_NE(document, nullptr);
+  EXPECT_FALSE(anyEdited(document));
+  destroyNode(document);
+}
+
 TEST(DocumentParser, KeepsTheTrailingComment) {
   xmlNode* document = parseText("<a/>\r\n<!-- end\r\n-->\r\n");
   ASSERT_NE(document, nullptr);
