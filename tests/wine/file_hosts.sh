@@ -4,11 +4,11 @@
 # with an environment reference and no extension, a broken and a read-only profile file.
 set -euo pipefail
 exe=$1 work=$2
-if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 0; fi
+if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
 here=$(cd "$(dirname "$0")" && pwd)
 export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
 source "$here/wine_env.sh"
-if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 0; fi
+if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
 fail() { echo "FAIL: $*"; exit 1; }
 export NVX_ROAMING='C:\Uživatelé\Jana'
 make_prefix "$work/prefix"

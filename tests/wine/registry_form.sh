@@ -3,10 +3,10 @@
 # registry-form host, with the program's settings in the 32-bit view of the machine's keys.
 set -euo pipefail
 exe=$1 work=$2
-if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 0; fi
+if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
 export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
 source "$(dirname "$0")/wine_env.sh"
-if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 0; fi
+if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
 make_prefix "$work/prefix"
 cat > "$work/host.reg" <<'REG'
 Windows Registry Editor Version 5.00
