@@ -2,46 +2,26 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/code_page.h"
+#include "tests/support/test_files.h"
 #include "tests/support/tree_equal.h"
 
 namespace {
 
+using test_support::folderNames;
+using test_support::readFile;
+using test_support::runWithFileSizeLimit;
+using test_support::writeFile;
+
 const char kBom[] = "\xef\xbb\xbf";
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::vector<std::string> folderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* entry = readdir(dir))
-      if (entry->d_name[0] != '.') names.push_back(entry->d_name);
-    closedir(dir);
-  }
-  return names;
-}
 
 class DocumentFile : public ::testing::Test {
  protected:
@@ -79,12 +59,12 @@ TEST_F(DocumentFile, GeneratedFilesSurviveLoadAndSave) {
   };
   for (const Case& c : cases) {
     std::string original = generate("main.cui", c.options);
-    std::string bytes = readBytes(original);
+    std::string bytes = readFile(original);
     xmlNode* loaded = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
     ASSERT_NE(loaded, nullptr) << c.options;
     EXPECT_STREQ(loaded->prefix, c.bom ? kBom : "") << c.options;
     ASSERT_EQ(saveXmlFile(original.c_str(), loaded, platform::kCodePageUtf8), 0);
-    std::string saved = readBytes(original);
+    std::string saved = readFile(original);
     EXPECT_EQ(saved.compare(0, 3, kBom) == 0, c.bom) << c.options;
     // Every character comes back in its UTF-8 bytes.
     for (const char* text : {"Žluťoučký kůň", "도면 작성", "Anotace m²", "Strojírenství Ø",
@@ -95,8 +75,8 @@ TEST_F(DocumentFile, GeneratedFilesSurviveLoadAndSave) {
     EXPECT_TRUE(test_support::documentsEqual(loaded, reloaded, &difference)) << difference;
     // A second save changes nothing at all.
     ASSERT_EQ(saveXmlFile(original.c_str(), reloaded, platform::kCodePageUtf8), 0);
-    EXPECT_TRUE(readBytes(original) == saved) << c.options;
-    EXPECT_EQ(folderEntries(folder_).size(), 1u);
+    EXPECT_TRUE(readFile(original) == saved) << c.options;
+    EXPECT_EQ(folderNames(folder_).size(), 1u);
     destroyNode(loaded);
     destroyNode(reloaded);
   }
@@ -107,13 +87,13 @@ TEST_F(DocumentFile, KeepsBytesThatAreNotUtf8AndTheTrailingComment) {
   const std::string text =
       std::string(kBom) + "<a k=\"\xe8\xed\x80\">\xbe\xe1\xf8</a>\r\n<!-- end -->";
   for (unsigned codePage : {platform::kCodePageUtf8, platform::kCodePageAnsi}) {
-    writeBytes(path("ansi.cui"), text);
+    writeFile(path("ansi.cui"), text);
     xmlNode* document = loadXmlFile(path("ansi.cui").c_str(), codePage);
     ASSERT_NE(document, nullptr);
     ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document, codePage), 0);
-    EXPECT_EQ(readBytes(path("ansi.cui")), std::string(kBom) +
-                                               "\n<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
-                                               "\r\n<!-- end -->");
+    EXPECT_EQ(readFile(path("ansi.cui")), std::string(kBom) +
+                                              "\n<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
+                                              "\r\n<!-- end -->");
     destroyNode(document);
   }
 }
@@ -133,7 +113,7 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
       {"<a><b></a>", nullptr},
   };
   for (const Case& c : cases) {
-    writeBytes(path("case.cui"), c.bytes);
+    writeFile(path("case.cui"), c.bytes);
     xmlNode* document = loadXmlFile(path("case.cui").c_str(), platform::kCodePageUtf8);
     EXPECT_EQ(document != nullptr, c.prefix != nullptr) << c.bytes;
     if (document && c.prefix) {
@@ -141,32 +121,23 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
     }
     destroyNode(document);
   }
-  std::string truncated = readBytes(generate("whole.cui", "--seed 9"));
-  writeBytes(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
+  std::string truncated = readFile(generate("whole.cui", "--seed 9"));
+  writeFile(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
   for (const std::string& refused : {path("cut.cui"), path("missing.cui"), folder_})
     EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
 }
 
 TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
   std::string original = generate("main.cui", "--seed 7 --bom --size 400000");
-  const std::string before = readBytes(original);
+  const std::string before = readFile(original);
   xmlNode* document = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
   ASSERT_NE(document, nullptr);
 
   // The disk refuses the new file half way.
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{100000, 100000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    int result = saveXmlFile(original.c_str(), document, platform::kCodePageUtf8);
-    _exit(result == 0 ? 0 : 1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1) << "a save that could not be written reported success";
+  int result = runWithFileSizeLimit(100000, [&] {
+    return saveXmlFile(original.c_str(), document, platform::kCodePageUtf8) == 0 ? 0 : 1;
+  });
+  EXPECT_EQ(result, 1) << "a save that could not be written reported success";
 
   EXPECT_EQ(saveXmlFile(path("no/such/folder/main.cui").c_str(), document, 65001), kSaveNoFile);
   mkdir(path("folder.cui").c_str(), 0755);
@@ -176,8 +147,8 @@ TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
   EXPECT_EQ(saveXmlFile(original.c_str(), nullptr, 65001), kSaveNoFile);
   destroyNode(nameless);
 
-  EXPECT_TRUE(readBytes(original) == before);
-  std::vector<std::string> left = folderEntries(folder_);
+  EXPECT_TRUE(readFile(original) == before);
+  std::vector<std::string> left = folderNames(folder_);
   EXPECT_EQ(left.size(), 2u);  // main.cui and folder.cui, no new file beside them
   destroyNode(document);
 }

@@ -1,16 +1,11 @@
 #include "package/package_file.h"
 
 #include <dirent.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,26 +16,17 @@
 #include "package/customization_file.h"
 #include "package/extra_data.h"
 #include "package/zip_entry.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test_support::readFile;
+using test_support::runWithFileSizeLimit;
+using test_support::writeFile;
 
 std::set<std::string> listFolder(const std::string& folder) {
-  std::set<std::string> names;
-  if (DIR* dir = opendir(folder.c_str())) {
-    while (dirent* e = readdir(dir))
-      if (std::strcmp(e->d_name, ".") && std::strcmp(e->d_name, "..")) names.insert(e->d_name);
-    closedir(dir);
-  }
-  return names;
+  std::vector<std::string> names = test_support::folderNames(folder);
+  return std::set<std::string>(names.begin(), names.end());
 }
 
 void run(const std::string& command) {
@@ -366,19 +352,10 @@ TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
   ASSERT_GT(before.size(), 100000u);
   Document root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlim_t limit = before.size() / 2;
-    rlimit rl{limit, limit};
-    setrlimit(RLIMIT_FSIZE, &rl);
-    _exit(saveDocument(path.c_str(), root.get(), 65001) == -1 ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the save did not report the failure";
+  int result = runWithFileSizeLimit(before.size() / 2, [&] {
+    return saveDocument(path.c_str(), root.get(), 65001) == -1 ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0) << "the save did not report the failure";
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
 }

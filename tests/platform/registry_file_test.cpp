@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/text_utf.h"
+#include "tests/support/test_files.h"
 
 using namespace platform;
+using namespace test_support;
 
 namespace {
 
@@ -30,27 +30,6 @@ std::string querySz(Registry& r, RegRoot root, const char* path, const char* nam
   if (rc != 0) return "<" + std::to_string(rc) + ">";
   return std::string(buffer, size ? size - 1 : 0);
 }
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-struct TempDir {
-  std::string path;
-  TempDir() {
-    char name[] = "/tmp/nvx_reg_XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-};
 
 }  // namespace
 
@@ -218,7 +197,7 @@ TEST(RegistryFile, MalformedTextIsRefused) {
 }
 
 TEST(RegistryFile, FileEncodingsAreKeptOnWriteBack) {
-  TempDir dir;
+  TempFolder dir;
   const std::string body = kHead + "[HKEY_CURRENT_USER\\K]\r\n\"N\"=\"\xc5\xa1\"\r\n\r\n";
   std::string utf16;
   ASSERT_TRUE(utf8ToUtf16le(body, &utf16));
@@ -232,8 +211,8 @@ TEST(RegistryFile, FileEncodingsAreKeptOnWriteBack) {
       {"utf16", "\xFF\xFE" + utf16, "\xFF\xFE"},
   };
   for (const Case& c : cases) {
-    std::string path = dir.path + "/" + c.label + ".reg";
-    writeAll(path, c.bytes);
+    std::string path = dir.path() + "/" + c.label + ".reg";
+    writeFile(path, c.bytes);
     {
       auto r = RegistryFile::fromFile(path);
       ASSERT_TRUE(r->valid()) << c.label;
@@ -244,7 +223,7 @@ TEST(RegistryFile, FileEncodingsAreKeptOnWriteBack) {
       ASSERT_EQ(r->setValue(key, "M", kRegSz, v, 2), 0);
       r->closeKey(key);
     }
-    std::string written = readAll(path);
+    std::string written = readFile(path);
     EXPECT_EQ(written.compare(0, c.prefix.size(), c.prefix), 0) << c.label;
     if (c.prefix.empty()) {
       EXPECT_NE(written.substr(0, 3), "\xEF\xBB\xBF");
@@ -256,12 +235,12 @@ TEST(RegistryFile, FileEncodingsAreKeptOnWriteBack) {
 }
 
 TEST(RegistryFile, WritesOnlyAfterAChangeAndNeverOverAMalformedFile) {
-  TempDir dir;
+  TempFolder dir;
   // Reading alone leaves the file exactly as written (LF line ends, comments and all).
-  std::string path = dir.path + "/plain.reg";
+  std::string path = dir.path() + "/plain.reg";
   std::string original =
       "Windows Registry Editor Version 5.00\n; note\n[HKEY_CURRENT_USER\\K]\n\"N\"=\"v\"\n";
-  writeAll(path, original);
+  writeFile(path, original);
   {
     auto r = RegistryFile::fromFile(path);
     EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "N"), "v");
@@ -270,21 +249,21 @@ TEST(RegistryFile, WritesOnlyAfterAChangeAndNeverOverAMalformedFile) {
     EXPECT_EQ(r->deleteValue(key, "absent"), kErrorFileNotFound);
     r->closeKey(key);
   }
-  EXPECT_EQ(readAll(path), original);
+  EXPECT_EQ(readFile(path), original);
 
-  std::string broken = dir.path + "/broken.reg";
+  std::string broken = dir.path() + "/broken.reg";
   std::string junk = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K\n\"N\"=\"v\"\n";
-  writeAll(broken, junk);
+  writeFile(broken, junk);
   {
     auto r = RegistryFile::fromFile(broken);
     EXPECT_FALSE(r->valid());
     RegKey key;
     EXPECT_NE(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
   }
-  EXPECT_EQ(readAll(broken), junk);
+  EXPECT_EQ(readFile(broken), junk);
 
   // A missing file is an empty registry, created with its folder on first write.
-  std::string fresh = dir.path + "/new/sub/registry.reg";
+  std::string fresh = dir.path() + "/new/sub/registry.reg";
   auto r = RegistryFile::fromFile(fresh);
   EXPECT_TRUE(r->valid());
   RegKey key;
@@ -293,10 +272,10 @@ TEST(RegistryFile, WritesOnlyAfterAChangeAndNeverOverAMalformedFile) {
 }
 
 TEST(RegistryFile, FailedWriteBackKeepsMemoryAndFileAsTheyWere) {
-  TempDir dir;
+  TempFolder dir;
   // The target is a directory, so the replacement cannot happen.
-  std::string path = dir.path + "/registry.reg";
-  writeAll(path, kHead + "[HKEY_CURRENT_USER\\K]\r\n\"N\"=\"v\"\r\n");
+  std::string path = dir.path() + "/registry.reg";
+  writeFile(path, kHead + "[HKEY_CURRENT_USER\\K]\r\n\"N\"=\"v\"\r\n");
   auto r = RegistryFile::fromFile(path);
   ASSERT_EQ(std::remove(path.c_str()), 0);
   ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
@@ -310,22 +289,22 @@ TEST(RegistryFile, FailedWriteBackKeepsMemoryAndFileAsTheyWere) {
 }
 
 TEST(RegistryFile, SystemRegistryFollowsTheEnvironment) {
-  TempDir dir;
-  std::string path = dir.path + "/chosen.reg";
+  TempFolder dir;
+  std::string path = dir.path() + "/chosen.reg";
   setenv("NORVEX_EXPRESS_REGISTRY", path.c_str(), 1);
   EXPECT_EQ(registryFilePath(), path);
   unsetenv("NORVEX_EXPRESS_REGISTRY");
-  setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
-  EXPECT_EQ(registryFilePath(), dir.path + "/norvex-express/registry.reg");
+  setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+  EXPECT_EQ(registryFilePath(), dir.path() + "/norvex-express/registry.reg");
   unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(RegistryFile, AwkwardTextSurvivesTheFile) {
-  TempDir dir;
-  std::string path = dir.path + "/registry.reg";
+  TempFolder dir;
+  std::string path = dir.path() + "/registry.reg";
   std::string utf16;
   ASSERT_TRUE(utf8ToUtf16le(kHead + "[HKEY_CURRENT_USER\\K]\r\n", &utf16));
-  writeAll(path, "\xFF\xFE" + utf16);
+  writeFile(path, "\xFF\xFE" + utf16);
   const std::string texts[] = {"two\r\nlines", "bare\nfeed", "not utf-8 \xff\xfe", "=\"x\"\\"};
   {
     auto r = RegistryFile::fromFile(path);

@@ -1,15 +1,10 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <dirent.h>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,8 +12,10 @@
 #include "platform/environment.h"
 #include "platform/safe_file.h"
 #include "platform/temp_file.h"
+#include "tests/support/test_files.h"
 
 using namespace platform;
+using namespace test_support;
 
 namespace {
 
@@ -29,38 +26,6 @@ std::string expand(const char* source) {
   EXPECT_EQ(expandEnvironmentStrings(source, buffer.data(), needed), needed);
   return std::string(buffer.data());
 }
-
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void writeAll(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
-
-std::vector<std::string> listFolder(const std::string& path) {
-  std::vector<std::string> names;
-  if (DIR* dir = opendir(path.c_str())) {
-    while (dirent* entry = readdir(dir))
-      if (std::strcmp(entry->d_name, ".") && std::strcmp(entry->d_name, ".."))
-        names.push_back(entry->d_name);
-    closedir(dir);
-  }
-  return names;
-}
-
-struct TempDir {
-  std::string path;
-  TempDir() {
-    char name[] = "/tmp/nvx_sys_XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
-};
 
 }  // namespace
 
@@ -111,68 +76,63 @@ TEST(CodePage, AnsiIsUtf8HereAndOthersAreRefused) {
 }
 
 TEST(SafeFile, ReplacesOnlyWhenComplete) {
-  TempDir dir;
-  std::string target = dir.path + "/file.cui";
-  writeAll(target, "old content");
+  TempFolder dir;
+  std::string target = dir.path() + "/file.cui";
+  writeFile(target, "old content");
   chmod(target.c_str(), 0640);
   ASSERT_TRUE(replaceFileContents(target, "new", 3));
-  EXPECT_EQ(readAll(target), "new");
+  EXPECT_EQ(readFile(target), "new");
   struct stat info;
   ASSERT_EQ(stat(target.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0640u);
-  EXPECT_EQ(listFolder(dir.path).size(), 1u);
+  EXPECT_EQ(folderNames(dir.path()).size(), 1u);
 
   {  // Abandoned before commit: original untouched, new file gone.
     ReplacementFile file(target);
     ASSERT_TRUE(file.open());
     std::fputs("half", file.stream());
-    EXPECT_EQ(listFolder(dir.path).size(), 2u);
+    EXPECT_EQ(folderNames(dir.path()).size(), 2u);
   }
-  EXPECT_EQ(readAll(target), "new");
-  EXPECT_EQ(listFolder(dir.path).size(), 1u);
+  EXPECT_EQ(readFile(target), "new");
+  EXPECT_EQ(folderNames(dir.path()).size(), 1u);
 
   {  // Written by path after the stream is closed.
     ReplacementFile file(target);
     ASSERT_TRUE(file.open());
     ASSERT_TRUE(file.closeStream());
-    writeAll(file.newPath(), "by path");
+    writeFile(file.newPath(), "by path");
     ASSERT_TRUE(file.commit());
   }
-  EXPECT_EQ(readAll(target), "by path");
-  EXPECT_EQ(listFolder(dir.path).size(), 1u);
+  EXPECT_EQ(readFile(target), "by path");
+  EXPECT_EQ(folderNames(dir.path()).size(), 1u);
 
   // A new file in an existing folder.
-  EXPECT_TRUE(replaceFileContents(dir.path + "/fresh", "x", 1));
-  EXPECT_EQ(readAll(dir.path + "/fresh"), "x");
+  EXPECT_TRUE(replaceFileContents(dir.path() + "/fresh", "x", 1));
+  EXPECT_EQ(readFile(dir.path() + "/fresh"), "x");
 }
 
 TEST(SafeFile, ImpossibleTargetsChangeNothing) {
-  TempDir dir;
-  std::string folderTarget = dir.path + "/folder";
+  TempFolder dir;
+  std::string folderTarget = dir.path() + "/folder";
   ASSERT_EQ(mkdir(folderTarget.c_str(), 0755), 0);
   EXPECT_FALSE(replaceFileContents(folderTarget, "x", 1));
   struct stat info;
   ASSERT_EQ(stat(folderTarget.c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
-  EXPECT_FALSE(replaceFileContents(dir.path + "/missing/file", "x", 1));
-  EXPECT_EQ(listFolder(dir.path), std::vector<std::string>{"folder"});
+  EXPECT_FALSE(replaceFileContents(dir.path() + "/missing/file", "x", 1));
+  EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"folder"});
 
-  ReplacementFile unopened(dir.path + "/never");
+  ReplacementFile unopened(dir.path() + "/never");
   EXPECT_FALSE(unopened.commit());
   EXPECT_EQ(unopened.stream(), nullptr);
 }
 
 TEST(SafeFile, FullDiskFailsTheCommitAndKeepsTheOriginal) {
-  TempDir dir;
-  std::string target = dir.path + "/file.cuix";
+  TempFolder dir;
+  std::string target = dir.path() + "/file.cuix";
   std::string original(5000, 'o');
-  writeAll(target, original);
-  pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{4096, 4096};
-    setrlimit(RLIMIT_FSIZE, &limit);
+  writeFile(target, original);
+  int result = runWithFileSizeLimit(4096, [&] {
     std::string big(100000, 'n');
     bool direct = replaceFileContents(target, big.data(), big.size());
     ReplacementFile file(target);
@@ -181,22 +141,19 @@ TEST(SafeFile, FullDiskFailsTheCommitAndKeepsTheOriginal) {
       for (int i = 0; i < 20; ++i) std::fwrite(big.data(), 1, 1000, file.stream());
       streamed = file.commit();
     }
-    _exit(direct || streamed ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "a write past the limit was reported as success";
-  EXPECT_EQ(readAll(target), original);
-  EXPECT_EQ(listFolder(dir.path), std::vector<std::string>{"file.cuix"});
+    return direct || streamed ? 1 : 0;
+  });
+  EXPECT_EQ(result, 0) << "a write past the limit was reported as success";
+  EXPECT_EQ(readFile(target), original);
+  EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"file.cuix"});
 }
 
 TEST(TempFile, NamesAreNewFilesRemovedByTheGuard) {
-  TempDir dir;
-  setenv("TMPDIR", dir.path.c_str(), 1);
+  TempFolder dir;
+  setenv("TMPDIR", dir.path().c_str(), 1);
   std::string name = makeTempFileName();
   ASSERT_FALSE(name.empty());
-  EXPECT_EQ(name.rfind(dir.path + "/VT_", 0), 0u);
+  EXPECT_EQ(name.rfind(dir.path() + "/VT_", 0), 0u);
   EXPECT_EQ(access(name.c_str(), F_OK), 0);
   EXPECT_NE(name, makeTempFileName());
   std::string guarded;
@@ -210,7 +167,7 @@ TEST(TempFile, NamesAreNewFilesRemovedByTheGuard) {
   EXPECT_EQ(access(guarded.c_str(), F_OK), -1);
   EXPECT_TRUE(removeFile(name));
   EXPECT_FALSE(removeFile(name));
-  setenv("TMPDIR", (dir.path + "/absent").c_str(), 1);
+  setenv("TMPDIR", (dir.path() + "/absent").c_str(), 1);
   EXPECT_EQ(makeTempFileName(), "");
   unsetenv("TMPDIR");
 }
