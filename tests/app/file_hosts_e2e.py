@@ -5,14 +5,12 @@ Usage: file_hosts_e2e.py PROGRAM
 """
 import io
 import os
-import re
 import shutil
 import stat
 import subprocess
 import sys
 import tempfile
 import unittest
-import xml.etree.ElementTree as ET
 import zipfile
 
 PROGRAM = sys.argv.pop(1)
@@ -21,54 +19,11 @@ sys.path.insert(0, FIXTURES)
 import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
 
-GROUP = "NORVEX_EXPRESS"
-TABLE = [("ID_Express", 70, 112), ("TBU_0003", 200, 112), ("TBU_0005", 580, 172),
-         ("TBU_0007", 70, 172), ("TBU_0009", 741, 112), ("TBU_0011", 462, 112)]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from host_check import GROUP, TABLE, parse, reference_for, registry, shape, table_of  # noqa: E402
+
 # Parts the edit writes; every other member must come back byte for byte.
 EDITED_PARTS = set(cuix_fixture.PART_NAMES)
-
-
-def esc(text):
-    return text.replace("\\", "\\\\").replace('"', '\\"')
-
-
-def registry(product, roaming, profiles):
-    """Registry text: our settings, the host's roaming folder and profiles with their MenuFile."""
-    base = "HKEY_CURRENT_USER\\" + product
-    lines = ["Windows Registry Editor Version 5.00", "",
-             "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]",
-             '"AcadPathReg"="%s"' % esc(product), '"AcadPlatform"="1"', "",
-             "[%s]" % base, '"RoamableRootFolder"="%s"' % esc(roaming), "",
-             "[%s\\Profiles]" % base, ""]
-    for name, menu_file in profiles:
-        lines += ["[%s\\Profiles\\%s\\General Configuration]" % (base, name),
-                  '"MenuFile"="%s"' % esc(menu_file), ""]
-    return "\r\n".join(lines) + "\r\n"
-
-
-def lower_ascii(text):
-    return "".join(c.lower() if "A" <= c <= "Z" else c for c in text)
-
-
-def reference_for(roaming, extension):
-    return lower_ascii(roaming.rstrip("\\/") + "\\Support\\Norvex_Express") + extension
-
-
-# The package generator writes some names with a bare "&", which the host and our parser take
-# as text; the strict reader needs it as an entity.
-BARE_AMPERSAND = re.compile(r"&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)")
-
-
-def parse(data):
-    if data.startswith(b"\xef\xbb\xbf"):
-        data = data[3:]
-    return ET.fromstring(BARE_AMPERSAND.sub("&amp;", data.decode("utf-8")))
-
-
-def shape(element):
-    """The element as nested tuples, white space between elements left out."""
-    text = (element.text or "").strip()
-    return (element.tag, list(element.attrib.items()), text, [shape(c) for c in element])
 
 
 def read(path):
@@ -118,8 +73,7 @@ class FileHosts(unittest.TestCase):
         """Six entries in table order in every named workspace; returns their UID numbers."""
         numbers = []
         for entries in self.add_on_entries(root):
-            self.assertEqual([(e.get("pUID"), int(e.get("xval")), int(e.get("yval"))) for e in entries],
-                             TABLE)
+            self.assertEqual(table_of(entries), TABLE)
             for e in entries:
                 self.assertEqual((e.get("Display"), e.get("ToolbarOrient"), e.get("rows"),
                                   e.get("dockrow"), e.get("dockcolumn")), ("1", "floating", "1", "0", "0"))

@@ -7,22 +7,19 @@
 Failing profiles are checked byte for byte in both checks. Exits 1 with a message on a fault.
 """
 import os
-import re
 import stat
 import sys
-import xml.etree.ElementTree as ET
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "fixtures"))
 import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
 
-GROUP = "NORVEX_EXPRESS"
-TABLE = [("ID_Express", "70", "112"), ("TBU_0003", "200", "112"), ("TBU_0005", "580", "172"),
-         ("TBU_0007", "70", "172"), ("TBU_0009", "741", "112"), ("TBU_0011", "462", "112")]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from host_check import GROUP, TABLE, parse, reference_for, registry, shape, table_of  # noqa: E402
+
 ROAMING = "C:\\Uživatelé\\Jana\\Roaming Kůň\\"
 PRODUCT = "Software\\Norvex Test\\Host LT\\%s\\HOSTLT-9001:405"
-BARE_AMPERSAND = re.compile(r"&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)")
 
 
 def profiles(release):
@@ -49,16 +46,6 @@ def content(kind, package, seed):
     return cui_fixture.make_cui(seed=seed, workspaces=3, bom=seed % 2 == 0, crlf=True)
 
 
-def parse(data):
-    if data.startswith(b"\xef\xbb\xbf"):
-        data = data[3:]
-    return ET.fromstring(BARE_AMPERSAND.sub("&amp;", data.decode("utf-8")))
-
-
-def shape(e):
-    return (e.tag, list(e.attrib.items()), (e.text or "").strip(), [shape(c) for c in e])
-
-
 def documents(data, package):
     """Name -> parsed root of every XML document in the file, and the other members' bytes."""
     if not package:
@@ -81,42 +68,29 @@ def fail(message):
     sys.exit(1)
 
 
-def esc(text):
-    return text.replace("\\", "\\\\").replace('"', '\\"')
-
-
 def make(drive, release, out):
     package = not release.startswith("R12")
-    base = "HKEY_CURRENT_USER\\" + PRODUCT % release
-    lines = ["Windows Registry Editor Version 5.00", "",
-             "[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Norvex Studio\\Norvex Express]",
-             '"AcadPathReg"="%s"' % esc(PRODUCT % release), '"AcadPlatform"="1"', "",
-             "[%s]" % base, '"RoamableRootFolder"="%s"' % esc(ROAMING), ""]
+    menu_files = []
     for seed, (name, value, path, kind) in enumerate(profiles(release), 1):
         full = os.path.join(drive, path)
         os.makedirs(os.path.dirname(full), exist_ok=True)
         if os.path.exists(full):
             os.chmod(full, 0o644)
-        with open(full, "wb") as f:
-            f.write(content(kind, package, seed))
-        with open(full + ".orig", "wb") as f:
-            f.write(content(kind, package, seed))
+        for target in (full, full + ".orig"):
+            with open(target, "wb") as f:
+                f.write(content(kind, package, seed))
         if kind == "read_only":
             os.chmod(full, stat.S_IRUSR | stat.S_IRGRP)
-        lines += ["[%s\\Profiles\\%s\\General Configuration]" % (base, name),
-                  '"MenuFile"="%s"' % esc(value), ""]
+        menu_files.append((name, value))
+    text = registry(PRODUCT % release, ROAMING, menu_files)
     with open(out, "w", encoding="utf-8") as f:
-        f.write("\r\n".join(lines) + "\r\n")
-
-
-def lower_ascii(text):
-    return "".join(c.lower() if "A" <= c <= "Z" else c for c in text)
+        f.write(text)
 
 
 def check(drive, release, added):
     package = not release.startswith("R12")
     ext = ".CUIX" if package else ".CUI"
-    reference = lower_ascii(ROAMING.rstrip("\\") + "\\Support\\Norvex_Express") + ext
+    reference = reference_for(ROAMING, ext)
     last = 0
     for name, _, path, kind in profiles(release):
         full = os.path.join(drive, path)
@@ -144,7 +118,7 @@ def check(drive, release, added):
                 if w.find("Name") is None:
                     continue
                 ours = [e for e in w.iter("WSToolbar") if e.get("MenuGroup") == GROUP]
-                if [(e.get("pUID"), e.get("xval"), e.get("yval")) for e in ours] != TABLE:
+                if table_of(ours) != TABLE:
                     fail("%s: entries of %s are %r" % (name, w.find("Name").text,
                                                         [e.attrib for e in ours]))
                 numbers += [int(e.get("UID")[5:]) for e in ours]
