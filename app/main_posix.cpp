@@ -2,8 +2,10 @@
 #include <string>
 
 #include "app/norvex_express_app.h"
+#include "platform/heap_tuning.h"
 
 int main(int argc, char** argv) {
+  platform::tuneHeapForDocuments();
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) commandLine += ' ';

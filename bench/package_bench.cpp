@@ -13,6 +13,7 @@
 #include "bench/zlib_floor.h"
 #include "document/xml_node.h"
 #include "package/customization_file.h"
+#include "platform/heap_tuning.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ bool copyFile(const std::string& from, const std::string& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::tuneHeapForDocuments();  // as the program does
   char folderPattern[] = "/tmp/nvx_package_bench_XXXXXX";
   if (!mkdtemp(folderPattern)) return 1;
   std::string folder = folderPattern;

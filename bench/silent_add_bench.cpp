@@ -14,6 +14,7 @@
 
 #include "app/norvex_express_app.h"
 #include "bench/zlib_floor.h"
+#include "platform/heap_tuning.h"
 #include "platform/registry_file.h"
 
 namespace {
@@ -51,6 +52,7 @@ std::string registryText(const std::vector<std::string>& menuFiles, const std::s
 }  // namespace
 
 int main(int argc, char** argv) {
+  platform::tuneHeapForDocuments();  // as the program does
   int megabytes = argc > 1 ? std::atoi(argv[1]) : 4;
   if (megabytes < 3) megabytes = 3;
   char folderPattern[] = "/tmp/nvx_silent_add_bench_XXXXXX";

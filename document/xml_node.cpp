@@ -5,14 +5,6 @@
 #include <new>
 #include <vector>
 
-namespace {
-
-char* copyText(const char* text) {
-  return text ? strdup(text) : nullptr;
-}
-
-}  // namespace
-
 bool equalsIgnoreCase(const char* a, const char* b) {
   if (!a || !b) return false;
   for (;; ++a, ++b) {
@@ -24,16 +16,35 @@ bool equalsIgnoreCase(const char* a, const char* b) {
   }
 }
 
-xmlNode* newNode(const char* name, const char* value) {
-  xmlNode* node = new (std::nothrow) xmlNode;
-  if (!node) return nullptr;
-  node->name = copyText(name);
-  node->value = copyText(value);
-  if ((name && !node->name) || (value && !node->value)) {
-    destroyNode(node);
+xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
+                          std::size_t valueLength) {
+  const std::size_t limit = static_cast<std::size_t>(-1) - sizeof(xmlNode) - 2;
+  if ((name && nameLength > limit) || (value && valueLength > limit - (name ? nameLength : 0)))
     return nullptr;
+  std::size_t size = sizeof(xmlNode) + (name ? nameLength + 1 : 0) + (value ? valueLength + 1 : 0);
+  void* memory = std::malloc(size);
+  if (!memory) return nullptr;
+  xmlNode* node = new (memory) xmlNode;
+  char* text = reinterpret_cast<char*>(node + 1);
+  if (name) {
+    std::memcpy(text, name, nameLength);
+    text[nameLength] = '\0';
+    node->name = text;
+    node->nameInNode = true;
+    text += nameLength + 1;
+  }
+  if (value) {
+    std::memcpy(text, value, valueLength);
+    text[valueLength] = '\0';
+    node->value = text;
+    node->valueInNode = true;
   }
   return node;
+}
+
+xmlNode* newNode(const char* name, const char* value) {
+  return newNodeWithTexts(name, name ? std::strlen(name) : 0, value,
+                          value ? std::strlen(value) : 0);
 }
 
 // Iterative, so that neither long chains nor deep trees grow the stack.
@@ -46,11 +57,12 @@ void destroyNode(xmlNode* node) {
     delete current->extra;
     for (xmlNode* owned : {current->next, current->firstAttribute, current->firstChild})
       if (owned) pending.push_back(owned);
-    std::free(current->name);
-    std::free(current->value);
+    if (!current->nameInNode) std::free(current->name);
+    if (!current->valueInNode) std::free(current->value);
     std::free(current->comment);
     std::free(current->trailingComment);
-    delete current;
+    current->~xmlNode();
+    std::free(current);
   }
 }
 
@@ -139,8 +151,9 @@ bool setName(xmlNode* node, const char* name) {
   if (!node || !name) return false;
   char* copy = strdup(name);
   if (!copy) return false;
-  std::free(node->name);
+  if (!node->nameInNode) std::free(node->name);
   node->name = copy;
+  node->nameInNode = false;
   markEdited(node);
   return true;
 }
@@ -149,8 +162,9 @@ bool setValue(xmlNode* node, const char* value) {
   if (!node) return false;
   char* copy = nullptr;
   if (value && !(copy = strdup(value))) return false;
-  std::free(node->value);
+  if (!node->valueInNode) std::free(node->value);
   node->value = copy;
+  node->valueInNode = false;
   markEdited(node);
   return true;
 }

@@ -1,11 +1,14 @@
 // The node tree of a customization document.
 //
-// One record, xmlNode, serves for elements and attributes. A node owns its three strings,
-// its extra record, its attribute chain, its child chain and its next node (so destroying
-// the first node of a chain destroys the whole chain); prev and parent are back links.
+// One record, xmlNode, serves for elements and attributes. A node owns its strings, its
+// extra record, its attribute chain, its child chain and its next node (so destroying the
+// first node of a chain destroys the whole chain); prev and parent are back links. The name
+// and value a node is made with share the node's own allocation; comments and texts set later
+// are allocated with malloc. Change them only through the operations below.
 // Text is held exactly as it stands in the file, in the file's own encoding.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Data a node may carry in its extra slot; the package layer derives the records.
@@ -38,10 +41,16 @@ struct xmlNode {
   // Set on a node and all its ancestors when the operations below change the node, its
   // attributes or its children. Reading a document leaves it clear.
   bool edited = false;
+  // Whether name and value lie in the node's own allocation (and are not freed on their own).
+  bool nameInNode = false;
+  bool valueInNode = false;
 };
 
 // Null when memory runs out.
 xmlNode* newNode(const char* name, const char* value);
+// The same with texts given as byte ranges (a null text is none); they need no terminator.
+xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
+                          std::size_t valueLength);
 void destroyNode(xmlNode* node);
 bool appendChild(xmlNode* parent, xmlNode* child);
 bool appendAttribute(xmlNode* element, xmlNode* attribute);

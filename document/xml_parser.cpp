@@ -80,25 +80,16 @@ int parseAttributes(xmlNode* node, const char** cursor, int depth) {
       return 0;
     }
     if (*p == '>') return -2;
-    xmlNode* attribute = newNode(nullptr, nullptr);
-    if (!attribute || !(attribute->name = copyRange(start, p))) {
-      destroyNode(attribute);
-      return -2;
-    }
-    if (*p != '=') {
-      skipSpace(&p);
-      if (*p != '=') {
-        destroyNode(attribute);
-        return -2;
-      }
-    }
+    const char* nameEnd = p;
+    skipSpace(&p);
+    if (*p != '=') return -2;
     ++p;
     skipSpace(&p);
     const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
-    if (!close || !(attribute->value = copyRange(p + 1, close))) {
-      destroyNode(attribute);
-      return -2;
-    }
+    if (!close) return -2;
+    xmlNode* attribute = newNodeWithTexts(start, static_cast<size_t>(nameEnd - start), p + 1,
+                                          static_cast<size_t>(close - (p + 1)));
+    if (!attribute) return -2;
     linkLast(&node->firstAttribute, &last, node, attribute);
     p = close + 1;
     skipSpace(&p);

@@ -1,0 +1,17 @@
+#include "platform/heap_tuning.h"
+
+#include <cstdlib>  // defines __GLIBC__ where glibc is the C library
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace platform {
+
+void tuneHeapForDocuments() {
+#if defined(__GLIBC__)
+  mallopt(M_MXFAST, 0);
+#endif
+}
+
+}  // namespace platform
