@@ -83,6 +83,25 @@ TEST(DocumentTree, SettersCopyAndKeepPlaces) {
   EXPECT_FALSE(setName(element, nullptr));
   EXPECT_STREQ(element->name, "E");
   destroyNode(element);
+
+  // Texts given as ranges are cut at their length; replacing texts made with the node, and
+  // then the replacements, frees each exactly once (the sanitizers check).
+  const char source[] = "NameRest\"value\"";
+  xmlNode* made = newNodeWithTexts(source, 4, source + 9, 5);
+  ASSERT_NE(made, nullptr);
+  EXPECT_STREQ(made->name, "Name");
+  EXPECT_STREQ(made->value, "value");
+  for (const char* text : {"Second", "Third"}) {
+    EXPECT_TRUE(setName(made, text));
+    EXPECT_TRUE(setValue(made, text));
+  }
+  EXPECT_STREQ(made->name, "Third");
+  destroyNode(made);
+  xmlNode* bare = newNodeWithTexts(nullptr, 0, "", 0);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(bare->name, nullptr);
+  EXPECT_STREQ(bare->value, "");
+  destroyNode(bare);
 }
 
 TEST(DocumentTree, DetachRelinksEveryPosition) {
