@@ -31,6 +31,22 @@ bool startsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
+int parseChildElement(xmlNode** made, const char** cursor, int depth);
+int parseTag(xmlNode* node, const char** cursor, int depth);
+int parseAfterName(xmlNode* node, const char* nameEnd, const char** cursor, int depth);
+
+// The end of the element name that starts at p, or null when the text cannot hold one. A
+// name beginning "!--" is what is left of a comment that was never closed; written back it
+// would open a comment, so the text is refused rather than saved as text that reads otherwise.
+const char* elementNameEnd(const char* p) {
+  if (startsWith(p, "!--")) return nullptr;
+  while (*p && !isSpace(static_cast<unsigned char>(*p)) && *p != '/' && *p != '>') {
+    if (*p == '=') return nullptr;
+    ++p;
+  }
+  return *p ? p : nullptr;
+}
+
 // "</name>" exactly, case-sensitive, no white space.
 int readEndTag(const xmlNode* node, const char** cursor) {
   const char* p = *cursor;
@@ -56,9 +72,8 @@ int parseContent(xmlNode* node, const char** cursor, int depth) {
   for (;;) {
     skipSpace(cursor);
     if (startsWith(*cursor, "</")) return readEndTag(node, cursor);
-    xmlNode* child = newNode(nullptr, nullptr);
-    if (!child) return -2;
-    if (parseElement(child, cursor, depth + 1) != 0) {
+    xmlNode* child = nullptr;
+    if (parseChildElement(&child, cursor, depth + 1) != 0) {
       destroyNode(child);
       return -2;
     }
@@ -132,6 +147,13 @@ int parseComment(xmlNode* node, const char** cursor) {
 int parseElement(xmlNode* node, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
   parseComment(node, cursor);
+  return parseTag(node, cursor, depth);
+}
+
+namespace {
+
+// The element from its "<" on, into a node that may already hold its comment.
+int parseTag(xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   if (**cursor == '\0') return -1;
   if (**cursor != '<') return -2;
@@ -148,19 +170,42 @@ int parseElement(xmlNode* node, const char** cursor, int depth) {
     *cursor = close + 3;
     return 0;
   }
-  const char* p = *cursor;
-  while (*p && !isSpace(static_cast<unsigned char>(*p)) && *p != '/' && *p != '>') {
-    if (*p == '=') return -2;
-    ++p;
-  }
-  if (!*p || !(node->name = copyRange(*cursor, p))) return -2;
-  if (*p == '>') {
-    *cursor = p + 1;
+  const char* end = elementNameEnd(*cursor);
+  if (!end || !(node->name = copyRange(*cursor, end))) return -2;
+  return parseAfterName(node, end, cursor, depth);
+}
+
+int parseAfterName(xmlNode* node, const char* nameEnd, const char** cursor, int depth) {
+  if (*nameEnd == '>') {
+    *cursor = nameEnd + 1;
     return parseContent(node, cursor, depth);
   }
-  *cursor = *p == '/' ? p : p + 1;
+  *cursor = *nameEnd == '/' ? nameEnd : nameEnd + 1;
   return parseAttributes(node, cursor, depth);
 }
+
+// As parseElement, but the node is made here once its name is known, so that the name shares
+// the node's allocation. *made is the node (null when none could be made).
+int parseChildElement(xmlNode** made, const char** cursor, int depth) {
+  if (depth >= kMaxNestingDepth) return -2;
+  xmlNode holder;  // takes the comment before the element until the node is made
+  parseComment(&holder, cursor);
+  skipSpace(cursor);
+  const char* p = *cursor;
+  const char* end = *p == '<' && !startsWith(p + 1, "![CDATA[") ? elementNameEnd(p + 1) : nullptr;
+  xmlNode* node = end ? newNodeWithTexts(p + 1, static_cast<size_t>(end - (p + 1)), nullptr, 0)
+                      : newNode(nullptr, nullptr);
+  if (!node) {
+    std::free(holder.comment);
+    return -2;
+  }
+  node->comment = holder.comment;
+  *made = node;
+  if (!end) return parseTag(node, cursor, depth);  // a CDATA section, or malformed text
+  return parseAfterName(node, end, cursor, depth);
+}
+
+}  // namespace
 
 xmlNode* parseDocument(const char* text, xmlNode* first) {
   if (!text || !first) {

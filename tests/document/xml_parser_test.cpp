@@ -61,6 +61,9 @@ TEST(DocumentParser, AcceptsTheSubsetAndRefusesTheRest) {
       {"<a/><!--", "a"},
       {"<!----><a/>", "<!!>a"},
       {"<!-- x -- y --><a/>", "<! x -- y !>a"},
+      {"<!--<a/>", "a"},    // an unclosed comment's opening is stepped over
+      {"<!--<!--x/>", ""},  // what is left would be written back as a comment
+      {"<r><!--<!--x/></r>", ""},
       {"<ns:a></ns:a>", "ns:a"},
       {"<a x='1'/>", ""},
       {"<a >x</a>", ""},
