@@ -1,1 +1,0 @@
-nvx_test(merge_scenarios_test merge_scenarios_test.cpp LIBS nvx_edits)
