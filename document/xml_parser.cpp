@@ -193,7 +193,17 @@ int parseChildElement(xmlNode** made, const char** cursor, int depth) {
   skipSpace(cursor);
   const char* p = *cursor;
   const char* end = *p == '<' && !startsWith(p + 1, "![CDATA[") ? elementNameEnd(p + 1) : nullptr;
-  xmlNode* node = end ? newNodeWithTexts(p + 1, static_cast<size_t>(end - (p + 1)), nullptr, 0)
+  // An element of text alone, "<name>text</name>", takes its text into the same allocation.
+  const char* text = nullptr;
+  const char* textEnd = nullptr;
+  if (end && *end == '>') {
+    text = end + 1;
+    skipSpace(&text);
+    textEnd = *text != '<' ? std::strchr(text, '<') : nullptr;
+    if (!textEnd) text = nullptr;
+  }
+  xmlNode* node = end ? newNodeWithTexts(p + 1, static_cast<size_t>(end - (p + 1)), text,
+                                         static_cast<size_t>(textEnd - text))
                       : newNode(nullptr, nullptr);
   if (!node) {
     std::free(holder.comment);
@@ -202,6 +212,10 @@ int parseChildElement(xmlNode** made, const char** cursor, int depth) {
   node->comment = holder.comment;
   *made = node;
   if (!end) return parseTag(node, cursor, depth);  // a CDATA section, or malformed text
+  if (text) {
+    *cursor = textEnd;
+    return readEndTag(node, cursor);
+  }
   return parseAfterName(node, end, cursor, depth);
 }
 
