@@ -7,24 +7,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
+#include "bench/bench_files.h"
 #include "bench/zlib_floor.h"
 #include "document/xml_node.h"
 #include "package/customization_file.h"
 #include "platform/heap_tuning.h"
 
-namespace {
-
-bool copyFile(const std::string& from, const std::string& to) {
-  std::ifstream in(from, std::ios::binary);
-  std::ofstream out(to, std::ios::binary);
-  out << in.rdbuf();
-  return in && out.good();
-}
-
-}  // namespace
+namespace {}  // namespace
 
 int main(int argc, char** argv) {
   platform::tuneHeapForDocuments();  // as the program does

@@ -7,12 +7,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/norvex_express_app.h"
+#include "bench/bench_files.h"
 #include "bench/zlib_floor.h"
 #include "platform/heap_tuning.h"
 #include "platform/registry_file.h"
@@ -21,30 +21,27 @@ namespace {
 
 constexpr int kProfiles = 3;
 constexpr int kRounds = 5;
-const char* const kProduct = "Software\\\\Bench\\\\Host LT\\\\R20.1\\\\HOSTLT-9001:405";
+const std::string kProduct = "Software\\Bench\\Host LT\\R20.1\\HOSTLT-9001:405";
 
-bool copyFile(const std::string& from, const std::string& to) {
-  std::ifstream in(from, std::ios::binary);
-  std::ofstream out(to, std::ios::binary | std::ios::trunc);
-  out << in.rdbuf();
-  return in && out.good();
+// A value's text in registry-file form: backslashes and quotes escaped.
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out;
 }
 
 std::string registryText(const std::vector<std::string>& menuFiles, const std::string& roaming) {
   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
   text += "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]\r\n";
-  text += std::string("\"AcadPathReg\"=\"") + kProduct + "\"\r\n\"AcadPlatform\"=\"1\"\r\n\r\n";
-  std::string product = std::string("HKEY_CURRENT_USER\\") + kProduct;
-  // Key paths in brackets are not escaped.
-  std::string base;
-  for (std::size_t i = 0; i < product.size(); ++i) {
-    if (product[i] == '\\' && i + 1 < product.size() && product[i + 1] == '\\') ++i;
-    base += product[i];
-  }
-  text += "[" + base + "]\r\n\"RoamableRootFolder\"=\"" + roaming + "\"\r\n\r\n";
+  text += "\"AcadPathReg\"=\"" + escaped(kProduct) + "\"\r\n\"AcadPlatform\"=\"1\"\r\n\r\n";
+  const std::string base = "HKEY_CURRENT_USER\\" + kProduct;  // key paths are not escaped
+  text += "[" + base + "]\r\n\"RoamableRootFolder\"=\"" + escaped(roaming) + "\"\r\n\r\n";
   for (std::size_t i = 0; i < menuFiles.size(); ++i) {
     text += "[" + base + "\\Profiles\\Profile " + std::to_string(i + 1) +
-            "\\General Configuration]\r\n\"MenuFile\"=\"" + menuFiles[i] + "\"\r\n\r\n";
+            "\\General Configuration]\r\n\"MenuFile\"=\"" + escaped(menuFiles[i]) + "\"\r\n\r\n";
   }
   return text;
 }

@@ -6,6 +6,7 @@
     file_hosts_check.py removed DRIVE_C RELEASE        every file is as it was (by content)
 Failing profiles are checked byte for byte in both checks. Exits 1 with a message on a fault.
 """
+import io
 import os
 import stat
 import sys
@@ -50,7 +51,6 @@ def documents(data, package):
     """Name -> parsed root of every XML document in the file, and the other members' bytes."""
     if not package:
         return {"": parse(data)}, {}
-    import io
     with zipfile.ZipFile(io.BytesIO(data)) as z:
         if z.testzip() is not None:
             raise AssertionError("a member fails its CRC")
