@@ -24,6 +24,12 @@ bool ReplacementFile::open() {
   return true;
 }
 
+bool ReplacementFile::write(const void* data, std::size_t size) {
+  if (!stream_ || writeFailed_) return false;
+  if (size && std::fwrite(data, 1, size, stream_) != size) writeFailed_ = true;
+  return !writeFailed_;
+}
+
 bool ReplacementFile::closeStream() {
   if (!stream_) return !writeFailed_;
   bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
@@ -35,7 +41,11 @@ bool ReplacementFile::closeStream() {
 
 bool ReplacementFile::commit() {
   if (newPath_.empty() || committed_) return false;
-  if (!closeStream() || !flushFileToDisk(newPath_) || !moveFileOver(newPath_, path_)) {
+  FileIdentity current;
+  bool unchanged = !expectsIdentity_ || (readFileIdentity(path_, &current) == FileReadResult::kRead &&
+                                         current == expected_);
+  if (!closeStream() || !flushFileToDisk(newPath_) || !unchanged ||
+      !moveFileOver(newPath_, path_)) {
     discard();
     return false;
   }
@@ -50,11 +60,11 @@ void ReplacementFile::discard() {
   newPath_.clear();
 }
 
-bool replaceFileContents(const std::string& path, const void* data, std::size_t size) {
+bool replaceFileContents(const std::string& path, const void* data, std::size_t size,
+                         const FileIdentity* expected) {
   ReplacementFile file(path);
-  if (!file.open()) return false;
-  if (size && std::fwrite(data, 1, size, file.stream()) != size) return false;
-  return file.commit();
+  if (expected) file.expectIdentity(*expected);
+  return file.open() && file.write(data, size) && file.commit();
 }
 
 }  // namespace platform

@@ -1,0 +1,83 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <new>
+
+#include "platform/file_read.h"
+
+namespace platform {
+
+namespace {
+
+FileIdentity identityOf(const struct stat& info) {
+  FileIdentity identity;
+  identity.size = static_cast<std::uint64_t>(info.st_size);
+  identity.modifiedNs = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                        static_cast<std::int64_t>(info.st_mtim.tv_nsec);
+  identity.volume = static_cast<std::uint64_t>(info.st_dev);
+  identity.fileIndex = static_cast<std::uint64_t>(info.st_ino);
+  return identity;
+}
+
+FileReadResult failureOf(int error) {
+  return error == ENOENT || error == ENOTDIR ? FileReadResult::kMissing : FileReadResult::kFailed;
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
+                               FileIdentity* identity) {
+  // Non-blocking, so that opening a FIFO returns at once instead of waiting for a writer.
+  Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) return failureOf(errno);
+  struct stat info;
+  if (fstat(fd.get(), &info) != 0) return FileReadResult::kFailed;
+  if (!S_ISREG(info.st_mode)) return FileReadResult::kNotRegular;
+  if (static_cast<std::uint64_t>(info.st_size) > maxSize) return FileReadResult::kTooLarge;
+  if (identity) *identity = identityOf(info);
+  bytes->clear();
+  try {
+    bytes->reserve(static_cast<size_t>(info.st_size));
+    char buffer[1 << 16];
+    for (;;) {
+      ssize_t got = read(fd.get(), buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return FileReadResult::kFailed;
+      if (got == 0) break;
+      // The file may have grown since it was measured; the limit still holds.
+      if (bytes->size() + static_cast<size_t>(got) > maxSize) return FileReadResult::kTooLarge;
+      bytes->append(buffer, static_cast<size_t>(got));
+    }
+  } catch (const std::bad_alloc&) {
+    bytes->clear();
+    bytes->shrink_to_fit();
+    return FileReadResult::kNoMemory;
+  }
+  return FileReadResult::kRead;
+}
+
+FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return failureOf(errno);
+  if (!S_ISREG(info.st_mode)) return FileReadResult::kNotRegular;
+  *identity = identityOf(info);
+  return FileReadResult::kRead;
+}
+
+bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+}  // namespace platform
