@@ -4,7 +4,9 @@
 // fails at once, without blocking. The caller owns the bytes it is given.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -31,6 +33,14 @@ enum class FileReadResult {
   kFailed,  // cannot be opened or read (access denied, read error)
 };
 
+constexpr std::uint64_t kNoSizeLimit = ~std::uint64_t{0};
+
+// Reads the regular file at path in pieces of at most 64 KiB and hands each to consume, in
+// order; kFailed as soon as consume returns false. identity, when given, is that of the file
+// the pieces came from.
+FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                       const std::function<bool(const char*, std::size_t)>& consume,
+                                       FileIdentity* identity = nullptr);
 // Reads the whole regular file at path, no more than maxSize bytes. identity, when given,
 // is that of the file the bytes came from.
 FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,

@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <new>
-
 #include "platform/file_read.h"
 
 namespace platform {
@@ -39,8 +37,9 @@ class Descriptor {
 
 }  // namespace
 
-FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
-                               FileIdentity* identity) {
+FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                       const std::function<bool(const char*, std::size_t)>& consume,
+                                       FileIdentity* identity) {
   // Non-blocking, so that opening a FIFO returns at once instead of waiting for a writer.
   Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) return failureOf(errno);
@@ -49,25 +48,18 @@ FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, s
   if (!S_ISREG(info.st_mode)) return FileReadResult::kNotRegular;
   if (static_cast<std::uint64_t>(info.st_size) > maxSize) return FileReadResult::kTooLarge;
   if (identity) *identity = identityOf(info);
-  bytes->clear();
-  try {
-    bytes->reserve(static_cast<size_t>(info.st_size));
-    char buffer[1 << 16];
-    for (;;) {
-      ssize_t got = read(fd.get(), buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return FileReadResult::kFailed;
-      if (got == 0) break;
-      // The file may have grown since it was measured; the limit still holds.
-      if (bytes->size() + static_cast<size_t>(got) > maxSize) return FileReadResult::kTooLarge;
-      bytes->append(buffer, static_cast<size_t>(got));
-    }
-  } catch (const std::bad_alloc&) {
-    bytes->clear();
-    bytes->shrink_to_fit();
-    return FileReadResult::kNoMemory;
+  std::uint64_t total = 0;
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t got = read(fd.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FileReadResult::kFailed;
+    if (got == 0) return FileReadResult::kRead;
+    // The file may have grown since it was measured; the limit still holds.
+    total += static_cast<std::uint64_t>(got);
+    if (total > maxSize) return FileReadResult::kTooLarge;
+    if (!consume(buffer, static_cast<std::size_t>(got))) return FileReadResult::kFailed;
   }
-  return FileReadResult::kRead;
 }
 
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {

@@ -1,7 +1,5 @@
 #include <windows.h>
 
-#include <new>
-
 #include "platform/file_read.h"
 
 namespace platform {
@@ -55,8 +53,9 @@ FileReadResult openRegular(const std::string& path, HANDLE* handle,
 
 }  // namespace
 
-FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
-                               FileIdentity* identity) {
+FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                       const std::function<bool(const char*, std::size_t)>& consume,
+                                       FileIdentity* identity) {
   HANDLE raw = INVALID_HANDLE_VALUE;
   BY_HANDLE_FILE_INFORMATION info;
   FileReadResult opened = openRegular(path, &raw, &info);
@@ -65,24 +64,16 @@ FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, s
   FileIdentity found = identityOf(info);
   if (found.size > maxSize) return FileReadResult::kTooLarge;
   if (identity) *identity = found;
-  bytes->clear();
-  try {
-    bytes->reserve(static_cast<size_t>(found.size));
-    char buffer[1 << 16];
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr))
-        return FileReadResult::kFailed;
-      if (got == 0) break;
-      if (bytes->size() + got > maxSize) return FileReadResult::kTooLarge;
-      bytes->append(buffer, got);
-    }
-  } catch (const std::bad_alloc&) {
-    bytes->clear();
-    bytes->shrink_to_fit();
-    return FileReadResult::kNoMemory;
+  std::uint64_t total = 0;
+  char buffer[1 << 16];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr)) return FileReadResult::kFailed;
+    if (got == 0) return FileReadResult::kRead;
+    total += got;
+    if (total > maxSize) return FileReadResult::kTooLarge;
+    if (!consume(buffer, got)) return FileReadResult::kFailed;
   }
-  return FileReadResult::kRead;
 }
 
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {

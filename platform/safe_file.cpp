@@ -4,6 +4,26 @@
 
 namespace platform {
 
+namespace {
+
+int failingStep = 0;
+int stepsTaken = 0;
+
+// Counts one step of a save; false when the test seam makes this one fail.
+bool stepSucceeds() {
+  ++stepsTaken;
+  return failingStep == 0 || stepsTaken != failingStep;
+}
+
+}  // namespace
+
+void failSaveStep(int n) {
+  failingStep = n;
+  stepsTaken = 0;
+}
+
+int saveStepsTaken() { return stepsTaken; }
+
 ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
 
 ReplacementFile::~ReplacementFile() {
@@ -12,7 +32,12 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::open() {
   if (!newPath_.empty()) return false;
-  if (!createUniqueFileBeside(path_, &newPath_)) {
+  std::string target;
+  if (!resolveReplacementTarget(path_, &target)) return false;
+  if (identitySource_.empty() || identitySource_ == path_) identitySource_ = target;
+  path_ = std::move(target);
+  removeStaleNewFiles(path_);
+  if (!stepSucceeds() || !createUniqueFileBeside(path_, identitySource_, &newPath_)) {
     newPath_.clear();
     return false;
   }
@@ -26,13 +51,14 @@ bool ReplacementFile::open() {
 
 bool ReplacementFile::write(const void* data, std::size_t size) {
   if (!stream_ || writeFailed_) return false;
-  if (size && std::fwrite(data, 1, size, stream_) != size) writeFailed_ = true;
+  if (size && (!stepSucceeds() || std::fwrite(data, 1, size, stream_) != size))
+    writeFailed_ = true;
   return !writeFailed_;
 }
 
 bool ReplacementFile::closeStream() {
   if (!stream_) return !writeFailed_;
-  bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
+  bool ok = stepSucceeds() && std::fflush(stream_) == 0 && !std::ferror(stream_);
   ok = std::fclose(stream_) == 0 && ok;
   stream_ = nullptr;
   if (!ok) writeFailed_ = true;
@@ -40,12 +66,21 @@ bool ReplacementFile::closeStream() {
 }
 
 bool ReplacementFile::commit() {
+  targetChanged_ = false;
   if (newPath_.empty() || committed_) return false;
+  if (!closeStream() || !stepSucceeds() || !flushFileToDisk(newPath_)) {
+    discard();
+    return false;
+  }
+  // As late as can be: a save by the host between the load and now must not be overwritten.
   FileIdentity current;
-  bool unchanged = !expectsIdentity_ || (readFileIdentity(path_, &current) == FileReadResult::kRead &&
-                                         current == expected_);
-  if (!closeStream() || !flushFileToDisk(newPath_) || !unchanged ||
-      !moveFileOver(newPath_, path_)) {
+  if (expectsIdentity_ &&
+      (readFileIdentity(path_, &current) != FileReadResult::kRead || current != expected_)) {
+    targetChanged_ = true;
+    discard();
+    return false;
+  }
+  if (!stepSucceeds() || !moveFileOver(newPath_, path_)) {
     discard();
     return false;
   }
@@ -65,6 +100,15 @@ bool replaceFileContents(const std::string& path, const void* data, std::size_t 
   ReplacementFile file(path);
   if (expected) file.expectIdentity(*expected);
   return file.open() && file.write(data, size) && file.commit();
+}
+
+bool copyFileSafely(const std::string& from, const std::string& to) {
+  ReplacementFile file(to);
+  file.takeIdentityFrom(from);
+  if (!file.open()) return false;
+  auto consume = [&file](const char* data, std::size_t size) { return file.write(data, size); };
+  return readRegularFileInPieces(from, kNoSizeLimit, consume) == FileReadResult::kRead &&
+         file.commit();
 }
 
 }  // namespace platform

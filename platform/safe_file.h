@@ -1,6 +1,8 @@
 // Whole-file replacement: the new content goes to a new file in the same folder and replaces
 // the original only when it is complete. Until commit() succeeds the original is untouched;
-// the new file is removed by the destructor unless it was committed.
+// the new file is removed by the destructor unless it was committed. A replacement keeps the
+// file's identity: its owner, group and permissions (attributes and ACL under Windows), and a
+// symbolic link keeps pointing at the file, which is the one replaced.
 #pragma once
 
 #include <cstddef>
@@ -18,13 +20,16 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
+  // The file whose owner, group and permissions the new file takes; by default the target.
+  void takeIdentityFrom(std::string path) { identitySource_ = std::move(path); }
   // The replacement happens only while the file at path still has this identity: a file that
   // the host or another run saved since it was read is left as it is and commit() fails.
   void expectIdentity(const FileIdentity& identity) {
     expected_ = identity;
     expectsIdentity_ = true;
   }
-  // Creates a new, unique file beside the target and opens it for writing ("w+b").
+  // Creates a new, unique file beside the target and opens it for writing ("w+b"). New files
+  // that a run killed earlier left beside the target are removed first.
   bool open();
   std::FILE* stream() { return stream_; }
   // Appends to the new file; false (and commit() fails) when the write failed.
@@ -35,15 +40,19 @@ class ReplacementFile {
   // Flushes the new file to disk and moves it over the target. On failure the target is as
   // it was and the new file is gone.
   bool commit();
+  // Why the last commit() failed: the target was changed since it was read.
+  bool targetChanged() const { return targetChanged_; }
 
  private:
   void discard();
   std::string path_;
+  std::string identitySource_;
   std::string newPath_;
   std::FILE* stream_ = nullptr;
   bool writeFailed_ = false;
   bool committed_ = false;
   bool expectsIdentity_ = false;
+  bool targetChanged_ = false;
   FileIdentity expected_;
 };
 
@@ -51,9 +60,25 @@ class ReplacementFile {
 // at path still has that identity.
 bool replaceFileContents(const std::string& path, const void* data, std::size_t size,
                          const FileIdentity* expected = nullptr);
+// Copies the regular file from to the path to, safely and piece by piece (never the whole
+// file in memory). The copy takes from's owner, group and permissions.
+bool copyFileSafely(const std::string& from, const std::string& to);
+
+// Test seam: from now on the n-th step of a save (creating, writing, flushing, closing or
+// renaming the new file) fails; 0 lets every step succeed. saveStepsTaken counts the steps
+// since the last call of failSaveStep.
+void failSaveStep(int n);
+int saveStepsTaken();
 
 // Platform parts of the replacement.
-bool createUniqueFileBeside(const std::string& path, std::string* newPath);
+// The file a replacement of path must replace: the final target of a symbolic link.
+bool resolveReplacementTarget(const std::string& path, std::string* target);
+// Creates an empty new file beside path that takes identitySource's owner, group and
+// permissions when that file exists.
+bool createUniqueFileBeside(const std::string& path, const std::string& identitySource,
+                            std::string* newPath);
+// Removes new files beside path that a process no longer running left behind.
+void removeStaleNewFiles(const std::string& path);
 bool flushFileToDisk(const std::string& path);
 bool moveFileOver(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);

@@ -1,34 +1,100 @@
+#include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "platform/safe_file.h"
 
 namespace platform {
 
-bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
+namespace {
+
+// New files are named "<target>.new-<process id>-XXXXXX", so that a later run can tell
+// which ones a process that is gone left behind.
+const char kNewMarker[] = ".new-";
+
+bool processIsGone(pid_t pid) { return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH; }
+
+}  // namespace
+
+bool resolveReplacementTarget(const std::string& path, std::string* target) {
   struct stat info;
-  bool exists = stat(path.c_str(), &info) == 0;
-  if (exists && !S_ISREG(info.st_mode)) return false;
-  // A file without any write permission is read-only to us, whoever we run as.
-  if (exists && !(info.st_mode & 0222)) return false;
-  std::string pattern = path + ".new-XXXXXX";
+  if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+    *target = path;
+    return true;
+  }
+  // The link stays; the file it points at is replaced. A dangling link is not followed.
+  char* resolved = realpath(path.c_str(), nullptr);
+  if (!resolved) return false;
+  *target = resolved;
+  std::free(resolved);
+  return true;
+}
+
+bool createUniqueFileBeside(const std::string& path, const std::string& identitySource,
+                            std::string* newPath) {
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0) {
+    if (!S_ISREG(info.st_mode)) return false;
+    // A file without any write permission is read-only to us, whoever we run as.
+    if (!(info.st_mode & 0222)) return false;
+  }
+  bool haveSource = stat(identitySource.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  std::string pattern = path + kNewMarker + std::to_string(getpid()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   int fd = mkstemp(name.data());
   if (fd < 0) return false;
-  // Keep the original's permissions.
-  if (exists) fchmod(fd, info.st_mode & 07777);
-  close(fd);
+  bool ok = true;
+  if (haveSource) {
+    // Owner first: a change of owner clears the set-id bits that the mode then restores.
+    if (geteuid() == 0) {
+      ok = fchown(fd, info.st_uid, info.st_gid) == 0;
+    } else if (fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0) {
+      // Not a member of the original's group: the new file keeps ours.
+    }
+    ok = ok && fchmod(fd, info.st_mode & 07777) == 0;
+  }
+  ok = close(fd) == 0 && ok;
+  if (!ok) {
+    unlink(name.data());
+    return false;
+  }
   *newPath = name.data();
   return true;
 }
 
+void removeStaleNewFiles(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + kNewMarker;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return;
+  while (dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
+    const char* rest = name + prefix.size();
+    char* end = nullptr;
+    long pid = std::strtol(rest, &end, 10);
+    // Exactly the pattern above: digits, "-", six characters of mkstemp's.
+    if (end == rest || *end != '-' || std::strlen(end + 1) != 6) continue;
+    if (pid == getpid() || !processIsGone(static_cast<pid_t>(pid))) continue;
+    std::string stale = (slash == std::string::npos ? std::string() : folder) + name;
+    struct stat info;
+    if (lstat(stale.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(stale.c_str());
+  }
+  closedir(dir);
+}
+
 bool flushFileToDisk(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDWR);
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = fsync(fd) == 0;
   return close(fd) == 0 && ok;

@@ -1,16 +1,44 @@
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
+
 #include "platform/safe_file.h"
 
 namespace platform {
 
-bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
+namespace {
+
+// New files are named "<target>.new-<process id>-<attempt>", so that a later run can tell
+// which ones a process that is gone left behind.
+const char kNewMarker[] = ".new-";
+
+bool processIsGone(DWORD pid) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
+  bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+  CloseHandle(process);
+  return ended;
+}
+
+}  // namespace
+
+bool resolveReplacementTarget(const std::string& path, std::string* target) {
+  *target = path;
+  return true;
+}
+
+// The new file gets its security and attributes from the original when ReplaceFile moves it
+// over; identitySource matters only for a new target (a backup), which inherits the folder's.
+bool createUniqueFileBeside(const std::string& path, const std::string& /*identitySource*/,
+                            std::string* newPath) {
   DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
     return false;
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-    std::string candidate =
-        path + ".new-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
+    std::string candidate = path + kNewMarker + std::to_string(GetCurrentProcessId()) + "-" +
+                            std::to_string(attempt);
     HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
@@ -23,6 +51,29 @@ bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
   return false;
 }
 
+void removeStaleNewFiles(const std::string& path) {
+  size_t slash = path.find_last_of("\\/");
+  std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + kNewMarker;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + kNewMarker + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if (_strnicmp(found.cFileName, prefix.c_str(), prefix.size()) != 0) continue;
+    const char* rest = found.cFileName + prefix.size();
+    char* end = nullptr;
+    unsigned long pid = std::strtoul(rest, &end, 10);
+    char* attemptEnd = nullptr;
+    // Exactly the pattern above: digits, "-", digits.
+    if (end == rest || *end != '-' || !end[1]) continue;
+    std::strtoul(end + 1, &attemptEnd, 10);
+    if (*attemptEnd || pid == GetCurrentProcessId() || !processIsGone(pid)) continue;
+    DeleteFileA((folder + found.cFileName).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
 bool flushFileToDisk(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -32,7 +83,24 @@ bool flushFileToDisk(const std::string& path) {
 }
 
 bool moveFileOver(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES)
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+  // ReplaceFile keeps the original's attributes, ACL, owner, creation time and streams.
+  if (ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                   nullptr))
+    return true;
+  switch (GetLastError()) {
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+      // The original is gone and the new file still has its own name: finish the move.
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_NOT_SUPPORTED:
+    case ERROR_INVALID_PARAMETER:
+      // A volume that cannot replace keeps its files' identity only as far as a move does.
+      return MoveFileExA(from.c_str(), to.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    default:
+      return false;
+  }
 }
 
 bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }

@@ -1,0 +1,34 @@
+#include "platform/file_read.h"
+
+#include <new>
+
+namespace platform {
+
+FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
+                               FileIdentity* identity) {
+  bytes->clear();
+  FileIdentity found;
+  bool outOfMemory = false;
+  auto consume = [&](const char* data, std::size_t size) {
+    try {
+      // The size measured at the open, as a hint: the file may still grow or shrink.
+      if (bytes->empty() && found.size <= maxSize) bytes->reserve(static_cast<size_t>(found.size));
+      bytes->append(data, size);
+      return true;
+    } catch (const std::bad_alloc&) {
+      outOfMemory = true;
+      return false;
+    }
+  };
+  FileReadResult result = readRegularFileInPieces(path, maxSize, consume, &found);
+  if (outOfMemory) result = FileReadResult::kNoMemory;
+  if (result != FileReadResult::kRead) {
+    bytes->clear();
+    bytes->shrink_to_fit();
+    return result;
+  }
+  if (identity) *identity = found;
+  return result;
+}
+
+}  // namespace platform
