@@ -1,6 +1,7 @@
 #include "app/norvex_express_app.h"
 
 #include <cstring>
+#include <new>
 
 #include "app/main_dialog.h"
 
@@ -30,8 +31,8 @@ int CNorvexExpressApp::UpdateAllProfiles(int mode) {
   bool allDone = unreadable == 0;
   const size_t count = names.size();
   for (size_t i = 0; i < count; ++i) {
-    bool done = mode == kModeAdd ? profiles_.AddToProfile(names[i].c_str())
-                                 : profiles_.RemoveFromProfile(names[i].c_str());
+    bool done = mode == kModeAdd ? AddToProfile(names[i].c_str())
+                                 : RemoveFromProfile(names[i].c_str());
     allDone = allDone && done;
   }
   return allDone ? kExitUpdated : kExitSomeFailed;
@@ -41,10 +42,19 @@ void CNorvexExpressApp::ListProfiles(std::vector<std::string>* profiles) {
   profiles_.ListProfiles(profiles);
 }
 
+// Memory that runs out fails the one profile; the run goes on with the next.
 bool CNorvexExpressApp::AddToProfile(const char* profile) {
-  return profiles_.AddToProfile(profile);
+  try {
+    return profiles_.AddToProfile(profile);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 bool CNorvexExpressApp::RemoveFromProfile(const char* profile) {
-  return profiles_.RemoveFromProfile(profile);
+  try {
+    return profiles_.RemoveFromProfile(profile);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }

@@ -14,7 +14,9 @@ xmlNode* loadDocument(const char* path, unsigned codePage) {
   return isPackagePath(path) ? loadCuixPackage(path, codePage) : loadXmlFile(path, codePage);
 }
 
-int saveDocument(const char* path, xmlNode* document, unsigned codePage) {
+int saveDocument(const char* path, xmlNode* document, unsigned codePage,
+                 const platform::FileIdentity* expected) {
+  (void)expected;
   if (!document) return kSaveNoFile;
   return isPackagePath(path) ? saveCuixPackage(path, document, codePage)
                              : saveXmlFile(path, document, codePage);

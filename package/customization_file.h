@@ -4,8 +4,11 @@
 #pragma once
 
 #include "document/xml_node.h"
+#include "platform/file_read.h"
 
 bool isPackagePath(const char* path);
 xmlNode* loadDocument(const char* path, unsigned codePage);
 // 0 on success; for plain files the results of saveXmlFile, for packages of saveCuixPackage.
-int saveDocument(const char* path, xmlNode* document, unsigned codePage);
+// With expected, the file is replaced only while it still has that identity.
+int saveDocument(const char* path, xmlNode* document, unsigned codePage,
+                 const platform::FileIdentity* expected = nullptr);

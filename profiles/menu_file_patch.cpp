@@ -1,7 +1,7 @@
 #include "profiles/menu_file_patch.h"
 
-#include <cstdio>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "document/xml_file.h"
@@ -10,6 +10,7 @@
 #include "package/customization_file.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
+#include "platform/file_read.h"
 #include "platform/safe_file.h"
 #include "profiles/host_profiles.h"
 
@@ -51,10 +52,11 @@ bool readMenuFileValue(platform::Registry& registry, const std::string& productK
   return ok && !menuFile->empty();
 }
 
-// Whether the document now holds what the mode asked for, in every named workspace.
+// Whether the document now holds what the mode asked for, in every named workspace. A
+// document without a named workspace can take no toolbars, but holds no add-on either.
 bool verifyMerge(xmlNode* document, const std::string& partialPath, int mode) {
   xmlNode* first = findWorkspace(document, nullptr);
-  if (!first) return false;
+  if (!first && mode == kModeAdd) return false;
   // An add needs the full reference; after a remove not even the bare file name may stay.
   if (holdsPartialMenu(document, partialPath.c_str(), mode == kModeRemove) != (mode == kModeAdd))
     return false;
@@ -67,39 +69,47 @@ bool verifyMerge(xmlNode* document, const std::string& partialPath, int mode) {
   return true;
 }
 
-bool readFile(const std::string& path, std::string* bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  char buffer[1 << 16];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->append(buffer, got);
-  bool ok = !std::ferror(file);
-  std::fclose(file);
-  return ok;
+// Whether an edit changed the document (any of its top-level nodes, or the package root).
+bool documentEdited(const xmlNode* document) {
+  for (const xmlNode* node = document; node; node = node->next)
+    if (node->edited) return true;
+  return false;
 }
 
-// Keeps the file as it was before the program first changed it; an existing copy stays.
-// made tells whether this call wrote the copy.
-bool keepBackup(const std::string& menuFile, bool* made) {
-  *made = false;
-  std::string backup = backupPathFor(menuFile);
-  if (std::FILE* existing = std::fopen(backup.c_str(), "rb")) {
-    std::fclose(existing);
-    return true;
+// The copy of the file as it was before the program first changed it. An existing copy is
+// kept; one made by this run is removed again unless the change it stands for was saved.
+class Backup {
+ public:
+  explicit Backup(const std::string& menuFile)
+      : menuFile_(menuFile), path_(backupPathFor(menuFile)) {}
+  ~Backup() {
+    if (made_ && !kept_) platform::removeFile(path_);
   }
-  std::string bytes;
-  *made = readFile(menuFile, &bytes) &&
-          platform::replaceFileContents(backup, bytes.data(), bytes.size());
-  return *made;
-}
+  Backup(const Backup&) = delete;
+  Backup& operator=(const Backup&) = delete;
 
-}  // namespace
+  bool make() {
+    platform::FileIdentity existing;
+    switch (platform::readFileIdentity(path_, &existing)) {
+      case platform::FileReadResult::kRead:
+        return true;
+      case platform::FileReadResult::kMissing:
+        made_ = platform::copyFileSafely(menuFile_, path_);
+        return made_;
+      default:
+        return false;  // something that is no file stands at the copy's name
+    }
+  }
+  void keep() { kept_ = true; }
 
-std::string backupPathFor(const std::string& menuFile) {
-  return menuFile + ".norvex-express.bak";
-}
+ private:
+  const std::string& menuFile_;
+  std::string path_;
+  bool made_ = false;
+  bool kept_ = false;
+};
 
-bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
+bool patchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
                    const std::string& supportBasePath, const char* profile, int mode,
                    int platformFlag, const char* extension) {
   std::string menuFile;
@@ -112,12 +122,19 @@ bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string
   if (count > kValueSize) return false;
   if (count != 0) menuFile = expanded.data();
   if (menuFile.size() >= kKeyPathSize) return false;
+  // A relative path would name a file in whatever folder the caller happens to run in.
+  if (!platform::isAbsolutePath(menuFile)) return false;
 
   std::string partialPath = lowerAscii(supportBasePath);
   if (!endsWithIgnoreCase(partialPath, extension)) partialPath += extension;
   std::string documentPath;
   if (!ansiToDocumentText(partialPath, platform::kCodePageUtf8, &documentPath)) return false;
 
+  // Taken before the load: a save by anybody from here on makes the save below fail. It also
+  // refuses devices, pipes and folders before anything opens them.
+  platform::FileIdentity loaded;
+  if (platform::readFileIdentity(menuFile, &loaded) != platform::FileReadResult::kRead)
+    return false;
   std::unique_ptr<xmlNode, DocumentDeleter> document(
       loadDocument(menuFile.c_str(), platform::kCodePageUtf8));
   if (!document) return false;
@@ -126,13 +143,35 @@ bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string
   checkTree(document.get());
   mergeMenuGroup(run, document.get(), nullptr, documentPath.c_str(), kMenuGroup, kToolbarIds,
                  kToolbarPositions, kToolbarCount, mode == kModeRemove);
+  // The reference goes even from a document whose workspaces have no name.
+  if (mode == kModeRemove) removePartialMenu(document.get(), documentPath.c_str());
   checkTree(document.get());
   // A merge that did not reach what was asked is not saved: the file stays as it was.
   if (!verifyMerge(document.get(), documentPath, mode)) return false;
-  bool madeBackup = false;
-  if (!keepBackup(menuFile, &madeBackup)) return false;
-  if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8) == 0) return true;
-  // The file is as it was, so a copy made just now would only stand for a change never made.
-  if (madeBackup) platform::removeFile(backupPathFor(menuFile));
-  return false;
+  // Already as asked: nothing is written, and no copy is made.
+  if (!documentEdited(document.get())) return true;
+  Backup backup(menuFile);
+  if (!backup.make()) return false;
+  if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0)
+    return false;
+  backup.keep();
+  return true;
+}
+
+}  // namespace
+
+std::string backupPathFor(const std::string& menuFile) {
+  return menuFile + ".norvex-express.bak";
+}
+
+bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
+                   const std::string& supportBasePath, const char* profile, int mode,
+                   int platformFlag, const char* extension) {
+  // Memory that runs out fails this profile only; what it made is gone with the unwinding.
+  try {
+    return patchMenuFile(registry, run, productKey, supportBasePath, profile, mode, platformFlag,
+                         extension);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
