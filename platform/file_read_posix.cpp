@@ -70,6 +70,8 @@ FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity)
   return FileReadResult::kRead;
 }
 
-bool isAbsolutePath(const std::string& path) { return !path.empty() && path[0] == '/'; }
+bool isAbsolutePath(const std::string& path) {
+  return !path.empty() && path[0] == '/';
+}
 
 }  // namespace platform

@@ -68,7 +68,8 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
   char buffer[1 << 16];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr)) return FileReadResult::kFailed;
+    if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr))
+      return FileReadResult::kFailed;
     if (got == 0) return FileReadResult::kRead;
     total += got;
     if (total > maxSize) return FileReadResult::kTooLarge;

@@ -61,8 +61,8 @@ class Registry {
   virtual long enumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                          std::uint32_t* type, unsigned char* data, std::uint32_t* dataSize) = 0;
   // RegSetValueExA: size counts the terminating zero of string data.
-  virtual long setValue(RegKey key, const char* name, std::uint32_t type,
-                        const unsigned char* data, std::uint32_t size) = 0;
+  virtual long setValue(RegKey key, const char* name, std::uint32_t type, const unsigned char* data,
+                        std::uint32_t size) = 0;
   // RegDeleteValueA.
   virtual long deleteValue(RegKey key, const char* name) = 0;
   // RegCloseKey.

@@ -5,7 +5,9 @@
 namespace platform {
 namespace {
 
-HKEY toHkey(RegKey key) { return reinterpret_cast<HKEY>(key); }
+HKEY toHkey(RegKey key) {
+  return reinterpret_cast<HKEY>(key);
+}
 
 class Win32Registry : public Registry {
  public:
@@ -19,16 +21,16 @@ class Win32Registry : public Registry {
   long queryValue(RegKey key, const char* name, std::uint32_t* type, unsigned char* data,
                   std::uint32_t* size) override {
     DWORD valueType = 0, valueSize = size ? *size : 0;
-    LONG result = RegQueryValueExA(toHkey(key), name, nullptr, &valueType, data,
-                                   size ? &valueSize : nullptr);
+    LONG result =
+        RegQueryValueExA(toHkey(key), name, nullptr, &valueType, data, size ? &valueSize : nullptr);
     if (type) *type = valueType;
     if (size) *size = valueSize;
     return result;
   }
   long enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) override {
     DWORD length = *nameSize;
-    LONG result = RegEnumKeyExA(toHkey(key), index, name, &length, nullptr, nullptr, nullptr,
-                                nullptr);
+    LONG result =
+        RegEnumKeyExA(toHkey(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (result == ERROR_SUCCESS) *nameSize = length;
     return result;
   }
@@ -56,6 +58,8 @@ class Win32Registry : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> openSystemRegistry() { return std::make_unique<Win32Registry>(); }
+std::unique_ptr<Registry> openSystemRegistry() {
+  return std::make_unique<Win32Registry>();
+}
 
 }  // namespace platform

@@ -22,7 +22,9 @@ void failSaveStep(int n) {
   stepsTaken = 0;
 }
 
-int saveStepsTaken() { return stepsTaken; }
+int saveStepsTaken() {
+  return stepsTaken;
+}
 
 ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
 
@@ -51,8 +53,7 @@ bool ReplacementFile::open() {
 
 bool ReplacementFile::write(const void* data, std::size_t size) {
   if (!stream_ || writeFailed_) return false;
-  if (size && (!stepSucceeds() || std::fwrite(data, 1, size, stream_) != size))
-    writeFailed_ = true;
+  if (size && (!stepSucceeds() || std::fwrite(data, 1, size, stream_) != size)) writeFailed_ = true;
   return !writeFailed_;
 }
 

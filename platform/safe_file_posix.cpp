@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <utility>
 
 #include "platform/safe_file.h"
 
@@ -20,7 +20,9 @@ namespace {
 // which ones a process that is gone left behind.
 const char kNewMarker[] = ".new-";
 
-bool processIsGone(pid_t pid) { return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH; }
+bool processIsGone(pid_t pid) {
+  return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH;
+}
 
 }  // namespace
 
@@ -47,10 +49,9 @@ bool createUniqueFileBeside(const std::string& path, const std::string& identity
     if (!(info.st_mode & 0222)) return false;
   }
   bool haveSource = stat(identitySource.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-  std::string pattern = path + kNewMarker + std::to_string(getpid()) + "-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
+  // Made in full before the file, so that nothing can fail between creating it and naming it.
+  std::string name = path + kNewMarker + std::to_string(getpid()) + "-XXXXXX";
+  int fd = mkstemp(&name[0]);
   if (fd < 0) return false;
   bool ok = true;
   if (haveSource) {
@@ -64,10 +65,10 @@ bool createUniqueFileBeside(const std::string& path, const std::string& identity
   }
   ok = close(fd) == 0 && ok;
   if (!ok) {
-    unlink(name.data());
+    unlink(name.c_str());
     return false;
   }
-  *newPath = name.data();
+  *newPath = std::move(name);
   return true;
 }
 
@@ -104,6 +105,8 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
 
 }  // namespace platform

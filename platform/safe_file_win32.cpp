@@ -37,8 +37,8 @@ bool createUniqueFileBeside(const std::string& path, const std::string& /*identi
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
     return false;
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-    std::string candidate = path + kNewMarker + std::to_string(GetCurrentProcessId()) + "-" +
-                            std::to_string(attempt);
+    std::string candidate =
+        path + kNewMarker + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
     HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
@@ -103,6 +103,8 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   }
 }
 
-bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool removeFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
 
 }  // namespace platform

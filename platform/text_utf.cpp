@@ -40,7 +40,9 @@ bool decodeUtf8(const std::string& utf8, std::vector<std::uint32_t>* points) {
 
 }  // namespace
 
-bool isValidUtf8(const std::string& text) { return decodeUtf8(text, nullptr); }
+bool isValidUtf8(const std::string& text) {
+  return decodeUtf8(text, nullptr);
+}
 
 bool utf8ToUtf16le(const std::string& utf8, std::string* utf16) {
   std::vector<std::uint32_t> points;
@@ -66,8 +68,8 @@ bool utf16leToUtf8(const std::string& utf16, std::string* utf8) {
   if (utf16.size() % 2) return false;
   utf8->clear();
   for (size_t i = 0; i < utf16.size(); i += 2) {
-    std::uint32_t unit = static_cast<unsigned char>(utf16[i]) |
-                         (static_cast<unsigned char>(utf16[i + 1]) << 8);
+    std::uint32_t unit =
+        static_cast<unsigned char>(utf16[i]) | (static_cast<unsigned char>(utf16[i + 1]) << 8);
     std::uint32_t point = unit;
     if (unit >= 0xD800 && unit <= 0xDBFF) {
       if (i + 3 >= utf16.size()) return false;

@@ -69,9 +69,11 @@ bool verifyMerge(xmlNode* document, const std::string& partialPath, int mode) {
   return true;
 }
 
-// Whether an edit changed the document (any of its top-level nodes, or the package root).
-bool documentEdited(const xmlNode* document) {
-  for (const xmlNode* node = document; node; node = node->next)
+// Whether an edit changed the document: any of its top-level nodes, or of a package's parts
+// (the package root itself is marked by the load that links the parts to it).
+bool documentEdited(xmlNode* document) {
+  xmlNode* first = isPackageDocument(document) ? topNode(document)->firstChild : document;
+  for (const xmlNode* node = first; node; node = node->next)
     if (node->edited) return true;
   return false;
 }

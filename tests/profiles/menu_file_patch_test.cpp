@@ -88,12 +88,13 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   for (const std::string& menuFile : cases) EXPECT_FALSE(patch(menuFile, kModeAdd)) << menuFile;
   EXPECT_EQ(readFile(name + ".CUI"), kFile);
 
-  // A workspace without a name gives nothing to verify: not saved, no backup.
+  // A workspace without a name can take no toolbars: the add fails, while there is nothing to
+  // remove. Neither saves nor makes a backup.
   const std::string unnamed =
       "<CustSection><Header><WorkspaceRoot><Workspace /></WorkspaceRoot></Header></CustSection>";
   writeFile(dir_ + "/unnamed.cui", unnamed);
   EXPECT_FALSE(patch(dir_ + "/unnamed.cui", kModeAdd));
-  EXPECT_FALSE(patch(dir_ + "/unnamed.cui", kModeRemove));
+  EXPECT_TRUE(patch(dir_ + "/unnamed.cui", kModeRemove));
   EXPECT_EQ(readFile(dir_ + "/unnamed.cui"), unnamed);
   EXPECT_NE(access(backupPathFor(dir_ + "/unnamed.cui").c_str(), F_OK), 0);
 

@@ -1,0 +1,1 @@
+nvx_test(out_of_memory_test out_of_memory_test.cpp LIBS nvx_profiles)

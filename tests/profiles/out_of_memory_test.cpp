@@ -1,0 +1,111 @@
+// Memory that runs out at any allocation of a profile's update fails that profile cleanly:
+// the file as it was, no backup, no new file beside it, and nothing leaked.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <new>
+#include <string>
+
+#include "package/zip_entry.h"
+#include "platform/registry_file.h"
+#include "profiles/host_profiles.h"
+#include "profiles/menu_file_patch.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+// Allocations still allowed before one fails; negative when none is to fail.
+long allocationsLeft = -1;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (allocationsLeft >= 0 && allocationsLeft-- == 0) throw std::bad_alloc();
+  if (void* block = std::malloc(size ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept {
+  std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+  std::free(block);
+}
+
+namespace {
+
+using test_support::folderNames;
+using test_support::readFile;
+using test_support::writeFile;
+
+const char kProduct[] = "Software\\Test\\Host\\R18\\HOST-1:405";
+const char kWorkspaces[] =
+    "\xef\xbb\xbf<?xml version=\"1.0\"?>\r\n<WorkspaceRoot><Workspace UID=\"WS_1\"><Name>A</Name>"
+    "<WSToolbarRoot><WSToolbar MenuGroup=\"X\" pUID=\"T\" UID=\"WSTU_9\" /></WSToolbarRoot>"
+    "</Workspace></WorkspaceRoot>";
+const char kHeader[] =
+    "<CustSection><Header><CommonConfiguration><CommonItems>"
+    "<Revision MajorVersion=\"16\" /></CommonItems></CommonConfiguration>"
+    "</Header></CustSection>";
+
+std::string package(const test_support::TempFolder& dir) {
+  zipEntryList list;
+  const std::pair<const char*, std::string> members[] = {
+      {"Header.cui", kHeader}, {"WorkspaceRoot.cui", kWorkspaces}, {"image.bmp", "BM1234"}};
+  for (const auto& member : members) {
+    zipEntry entry;
+    entry.name = member.first;
+    entry.info.compressionMethod = 8;
+    entry.data.assign(member.second.begin(), member.second.end());
+    list.appendEntry(std::move(entry));
+  }
+  EXPECT_TRUE(list.writeArchive((dir / "main.CUIX").c_str()));
+  return readFile(dir / "main.CUIX");
+}
+
+// Fails the n-th allocation of every add and remove in turn, n = 0, 1, ..., until a run
+// needs fewer allocations than n. After a failed run everything is as it was.
+void sweep(const std::string& extension, const std::string& original,
+           const test_support::TempFolder& dir) {
+  const std::string path = dir / ("main" + extension);
+  auto registry = platform::RegistryFile::fromText(
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test\\Host\\"
+      "R18\\HOST-1:405\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" +
+      dir.path() + "/main\"\r\n");
+  for (int mode : {kModeAdd, kModeRemove}) {
+    for (long n = 0;; ++n) {
+      writeFile(path, original);
+      std::remove(backupPathFor(path).c_str());
+      EditRun run;
+      const std::string product = kProduct, support = "C:\\S\\Norvex_Express";
+      allocationsLeft = n;
+      bool done = PatchMenuFile(*registry, run, product, support, "P", mode, 0, extension.c_str());
+      bool failedOne = allocationsLeft < 0;
+      allocationsLeft = -1;
+      if (!failedOne) {
+        EXPECT_TRUE(done) << extension << " mode " << mode;
+        break;
+      }
+      const auto names = folderNames(dir.path());
+      if (done) {  // the failing allocation was one the update could do without
+        EXPECT_EQ(readFile(backupPathFor(path)), original) << n;
+        EXPECT_EQ(names.size(), 2u) << n;
+        continue;
+      }
+      ASSERT_EQ(readFile(path), original) << extension << " allocation " << n;
+      ASSERT_EQ(names, std::vector<std::string>{"main" + extension}) << "allocation " << n;
+    }
+  }
+}
+
+TEST(OutOfMemory, AnyFailingAllocationFailsTheProfileAndLeavesItAsItWas) {
+  test_support::TempFolder dir;
+  sweep(".CUIX", package(dir), dir);
+  std::remove((dir / "main.CUIX").c_str());
+  std::string cui = std::string("<?xml version=\"1.0\"?>\r\n<CustSection><Header>") +
+                    "<CommonConfiguration><CommonItems /></CommonConfiguration>" +
+                    "<WorkspaceRoot><Workspace><Name>A</Name></Workspace></WorkspaceRoot>" +
+                    "</Header></CustSection>";
+  sweep(".CUI", cui, dir);
+}
+
+}  // namespace
