@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/registry_file.h"
 #include "profiles/host_profiles.h"
@@ -102,6 +104,37 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   EXPECT_FALSE(patch(dir_ + "/main.CUI", kModeAdd, ".CUIX"));
   EXPECT_EQ(readFile(dir_ + "/main.CUI"), kFile);
   EXPECT_TRUE(patch("%NVX_PATCH_DIR%/main", kModeRemove));
+}
+
+TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
+  const std::string path = dir_ + "/main.CUI";
+  writeFile(path, kFile);
+  struct stat before;
+  ASSERT_EQ(stat(path.c_str(), &before), 0);
+  // Nothing of the add-on there: the remove is done without writing or copying anything.
+  EXPECT_TRUE(patch(path, kModeRemove));
+  struct stat after;
+  ASSERT_EQ(stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(test_support::folderNames(dir_), std::vector<std::string>{"main.CUI"});
+
+  // A relative path would be found in whatever folder the program runs in.
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(chdir(dir_.c_str()), 0);
+  bool relative = patch("main", kModeAdd);
+  ASSERT_EQ(chdir(here), 0);
+  EXPECT_FALSE(relative);
+  EXPECT_EQ(readFile(path), kFile);
+
+  // A pipe, a device and a folder fail at once instead of blocking or being read.
+  ASSERT_EQ(mkfifo((dir_ + "/pipe.CUI").c_str(), 0600), 0);
+  ASSERT_EQ(mkdir((dir_ + "/folder.CUI").c_str(), 0700), 0);
+  alarm(30);
+  for (const std::string& odd : {dir_ + "/pipe", dir_ + "/folder", std::string("/dev/null")})
+    EXPECT_FALSE(patch(odd, kModeRemove)) << odd;
+  alarm(0);
 }
 
 }  // namespace
