@@ -82,9 +82,10 @@ bool flushFileToDisk(const std::string& path) {
   return CloseHandle(file) && ok;
 }
 
-bool moveFileOver(const std::string& from, const std::string& to) {
-  if (GetFileAttributesA(to.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+namespace {
+
+// Moves from over an existing to, keeping what the file system keeps of to's identity.
+bool replaceExisting(const std::string& from, const std::string& to) {
   // ReplaceFile keeps the original's attributes, ACL, owner, creation time and streams.
   if (ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr))
@@ -101,6 +102,25 @@ bool moveFileOver(const std::string& from, const std::string& to) {
     default:
       return false;
   }
+}
+
+}  // namespace
+
+bool moveFileOver(const std::string& from, const std::string& to) {
+  DWORD attributes = GetFileAttributesA(to.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
+  if (!replaceExisting(from, to)) return false;
+  // Where the replacement did not carry them over (a move; some file systems), the hidden,
+  // system and archive attributes are set again.
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  DWORD now = GetFileAttributesA(to.c_str());
+  if (now != INVALID_FILE_ATTRIBUTES && (now & kept) != (attributes & kept)) {
+    DWORD wanted = (now & ~kept & ~FILE_ATTRIBUTE_NORMAL) | (attributes & kept);
+    SetFileAttributesA(to.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
+  }
+  return true;
 }
 
 bool removeFile(const std::string& path) {
