@@ -19,6 +19,14 @@ int CNorvexExpressApp::InitInstance(const char* commandLine) {
 }
 
 int CNorvexExpressApp::UpdateAllProfiles(int mode) {
+  try {
+    return UpdateEachProfile(mode);
+  } catch (const std::bad_alloc&) {
+    return kExitSomeFailed;  // in finding the profiles; each profile's own update catches it
+  }
+}
+
+int CNorvexExpressApp::UpdateEachProfile(int mode) {
   std::string productKey, supportBasePath;
   int platformFlag;
   if (!profiles_.ReadInstallSettings(&productKey, &platformFlag) ||

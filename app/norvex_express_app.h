@@ -30,6 +30,7 @@ class CNorvexExpressApp : public ProfileOperations {
 
  private:
   int UpdateAllProfiles(int mode);
+  int UpdateEachProfile(int mode);
   std::unique_ptr<platform::Registry> registry_;
   EditRun run_;
   HostProfiles profiles_;
