@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <utility>
 
 #include "platform/safe_file.h"
 #include "platform/text_utf.h"
@@ -99,44 +101,68 @@ std::string quote(const std::string& text) {
   return out + "\"";
 }
 
-void writeKey(const RegistryFile::Key& key, const std::string& path, std::string* out) {
-  if (!key.values.empty() || key.subkeys.empty()) {
-    *out += "[" + path + "]\r\n";
-    for (const auto& value : key.values) {
-      *out += value.name.empty() ? std::string("@") : quote(value.name);
-      *out += "=";
-      const auto& d = value.data;
-      // Text with line breaks or bytes that are not UTF-8 would not survive as a quoted
-      // string (nor in a UTF-16 file), so it is written as hex(1) instead.
-      bool plainString = value.type == kRegSz && !d.empty() && d.back() == 0 &&
-                         std::memchr(d.data(), 0, d.size() - 1) == nullptr &&
-                         std::memchr(d.data(), '\n', d.size()) == nullptr &&
-                         std::memchr(d.data(), '\r', d.size()) == nullptr &&
-                         isValidUtf8(std::string(d.begin(), d.end() - 1));
-      char buffer[32];
-      if (plainString) {
-        *out += quote(std::string(d.begin(), d.end() - 1));
-      } else if (value.type == kRegDword && d.size() == 4) {
-        std::snprintf(buffer, sizeof buffer, "dword:%08x",
-                      d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<unsigned>(d[3]) << 24));
-        *out += buffer;
-      } else {
-        if (value.type == kRegBinary) {
-          *out += "hex:";
-        } else {
-          std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
-          *out += buffer;
-        }
-        for (size_t i = 0; i < d.size(); ++i) {
-          std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", d[i]);
-          *out += buffer;
-        }
-      }
-      *out += "\r\n";
+// The text of one value line, without its line end.
+std::string renderValue(const RegistryFile::Value& value) {
+  std::string out = value.name.empty() ? std::string("@") : quote(value.name);
+  out += "=";
+  const auto& d = value.data;
+  // Text with line breaks or bytes that are not UTF-8 would not survive as a quoted
+  // string (nor in a UTF-16 file), so it is written as hex(1) instead.
+  bool plainString = value.type == kRegSz && !d.empty() && d.back() == 0 &&
+                     std::memchr(d.data(), 0, d.size() - 1) == nullptr &&
+                     std::memchr(d.data(), '\n', d.size()) == nullptr &&
+                     std::memchr(d.data(), '\r', d.size()) == nullptr &&
+                     isValidUtf8(std::string(d.begin(), d.end() - 1));
+  char buffer[32];
+  if (plainString) {
+    out += quote(std::string(d.begin(), d.end() - 1));
+  } else if (value.type == kRegDword && d.size() == 4) {
+    std::snprintf(buffer, sizeof buffer, "dword:%08x",
+                  d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<unsigned>(d[3]) << 24));
+    out += buffer;
+  } else {
+    if (value.type == kRegBinary) {
+      out += "hex:";
+    } else {
+      std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
+      out += buffer;
     }
-    *out += "\r\n";
+    for (size_t i = 0; i < d.size(); ++i) {
+      std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", d[i]);
+      out += buffer;
+    }
   }
-  for (const auto& sub : key.subkeys) writeKey(*sub, path + "\\" + sub->name, out);
+  return out;
+}
+
+// The line end a line of the file was read with ("" for a last line without one).
+std::string lineEnd(const std::string& line) {
+  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return "\r\n";
+  if (!line.empty() && line.back() == '\n') return "\n";
+  return "";
+}
+
+// Keys holding values made since the file was read: by the line they go after (a key with a
+// section in the file) or with their path (a key without one, in tree order).
+void collectNewValues(const RegistryFile::Key& key, const std::string& path,
+                      std::map<long, const RegistryFile::Key*>* after,
+                      std::vector<std::pair<std::string, const RegistryFile::Key*>>* sections) {
+  bool fresh = false;
+  for (const auto& value : key.values) fresh = fresh || value.line < 0;
+  if (fresh) {
+    if (key.lastLine >= 0)
+      (*after)[key.lastLine] = &key;
+    else
+      sections->emplace_back(path, &key);
+  }
+  for (const auto& sub : key.subkeys)
+    collectNewValues(*sub, path + "\\" + sub->name, after, sections);
+}
+
+bool endsWithBlankLine(const std::string& text) {
+  size_t size = text.size();
+  if (size >= 2 && text[size - 1] == '\n' && text[size - 2] == '\n') return true;
+  return size >= 3 && text.compare(size - 3, 3, "\n\r\n") == 0;
 }
 
 bool makeFolders(const std::string& filePath) {
@@ -195,15 +221,26 @@ std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
 RegistryFile::~RegistryFile() = default;
 
 bool RegistryFile::parse(const std::string& text) {
-  // Logical lines: CR dropped, lines ending in a backslash continued.
-  std::vector<std::string> lines;
-  std::string current;
+  // Logical lines: CR dropped, lines ending in a backslash continued. Each keeps the physical
+  // lines it was made of, line ends included, so that the file can be written back as read.
+  struct Logical {
+    std::string line;
+    std::string raw;
+  };
+  std::vector<Logical> logical;
+  std::string current, raw;
   size_t start = 0;
+  bool newlineSeen = false;
   while (start <= text.size()) {
     size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
+    raw += text.substr(start, end + 1 - start);  // substr stops at the text's end
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!newlineSeen && end < text.size()) {
+      newlineSeen = true;
+      newline_ = end > start && text[end - 1] == '\r' ? "\r\n" : "\n";
+    }
     if (!current.empty()) {
       size_t first = line.find_first_not_of(" \t");
       line = first == std::string::npos ? std::string() : line.substr(first);
@@ -213,8 +250,9 @@ bool RegistryFile::parse(const std::string& text) {
         current.find("=\"") == std::string::npos) {
       current.pop_back();
     } else {
-      lines.push_back(current);
+      logical.push_back(Logical{current, raw});
       current.clear();
+      raw.clear();
     }
     start = end + 1;
   }
@@ -222,7 +260,10 @@ bool RegistryFile::parse(const std::string& text) {
 
   bool headerSeen = false;
   Key* key = nullptr;
-  for (const std::string& line : lines) {
+  for (const Logical& entry : logical) {
+    const std::string& line = entry.line;
+    const long index = static_cast<long>(lines_.size());
+    lines_.push_back(Line{entry.raw, nullptr, std::string(), false});
     if (line.empty() || line[0] == ';') continue;
     if (!headerSeen) {
       if (line != kHeader) return false;
@@ -246,6 +287,7 @@ bool RegistryFile::parse(const std::string& text) {
         auto& subs = parentKey->subkeys;
         for (auto it = subs.begin(); it != subs.end(); ++it)
           if (equalsIgnoreCase((*it)->name, parts.back())) {
+            removedKeys_.push_back(std::move(*it));
             subs.erase(it);
             break;
           }
@@ -253,6 +295,7 @@ bool RegistryFile::parse(const std::string& text) {
       } else {
         key = createKey(path);
         if (!key) return false;
+        key->lastLine = index;
       }
       continue;
     }
@@ -266,7 +309,10 @@ bool RegistryFile::parse(const std::string& text) {
     }
     if (pos >= line.size() || line[pos] != '=') return false;
     std::string data = line.substr(pos + 1);
-    Value value{name, kRegSz, {}};
+    lines_.back().key = key;
+    lines_.back().valueName = name;
+    key->lastLine = index;
+    Value value{name, kRegSz, {}, index, false};
     if (data == "-") {
       auto& values = key->values;
       for (auto it = values.begin(); it != values.end(); ++it)
@@ -276,6 +322,7 @@ bool RegistryFile::parse(const std::string& text) {
         }
       continue;
     }
+    lines_.back().setsValue = true;
     if (!data.empty() && data[0] == '"') {
       size_t at = 0;
       std::string textValue;
@@ -309,11 +356,12 @@ bool RegistryFile::parse(const std::string& text) {
     if (Value* existing = findValue(key, name)) {
       existing->type = value.type;
       existing->data = value.data;
+      existing->line = index;
     } else {
       key->values.push_back(value);
     }
   }
-  return headerSeen || lines.empty();
+  return headerSeen || logical.empty();
 }
 
 RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath, bool create) {
@@ -356,9 +404,55 @@ RegistryFile::Key* RegistryFile::findKey(RegRoot root, const std::string& path,
 }
 
 std::string RegistryFile::toText() const {
-  std::string out = std::string(kHeader) + "\r\n\r\n";
+  // Keys with values made since the file was read: after their last section's last line, or
+  // (keys without a section in the file) in new sections at the end, in tree order.
+  std::map<long, const Key*> appendAfter;
+  std::vector<std::pair<std::string, const Key*>> newSections;
   for (const Key* root : {&machine_, &user_})
-    for (const auto& sub : root->subkeys) writeKey(*sub, root->name + "\\" + sub->name, &out);
+    collectNewValues(*root, root->name, &appendAfter, &newSections);
+
+  auto freshValues = [this](const Key& key, std::string* out) {
+    for (const Value& value : key.values)
+      if (value.line < 0) *out += renderValue(value) + newline_;
+  };
+  auto deletedSince = [this](const Key* key, const std::string& name) {
+    for (const auto& deleted : deletedValues_)
+      if (deleted.first == key && equalsIgnoreCase(deleted.second, name)) return true;
+    return false;
+  };
+
+  std::string out;
+  if (lines_.empty()) out = std::string(kHeader) + newline_ + newline_;
+  for (size_t index = 0; index < lines_.size(); ++index) {
+    const Line& line = lines_[index];
+    if (line.key && line.setsValue) {
+      const Value* value = nullptr;
+      for (const Value& candidate : line.key->values)
+        if (equalsIgnoreCase(candidate.name, line.valueName)) value = &candidate;
+      if (deletedSince(line.key, line.valueName)) {
+        // Deleted since (and perhaps made again, then written as a new value): every line
+        // that set it goes, or reading the file again would bring an old one back.
+      } else if (value && value->line == static_cast<long>(index) && value->changed) {
+        out += renderValue(*value) + lineEnd(line.text);
+      } else {
+        out += line.text;
+      }
+    } else {
+      out += line.text;
+    }
+    auto after = appendAfter.find(static_cast<long>(index));
+    if (after != appendAfter.end()) {
+      if (!out.empty() && out.back() != '\n') out += newline_;
+      freshValues(*after->second, &out);
+    }
+  }
+  for (const auto& section : newSections) {
+    if (!out.empty() && out.back() != '\n') out += newline_;
+    if (!endsWithBlankLine(out)) out += newline_;
+    out += "[" + section.first + "]" + newline_;
+    freshValues(*section.second, &out);
+    out += newline_;
+  }
   return out;
 }
 
@@ -459,13 +553,15 @@ long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
   if (name && std::strpbrk(name, "\r\n")) return kErrorInvalidParameter;
   Key* target = handle->second.key;
   std::vector<Value> before = target->values;
+  std::vector<unsigned char> bytes(data, data + size);
   Value* value = findValue(target, name ? name : "");
   if (!value) {
-    target->values.push_back(Value{name ? name : "", type, {}});
+    target->values.push_back(Value{name ? name : "", type, {}, -1, false});
     value = &target->values.back();
   }
+  if (value->type != type || value->data != bytes) value->changed = true;
   value->type = type;
-  value->data.assign(data, data + size);
+  value->data = std::move(bytes);
   if (!save()) {
     target->values = before;
     return kErrorAccessDenied;
@@ -482,9 +578,11 @@ long RegistryFile::deleteValue(RegKey key, const char* name) {
   auto& values = target->values;
   for (auto it = values.begin(); it != values.end(); ++it) {
     if (!equalsIgnoreCase(it->name, name ? name : "")) continue;
+    deletedValues_.emplace_back(target, it->name);
     values.erase(it);
     if (!save()) {
       target->values = before;
+      deletedValues_.pop_back();
       return kErrorAccessDenied;
     }
     return kErrorSuccess;

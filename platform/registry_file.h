@@ -3,14 +3,19 @@
 // The whole file is read into memory when the registry is made. Keys and value names compare
 // without regard to ASCII case and keep the case they were written with. Every successful
 // change is written back at once, atomically, in the encoding the file was read in (UTF-8 with
-// or without a byte order mark, or UTF-16LE). A file that cannot be read or parsed gives a
-// registry whose every open fails, so a damaged file is never overwritten.
+// or without a byte order mark, or UTF-16LE). The write-back keeps the file's lines as read:
+// comments, blank lines, sections (root keys' included) and their order, deletion lines and
+// line ends; only the line of a changed or deleted value changes, and a new value goes after
+// the last line of its key's last section (or into a new section at the end). A file that
+// cannot be read or parsed gives a registry whose every open fails, so a damaged file is never
+// overwritten.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/registry.h"
@@ -28,7 +33,8 @@ class RegistryFile : public Registry {
   ~RegistryFile() override;
 
   bool valid() const { return valid_; }
-  // The registry as export text (UTF-8, CRLF line ends).
+  // The registry as file text (UTF-8): the lines as read with the changes made since; a
+  // registry that was not read from text is written with CRLF line ends.
   std::string toText() const;
 
   long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override;
@@ -46,11 +52,16 @@ class RegistryFile : public Registry {
     std::string name;
     std::uint32_t type = kRegSz;
     std::vector<unsigned char> data;
+    // The file line that last set the value (an index into lines_); -1 for a value made since.
+    long line = -1;
+    bool changed = false;  // type or data changed since the file was read
   };
   struct Key {
     std::string name;
     std::vector<Value> values;
     std::vector<std::unique_ptr<Key>> subkeys;
+    // The last line of the key's last section in the file; -1 when the file has none.
+    long lastLine = -1;
   };
 
  private:
@@ -66,6 +77,19 @@ class RegistryFile : public Registry {
     Key* key;
     std::uint32_t access;
   };
+  // One logical line of the file (continued lines joined), as read.
+  struct Line {
+    std::string text;          // every physical line of it, line ends included
+    const Key* key = nullptr;  // a value line ("name"=... or @=...): its section's key
+    std::string valueName;     // a value line: the value's name
+    bool setsValue = false;    // a value line that sets (not deletes) the value
+  };
+  std::vector<Line> lines_;
+  // Keys deleted by [-key] lines, kept alive so that lines_ never points at freed memory.
+  std::vector<std::unique_ptr<Key>> removedKeys_;
+  // Values deleted since the file was read: every line that set them is left out.
+  std::vector<std::pair<const Key*, std::string>> deletedValues_;
+  std::string newline_ = "\r\n";
   Key machine_{"HKEY_LOCAL_MACHINE", {}, {}};
   Key user_{"HKEY_CURRENT_USER", {}, {}};
   std::map<RegKey, Handle> handles_;

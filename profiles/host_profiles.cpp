@@ -1,7 +1,10 @@
 #include "profiles/host_profiles.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "profiles/menu_file_patch.h"
 
@@ -31,16 +34,47 @@ class KeyCloser {
   RegKey key_;
 };
 
-struct GroupValue {
+// One value of the Menus key, as read.
+struct MenuValue {
   std::string name;
+  std::uint32_t type = 0;
   std::vector<unsigned char> data;  // as read, terminator included
+  bool group = false;               // a REG_SZ value whose name contains "group": a menu group
+  bool addOn = false;               // a group value naming the add-on
 };
 
 struct MenuScan {
-  std::vector<GroupValue> others;       // group values not naming the add-on, in order
-  std::vector<std::string> addOnNames;  // every value naming the add-on
-  std::uint32_t largestNumber = 0;
+  std::vector<MenuValue> values;  // every value of the key, in enumeration order
+  bool hasAddOn = false;
+  std::uint64_t largestNumber = 0;  // the largest number after "group" in any value's name
 };
+
+// Numbers in names are read as far as this; larger ones count as this.
+constexpr std::uint64_t kNumberCap = 1000000000000000000ull;
+
+// The number that follows the first "group" in a lower-case name, read as atoi reads it
+// (leading blanks, a sign); 0 when there is none or it is negative.
+std::uint64_t groupNumber(const std::string& lowerName) {
+  size_t at = lowerName.find("group");
+  if (at == std::string::npos) return 0;
+  at += 5;
+  while (at < lowerName.size() &&
+         (lowerName[at] == ' ' || (lowerName[at] >= '\t' && lowerName[at] <= '\r')))
+    ++at;
+  if (at < lowerName.size() && (lowerName[at] == '+' || lowerName[at] == '-')) {
+    if (lowerName[at] == '-') return 0;
+    ++at;
+  }
+  std::uint64_t number = 0;
+  for (; at < lowerName.size() && lowerName[at] >= '0' && lowerName[at] <= '9'; ++at)
+    number = number >= kNumberCap / 10 ? kNumberCap
+                                       : number * 10 + static_cast<unsigned>(lowerName[at] - '0');
+  return number;
+}
+
+std::string groupName(std::uint64_t number) {
+  return "Group" + std::to_string(number);
+}
 
 // Reads every value of the Menus key. False when a value does not fit the buffers or the
 // enumeration fails: no decision is taken on part of the key.
@@ -52,20 +86,148 @@ bool scanMenuGroups(platform::Registry& registry, RegKey key, MenuScan* scan) {
     long result = registry.enumValue(key, index, name, &nameSize, &type, data, &dataSize);
     if (result == platform::kErrorNoMoreItems) return true;
     if (result != platform::kErrorSuccess) return false;
-    if (type != platform::kRegSz) continue;
-    std::string lowerName = lowerAscii(std::string(name, nameSize));
-    size_t group = lowerName.find("group");
-    if (group == std::string::npos) continue;
-    std::uint32_t number = static_cast<std::uint32_t>(std::atoi(lowerName.c_str() + group + 5));
-    if (number > scan->largestNumber) scan->largestNumber = number;
-    std::string text(reinterpret_cast<char*>(data),
-                     strnlen(reinterpret_cast<char*>(data), dataSize));
-    if (lowerAscii(text).find("norvex_express") != std::string::npos)
-      scan->addOnNames.emplace_back(name, nameSize);
-    else
-      scan->others.push_back(GroupValue{std::string(name, nameSize),
-                                        std::vector<unsigned char>(data, data + dataSize)});
+    MenuValue value;
+    value.name.assign(name, nameSize);
+    value.type = type;
+    value.data.assign(data, data + dataSize);
+    std::string lowerName = lowerAscii(value.name);
+    // Every name counts for new numbers, whatever its type: a new name never meets an old one.
+    scan->largestNumber = std::max(scan->largestNumber, groupNumber(lowerName));
+    value.group = type == platform::kRegSz && lowerName.find("group") != std::string::npos;
+    if (value.group) {
+      std::string text(reinterpret_cast<char*>(data),
+                       strnlen(reinterpret_cast<char*>(data), dataSize));
+      value.addOn = lowerAscii(text).find("norvex_express") != std::string::npos;
+      scan->hasAddOn = scan->hasAddOn || value.addOn;
+    }
+    scan->values.push_back(std::move(value));
   }
+}
+
+// Names not in use in the key, past every number the key's names hold.
+class FreshNames {
+ public:
+  FreshNames(const MenuScan& scan, std::uint64_t pastNumber) : next_(pastNumber + 1) {
+    for (const MenuValue& value : scan.values) taken_.insert(lowerAscii(value.name));
+  }
+  std::string next() {
+    std::string name;
+    do name = groupName(next_++);
+    while (taken_.count(lowerAscii(name)));
+    taken_.insert(lowerAscii(name));
+    return name;
+  }
+
+ private:
+  std::uint64_t next_;
+  std::set<std::string> taken_;
+};
+
+long writeGroup(platform::Registry& registry, RegKey key, const std::string& name,
+                const std::vector<unsigned char>& data) {
+  return registry.setValue(key, name.c_str(), platform::kRegSz, data.data(),
+                           static_cast<std::uint32_t>(data.size()));
+}
+
+// Takes the add-on's values out of the Menus key and renumbers the other group values as
+// Group1, Group2, ... in their enumeration order, their data as read.
+//
+// Whichever registry call fails (or wherever the run is killed), no menu group is lost, and a
+// later run finishes the work exactly as one faultless run would have done it:
+//  - Only values read as group values are written or deleted. Every setValue makes a value
+//    under a name no value has at that moment (so it comes last in the enumeration); a target
+//    name that belongs to a value of another kind is skipped for the next free number.
+//  - A group value whose data equals an earlier one's is a copy (what an interrupted run
+//    leaves) and is deleted; the groups are the first copies, in enumeration order.
+//  - A group's value is deleted only after its data is also under a new name, and in an
+//    order that keeps the groups' first copies in the groups' order at every step, so that a
+//    later run sees the same groups in the same order: new names are made in the groups'
+//    order and old ones deleted last group first.
+//  - A value naming the add-on stays until the end (when every one of them stands on a target,
+//    one is first copied to a new name deleted last), so a later run knows work is left.
+bool removeMenuGroups(platform::Registry& registry, RegKey key, const MenuScan& scan) {
+  std::vector<const MenuValue*> kept;  // first copies of the user's groups, in order
+  std::vector<std::string> copies;     // later copies of them
+  std::vector<const MenuValue*> addOns;
+  std::set<std::string> foreign;  // values not read as group values
+  for (const MenuValue& value : scan.values) {
+    if (!value.group) {
+      foreign.insert(lowerAscii(value.name));
+    } else if (value.addOn) {
+      addOns.push_back(&value);
+    } else {
+      bool copy = false;
+      for (const MenuValue* first : kept) copy = copy || first->data == value.data;
+      if (copy)
+        copies.push_back(value.name);
+      else
+        kept.push_back(&value);
+    }
+  }
+  std::vector<std::string> targets;
+  std::uint64_t number = 0;
+  for (size_t i = 0; i < kept.size(); ++i) {
+    do ++number;
+    while (foreign.count(lowerAscii(groupName(number))));
+    targets.push_back(groupName(number));
+  }
+  // Groups already under their names, in order, stay where they are.
+  size_t inPlace = 0;
+  while (inPlace < kept.size() && lowerAscii(kept[inPlace]->name) == lowerAscii(targets[inPlace]))
+    ++inPlace;
+  std::set<std::string> written;  // the targets to be made
+  for (size_t i = inPlace; i < kept.size(); ++i) written.insert(lowerAscii(targets[i]));
+  FreshNames fresh(scan, std::max(scan.largestNumber, number));
+  const long ok = platform::kErrorSuccess;
+
+  for (const std::string& name : copies)
+    if (registry.deleteValue(key, name.c_str()) != ok) return false;
+
+  // The add-on's values that stand on a target go before it is made; when that is all of
+  // them, a copy of one under a new name marks the unfinished work until the end.
+  std::vector<std::string> last;
+  bool allOnTargets = !addOns.empty();
+  for (const MenuValue* addOn : addOns)
+    allOnTargets = allOnTargets && written.count(lowerAscii(addOn->name));
+  std::string marker;
+  if (allOnTargets) {
+    marker = fresh.next();
+    if (writeGroup(registry, key, marker, addOns.front()->data) != ok) return false;
+  }
+  for (const MenuValue* addOn : addOns) {
+    if (!written.count(lowerAscii(addOn->name)))
+      last.push_back(addOn->name);
+    else if (registry.deleteValue(key, addOn->name.c_str()) != ok)
+      return false;
+  }
+  if (!marker.empty()) last.push_back(marker);
+
+  bool onTargets = false;  // a group to be moved stands on a target
+  for (size_t i = inPlace; i < kept.size(); ++i)
+    onTargets = onTargets || written.count(lowerAscii(kept[i]->name));
+  if (onTargets) {
+    // Through new names: copy, delete the old names (last first), make the targets, delete
+    // the copies (last first).
+    std::vector<std::string> temporary;
+    for (size_t i = inPlace; i < kept.size(); ++i) {
+      temporary.push_back(fresh.next());
+      if (writeGroup(registry, key, temporary.back(), kept[i]->data) != ok) return false;
+    }
+    for (size_t i = kept.size(); i-- > inPlace;)
+      if (registry.deleteValue(key, kept[i]->name.c_str()) != ok) return false;
+    for (size_t i = inPlace; i < kept.size(); ++i)
+      if (writeGroup(registry, key, targets[i], kept[i]->data) != ok) return false;
+    for (size_t i = temporary.size(); i-- > 0;)
+      if (registry.deleteValue(key, temporary[i].c_str()) != ok) return false;
+  } else {
+    for (size_t i = inPlace; i < kept.size(); ++i)
+      if (writeGroup(registry, key, targets[i], kept[i]->data) != ok) return false;
+    for (size_t i = kept.size(); i-- > inPlace;)
+      if (registry.deleteValue(key, kept[i]->name.c_str()) != ok) return false;
+  }
+  for (const std::string& name : last)
+    if (registry.deleteValue(key, name.c_str()) != ok) return false;
+  return true;
 }
 
 bool removeToolbarValues(platform::Registry& registry, RegKey key) {
@@ -214,29 +376,14 @@ bool HostProfiles::RegisterMenuGroup(const std::string& productKey,
     MenuScan scan;
     if (!scanMenuGroups(registry_, menus, &scan)) return false;
     if (mode == kModeAdd) {
-      if (!scan.addOnNames.empty()) return true;
-      std::string name = "Group" + std::to_string(scan.largestNumber + 1u);
+      if (scan.hasAddOn) return true;
       std::string data = "Norvex_Express " + supportBasePath;
-      return data.size() < kValueSize &&
-             registry_.setValue(menus, name.c_str(), platform::kRegSz,
-                                reinterpret_cast<const unsigned char*>(data.c_str()),
-                                static_cast<std::uint32_t>(data.size() + 1)) ==
-                 platform::kErrorSuccess;
+      if (data.size() >= kValueSize) return false;
+      std::vector<unsigned char> bytes(data.c_str(), data.c_str() + data.size() + 1);
+      return writeGroup(registry_, menus, FreshNames(scan, scan.largestNumber).next(), bytes) ==
+             platform::kErrorSuccess;
     }
-    if (!scan.addOnNames.empty()) {
-      for (const std::string& name : scan.addOnNames)
-        if (registry_.deleteValue(menus, name.c_str()) != platform::kErrorSuccess) return false;
-      for (const GroupValue& value : scan.others)
-        if (registry_.deleteValue(menus, value.name.c_str()) != platform::kErrorSuccess)
-          return false;
-      for (size_t i = 0; i < scan.others.size(); ++i) {
-        const auto& data = scan.others[i].data;
-        std::string name = "Group" + std::to_string(i + 1);
-        if (registry_.setValue(menus, name.c_str(), platform::kRegSz, data.data(),
-                               static_cast<std::uint32_t>(data.size())) != platform::kErrorSuccess)
-          return false;
-      }
-    }
+    if (scan.hasAddOn && !removeMenuGroups(registry_, menus, scan)) return false;
   }
   RegKey toolbars;
   opened =

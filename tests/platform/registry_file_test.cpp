@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "platform/text_utf.h"
 #include "tests/support/test_files.h"
@@ -328,4 +330,196 @@ TEST(RegistryFile, AwkwardTextSurvivesTheFile) {
     EXPECT_EQ(querySz(*back, RegRoot::kCurrentUser, "K", ("v" + std::to_string(i)).c_str()),
               texts[i]);
   EXPECT_EQ(querySz(*back, RegRoot::kCurrentUser, "K", "bad\nname"), "<2>");
+}
+
+namespace {
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end + 1 - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+// Every key and value of the registry, in enumeration order, as text.
+void dumpKey(Registry& r, RegRoot root, const std::string& path, std::string* out) {
+  RegKey key;
+  if (r.openKey(root, path.c_str(), kKeyRead, &key) != 0) {
+    *out += "<cannot open " + path + ">";
+    return;
+  }
+  *out += "[" + path + "]\n";
+  for (std::uint32_t index = 0;; ++index) {
+    char name[256];
+    unsigned char data[256];
+    std::uint32_t nameSize = sizeof name, dataSize = sizeof data, type = 0;
+    if (r.enumValue(key, index, name, &nameSize, &type, data, &dataSize) != 0) break;
+    *out += std::string(name, nameSize) + ":" + std::to_string(type) + "=" +
+            std::string(reinterpret_cast<char*>(data), dataSize) + "\n";
+  }
+  std::vector<std::string> subkeys;
+  for (std::uint32_t index = 0;; ++index) {
+    char name[256];
+    std::uint32_t size = sizeof name;
+    if (r.enumKey(key, index, name, &size) != 0) break;
+    subkeys.emplace_back(name, size);
+  }
+  r.closeKey(key);
+  for (const auto& sub : subkeys) dumpKey(r, root, path.empty() ? sub : path + "\\" + sub, out);
+}
+
+std::string dump(Registry& r) {
+  std::string out;
+  dumpKey(r, RegRoot::kLocalMachine, "", &out);
+  dumpKey(r, RegRoot::kCurrentUser, "", &out);
+  return out;
+}
+
+// A file with comments (before the header too), root keys' values, continued lines, deletion
+// lines, a key in two sections and blank lines here and there.
+std::string richFile(const std::string& eol) {
+  const char* lines[] = {
+      "; exported by hand",
+      "Windows Registry Editor Version 5.00",
+      "",
+      "; machine-wide",
+      "[HKEY_LOCAL_MACHINE]",
+      "\"RootMachine\"=\"m\"",
+      "",
+      "[HKEY_CURRENT_USER]",
+      "\"RootUser\"=\"u\"",
+      "@=\"default\"",
+      "",
+      "[HKEY_CURRENT_USER\\Software\\Vendor]",
+      "; the path below is Jana's",
+      "\"Path\"=\"C:\\\\old\"",
+      "\"Blob\"=hex:01,02,\\",
+      "  03",
+      "\"Count\"=dword:00000001",
+      "; a note at the end of the section",
+      "",
+      "[HKEY_CURRENT_USER\\Software\\Other]",
+      "\"Gone\"=-",
+      "\"Twice\"=\"first\"",
+      "[-HKEY_CURRENT_USER\\Software\\Nothing]",
+      "[HKEY_CURRENT_USER\\Software\\Other]",
+      "\"Twice\"=\"second\"",
+      "\"Keep\"=\"k\"",
+      "",
+  };
+  std::string text;
+  for (const char* line : lines) text += line + eol;
+  return text;
+}
+
+long setSz(Registry& r, RegRoot root, const char* path, const char* name, const std::string& text) {
+  RegKey key;
+  long rc = r.openKey(root, path, kKeyAllAccess, &key);
+  if (rc) return rc;
+  rc = r.setValue(key, name, kRegSz, reinterpret_cast<const unsigned char*>(text.c_str()),
+                  static_cast<std::uint32_t>(text.size() + 1));
+  r.closeKey(key);
+  return rc;
+}
+
+long remove(Registry& r, RegRoot root, const char* path, const char* name) {
+  RegKey key;
+  long rc = r.openKey(root, path, kKeyAllAccess, &key);
+  if (rc) return rc;
+  rc = r.deleteValue(key, name);
+  r.closeKey(key);
+  return rc;
+}
+
+}  // namespace
+
+TEST(RegistryFile, WriteBackKeepsEveryOtherLineAsRead) {
+  TempFolder dir;
+  const RegRoot cu = RegRoot::kCurrentUser, lm = RegRoot::kLocalMachine;
+  for (const std::string eol : {"\r\n", "\n"}) {
+    const std::string original = richFile(eol);
+    const std::vector<std::string> before = splitLines(original);
+    std::string path = dir.path() + "/rich.reg";
+
+    // One value changed: its line alone changes, in place.
+    writeFile(path, original);
+    {
+      auto r = RegistryFile::fromFile(path);
+      ASSERT_TRUE(r->valid());
+      EXPECT_EQ(querySz(*r, cu, "", "RootUser"), "u");
+      EXPECT_EQ(querySz(*r, cu, "", ""), "default");
+      EXPECT_EQ(querySz(*r, lm, "", "RootMachine"), "m");
+      ASSERT_EQ(setSz(*r, cu, "Software\\Vendor", "PATH", "C:\\new"), 0);
+    }
+    std::vector<std::string> after = splitLines(readFile(path));
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i)
+      EXPECT_EQ(after[i], i == 13 ? "\"Path\"=\"C:\\\\new\"" + eol : before[i]) << i;
+    {
+      auto back = RegistryFile::fromFile(path);
+      EXPECT_EQ(querySz(*back, cu, "Software\\Vendor", "Path"), "C:\\new");
+      EXPECT_EQ(querySz(*back, cu, "", "RootUser"), "u");
+      EXPECT_EQ(querySz(*back, lm, "", "RootMachine"), "m");
+    }
+
+    // Values on the root keys change in place too; a deleted value loses every line that set
+    // it; new values go after their key's last section's last line, or into a new section.
+    writeFile(path, original);
+    {
+      auto r = RegistryFile::fromFile(path);
+      ASSERT_EQ(setSz(*r, cu, "", "RootUser", "u2"), 0);
+      ASSERT_EQ(remove(*r, cu, "Software\\Other", "twice"), 0);
+      ASSERT_EQ(setSz(*r, cu, "Software\\Vendor", "New", "n"), 0);
+      ASSERT_EQ(setSz(*r, lm, "", "NewMachine", "nm"), 0);
+      ASSERT_EQ(setSz(*r, cu, "Software", "Fresh", "f"), 0);
+      const std::string made = r->toText();
+      EXPECT_EQ(readFile(path), made);
+      std::vector<std::string> expected = before;
+      expected.pop_back();  // the empty rest after the last line end
+      expected[8] = "\"RootUser\"=\"u2\"" + eol;
+      expected.erase(expected.begin() + 24);  // "Twice"="second"
+      expected.erase(expected.begin() + 21);  // "Twice"="first"
+      expected.insert(expected.begin() + 17, "\"New\"=\"n\"" + eol);
+      expected.insert(expected.begin() + 6, "\"NewMachine\"=\"nm\"" + eol);
+      // The file ends in a blank line already: the new section follows it.
+      for (const char* line : {"[HKEY_CURRENT_USER\\Software]", "\"Fresh\"=\"f\"", ""})
+        expected.push_back(line + eol);
+      expected.push_back("");
+      EXPECT_EQ(splitLines(made), expected);
+      auto back = RegistryFile::fromText(made);
+      ASSERT_TRUE(back->valid());
+      EXPECT_EQ(dump(*back), dump(*r));
+      EXPECT_EQ(querySz(*back, cu, "Software\\Other", "Twice"), "<2>");
+    }
+  }
+}
+
+TEST(RegistryFile, RandomChangesReadBackAsMade) {
+  const std::string paths[] = {"", "Software", "Software\\Vendor", "Software\\Other"};
+  const std::string names[] = {"",      "RootUser", "Path", "Blob", "count",
+                               "Twice", "Keep",     "Gone", "New"};
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    std::mt19937 random(seed);
+    auto r = RegistryFile::fromText(richFile(seed % 2 ? "\r\n" : "\n"));
+    ASSERT_TRUE(r->valid());
+    int steps = 1 + static_cast<int>(random() % 12);
+    for (int step = 0; step < steps; ++step) {
+      const std::string& path = paths[random() % 4];
+      const std::string& name = names[random() % 9];
+      RegRoot root = random() % 5 ? RegRoot::kCurrentUser : RegRoot::kLocalMachine;
+      if (random() % 3)
+        setSz(*r, root, path.c_str(), name.c_str(), "v" + std::to_string(step));
+      else
+        remove(*r, root, path.c_str(), name.c_str());
+      auto back = RegistryFile::fromText(r->toText());
+      ASSERT_TRUE(back->valid()) << seed << " " << step;
+      ASSERT_EQ(dump(*back), dump(*r)) << seed << " " << step << "\n" << r->toText();
+      ASSERT_EQ(back->toText(), r->toText()) << seed;
+    }
+  }
 }

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
+#include <random>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "platform/registry_file.h"
 #include "profiles/host_profiles.h"
+#include "tests/support/failing_registry.h"
 #include "tests/support/recording_registry.h"
 
 namespace {
@@ -105,6 +110,299 @@ TEST(HostProfiles, InputThatDoesNotFitIsRefused) {
   Host fits(host("", menus("P", "\"Group1\"=\"" + std::string(1023, 'x') + "\"\r\n")));
   EXPECT_TRUE(fits.profiles.AddToProfile("P"));
   EXPECT_FALSE(fits.profiles.AddToProfile(std::string(256, 'p').c_str()));
+}
+
+// Menu-group values for the tests of the registry form: written into registry text, read
+// back whole, and the result a removal must reach, worked out here from the rules alone.
+struct Val {
+  std::string name;
+  std::uint32_t type;
+  std::vector<unsigned char> data;
+};
+
+std::vector<unsigned char> sz(const std::string& text) {
+  std::vector<unsigned char> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  return bytes;
+}
+
+Val szValue(const std::string& name, const std::string& text) {
+  return Val{name, platform::kRegSz, sz(text)};
+}
+
+std::string lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return text;
+}
+
+std::string escaped(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\' || c == '"') out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+std::string valueLines(const std::vector<Val>& values) {
+  std::string out;
+  for (const Val& v : values) {
+    out += "\"" + escaped(v.name) + "\"=";
+    if (v.type == platform::kRegSz && !v.data.empty() && v.data.back() == 0) {
+      out += "\"" + escaped(std::string(v.data.begin(), v.data.end() - 1)) + "\"";
+    } else {
+      char buffer[16];
+      std::snprintf(buffer, sizeof buffer, "hex(%x):", v.type);
+      out += buffer;
+      for (size_t i = 0; i < v.data.size(); ++i) {
+        std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", v.data[i]);
+        out += buffer;
+      }
+    }
+    out += "\r\n";
+  }
+  return out;
+}
+
+std::vector<Val> readValues(platform::Registry& registry, const std::string& path) {
+  std::vector<Val> values;
+  platform::RegKey key;
+  if (registry.openKey(platform::RegRoot::kCurrentUser, path.c_str(), platform::kKeyRead, &key))
+    return values;
+  for (std::uint32_t index = 0;; ++index) {
+    char name[2048];
+    unsigned char data[2048];
+    std::uint32_t nameSize = sizeof name, dataSize = sizeof data, type = 0;
+    if (registry.enumValue(key, index, name, &nameSize, &type, data, &dataSize)) break;
+    values.push_back(Val{std::string(name, nameSize), type, {data, data + dataSize}});
+  }
+  registry.closeKey(key);
+  return values;
+}
+
+bool isGroup(const Val& v) {
+  return v.type == platform::kRegSz && lower(v.name).find("group") != std::string::npos;
+}
+
+bool namesAddOn(const Val& v) {
+  std::string text(v.data.begin(), v.data.end());
+  return isGroup(v) && lower(text.c_str()).find("norvex_express") != std::string::npos;
+}
+
+// The groups a removal keeps: the data of every group value that does not name the add-on,
+// each once, in the order of their first values.
+std::vector<std::vector<unsigned char>> userGroups(const std::vector<Val>& values) {
+  std::vector<std::vector<unsigned char>> groups;
+  for (const Val& v : values)
+    if (isGroup(v) && !namesAddOn(v) &&
+        std::find(groups.begin(), groups.end(), v.data) == groups.end())
+      groups.push_back(v.data);
+  return groups;
+}
+
+// The Menus values after a removal: the values that are not group values as they were, and
+// the user's groups as Group1, Group2, ... in order, skipping the names of those values.
+std::vector<Val> removed(const std::vector<Val>& before) {
+  if (std::none_of(before.begin(), before.end(), namesAddOn)) return before;
+  std::vector<Val> after;
+  std::set<std::string> foreign;
+  for (const Val& v : before)
+    if (!isGroup(v)) {
+      after.push_back(v);
+      foreign.insert(lower(v.name));
+    }
+  int number = 0;
+  for (const auto& data : userGroups(before)) {
+    do ++number;
+    while (foreign.count("group" + std::to_string(number)));
+    after.push_back(Val{"Group" + std::to_string(number), platform::kRegSz, data});
+  }
+  return after;
+}
+
+// The values as a comparable text: the non-group values in order, then the group values in
+// order with their names in lower case (a name kept in another case is the same name).
+std::string shape(const std::vector<Val>& values) {
+  std::string others, groups;
+  for (const Val& v : values) {
+    std::string data(v.data.begin(), v.data.end());
+    if (isGroup(v))
+      groups += lower(v.name) + "=" + data + "|";
+    else
+      others += v.name + ":" + std::to_string(v.type) + "=" + data + "|";
+  }
+  return others + " / " + groups;
+}
+
+const std::string kMenus = std::string(kHost).substr(18) + "\\Profiles\\P\\Menus";
+const std::string kToolbars = std::string(kHost).substr(18) + "\\Profiles\\P\\Toolbars";
+
+std::string profileText(const std::vector<Val>& values) {
+  return host("", menus("P", valueLines(values)) + "[" + kHost + "\\Profiles\\P\\Toolbars]\r\n" +
+                      "\"NORVEX_EXPRESS.TB1\"=\"x\"\r\n\"ACLT.Draw\"=\"z\"\r\n"
+                      "\"norvex_express.tb2\"=\"y\"\r\n");
+}
+
+struct FaultHost {
+  explicit FaultHost(const std::string& text)
+      : file(platform::RegistryFile::fromText(text)), failing(file.get()), profiles(failing, run) {}
+  std::vector<Val> menuValues() { return readValues(*file, kMenus); }
+  std::unique_ptr<platform::RegistryFile> file;
+  testsupport::FailingRegistry failing;
+  EditRun run;
+  HostProfiles profiles;
+};
+
+// Removes the add-on from a profile whose Menus key holds these values: once without faults,
+// then once for every change the removal makes, with that change and every later one failing
+// (a failed write, or the run killed there). After each fault every menu group is still a
+// group value and nothing else has changed; a clean run then gives what the faultless run
+// gave, and a run after that changes nothing.
+void checkRemovalUnderFaults(const std::vector<Val>& before, const std::string& label) {
+  const std::string text = profileText(before);
+  const std::string expected = shape(removed(before));
+  const auto groups = userGroups(before);
+  std::vector<Val> foreign;
+  for (const Val& v : before)
+    if (!isGroup(v)) foreign.push_back(v);
+
+  FaultHost clean(text);
+  ASSERT_TRUE(clean.profiles.RemoveFromProfile("P")) << label;
+  ASSERT_EQ(shape(clean.menuValues()), expected) << label;
+  EXPECT_EQ(shape(readValues(*clean.file, kToolbars)), shape({szValue("ACLT.Draw", "z")}));
+  const int changes = clean.failing.changes();
+  clean.failing.failFrom(0);
+  ASSERT_TRUE(clean.profiles.RemoveFromProfile("P")) << label;
+  EXPECT_EQ(clean.failing.changes(), 0) << label;
+
+  for (int fault = 1; fault <= changes; ++fault) {
+    std::string where = label + ", fault at change " + std::to_string(fault);
+    FaultHost h(text);
+    h.failing.failFrom(fault);
+    EXPECT_FALSE(h.profiles.RemoveFromProfile("P")) << where;
+    std::vector<Val> now = h.menuValues();
+    for (const auto& data : groups)
+      EXPECT_TRUE(std::any_of(now.begin(), now.end(),
+                              [&](const Val& v) { return isGroup(v) && v.data == data; }))
+          << where << ": lost " << std::string(data.begin(), data.end()) << " in " << shape(now);
+    std::vector<Val> nowForeign;
+    for (const Val& v : now)
+      if (!isGroup(v)) nowForeign.push_back(v);
+    EXPECT_EQ(shape(nowForeign), shape(foreign)) << where;
+
+    h.failing.failFrom(0);
+    ASSERT_TRUE(h.profiles.RemoveFromProfile("P")) << where;
+    EXPECT_EQ(shape(h.menuValues()), expected) << where;
+    EXPECT_EQ(shape(readValues(*h.file, kToolbars)), shape({szValue("ACLT.Draw", "z")})) << where;
+    h.failing.failFrom(0);
+    ASSERT_TRUE(h.profiles.RemoveFromProfile("P")) << where;
+    EXPECT_EQ(h.failing.changes(), 0) << where;
+  }
+}
+
+TEST(HostProfiles, AddNeverWritesOverAValueOfAnotherType) {
+  std::vector<Val> before = {szValue("Group1", "ACLT C:\\Aclt"),
+                             Val{"Group2", platform::kRegExpandSz, sz("Mine %APPDATA%\\mine")},
+                             Val{"Group7", platform::kRegDword, {7, 0, 0, 0}}};
+  FaultHost h(profileText(before));
+  ASSERT_TRUE(h.profiles.AddToProfile("P"));
+  std::vector<Val> after = before;
+  after.push_back(szValue("Group8", "Norvex_Express C:\\R\\Support\\Norvex_Express"));
+  EXPECT_EQ(shape(h.menuValues()), shape(after));
+  EXPECT_EQ(h.failing.changes(), 1);
+
+  // Only values read as groups name the add-on: one of another type does not stop the add.
+  FaultHost other(profileText({Val{"Group3", platform::kRegExpandSz, sz("Norvex_Express x")}}));
+  ASSERT_TRUE(other.profiles.AddToProfile("P"));
+  EXPECT_EQ(shape(other.menuValues()),
+            shape({Val{"Group3", platform::kRegExpandSz, sz("Norvex_Express x")},
+                   szValue("Group4", "Norvex_Express C:\\R\\Support\\Norvex_Express")}));
+}
+
+TEST(HostProfiles, RemoveRenumbersAroundValuesOfAnotherType) {
+  std::vector<Val> before = {
+      Val{"Group1", platform::kRegExpandSz, sz("Mine %APPDATA%\\mine")},
+      szValue("Group2", "Norvex_Express old"), szValue("Group3", "ACLT C:\\Aclt"),
+      Val{"Group4", platform::kRegBinary, {1, 2}}, szValue("Group6", "Other C:\\Other")};
+  FaultHost h(profileText(before));
+  ASSERT_TRUE(h.profiles.RemoveFromProfile("P"));
+  EXPECT_EQ(shape(h.menuValues()), shape({before[0], before[3], szValue("Group2", "ACLT C:\\Aclt"),
+                                          szValue("Group3", "Other C:\\Other")}));
+  checkRemovalUnderFaults(before, "other types");
+}
+
+TEST(HostProfiles, RemoveLosesNoGroupWhereverItFails) {
+  // Old Group2 goes to Group1 and old Group1 to Group2: a cycle.
+  checkRemovalUnderFaults(
+      {szValue("Group2", "A a"), szValue("Group1", "B b"), szValue("Group3", "Norvex_Express x")},
+      "cycle");
+  checkRemovalUnderFaults({szValue("Group3", "A a"), szValue("Group1", "B b"),
+                           szValue("Group2", "C c"), szValue("Group4", "NORVEX_EXPRESS x")},
+                          "three-cycle");
+  checkRemovalUnderFaults(
+      {szValue("Group1", "ACLT C:\\Support\\aclt"), szValue("Group2", "Norvex_Express old"),
+       szValue("Group3", "Other C:\\Other")},
+      "add-on between");
+  checkRemovalUnderFaults({szValue("Group1", "Norvex_Express a"), szValue("Group2", "A"),
+                           szValue("Group3", "norvex_express b"), szValue("MyGroupX", "B")},
+                          "two add-on values");
+  checkRemovalUnderFaults({szValue("Group5", "A"), szValue("Group9", "Norvex_Express a"),
+                           szValue("group7", "B"), szValue("Group1", "A")},
+                          "copy of a group");
+  checkRemovalUnderFaults({szValue("group1", "A"), szValue("Group2", "Norvex_Express")},
+                          "already in place");
+}
+
+TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
+  const char* names[] = {"Group1",  "Group2", "GROUP3",   "group4",  "Group5",
+                         "Group6",  "Group9", "MyGroupX", "Group",   "Group 4",
+                         "Group-2", "Other",  "Group12",  "xgroup2y"};
+  const char* texts[] = {"A C:\\a",          "B C:\\b", "C", "Norvex_Express old",
+                         "NORVEX_EXPRESS x", "D d",     ""};
+  for (unsigned seed = 1; seed <= 150; ++seed) {
+    std::mt19937 random(seed);
+    std::vector<Val> values;
+    std::set<std::string> used;
+    int count = static_cast<int>(random() % 8);
+    for (int i = 0; i < count; ++i) {
+      std::string name = names[random() % (sizeof names / sizeof *names)];
+      if (!used.insert(lower(name)).second) continue;
+      std::string text = texts[random() % (sizeof texts / sizeof *texts)];
+      switch (random() % 6) {
+        case 0:
+          values.push_back(Val{name, platform::kRegExpandSz, sz(text)});
+          break;
+        case 1:
+          values.push_back(Val{name,
+                               random() % 2 ? platform::kRegDword : platform::kRegBinary,
+                               {static_cast<unsigned char>(i), 0, 0, 0}});
+          break;
+        default:
+          values.push_back(szValue(name, text));
+      }
+    }
+    if (random() % 4) {  // mostly with the add-on somewhere
+      std::string name = "Group" + std::to_string(random() % 10);
+      if (used.insert(lower(name)).second)
+        values.insert(values.begin() + random() % (values.size() + 1),
+                      szValue(name, "Norvex_Express C:\\R"));
+    }
+    checkRemovalUnderFaults(values, "seed " + std::to_string(seed));
+    if (HasFatalFailure() || HasNonfatalFailure()) break;
+
+    // An add never writes over a value and takes a name past every number in the names.
+    FaultHost add(profileText(values));
+    ASSERT_TRUE(add.profiles.AddToProfile("P"));
+    std::vector<Val> after = add.menuValues();
+    if (std::any_of(values.begin(), values.end(), namesAddOn)) {
+      EXPECT_EQ(shape(after), shape(values)) << seed;
+    } else {
+      ASSERT_EQ(after.size(), values.size() + 1) << seed;
+      EXPECT_EQ(shape({after.begin(), after.end() - 1}), shape(values)) << seed;
+      for (const Val& v : values) EXPECT_NE(lower(v.name), lower(after.back().name)) << seed;
+    }
+  }
 }
 
 }  // namespace
