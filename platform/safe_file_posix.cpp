@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <vector>
 
 #include "platform/safe_file.h"
 
@@ -15,15 +14,14 @@ bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
   if (exists && !S_ISREG(info.st_mode)) return false;
   // A file without any write permission is read-only to us, whoever we run as.
   if (exists && !(info.st_mode & 0222)) return false;
-  std::string pattern = path + ".new-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
+  // Nothing may allocate once the file exists: it would be left behind.
+  std::string name = path + ".new-XXXXXX";
+  int fd = mkstemp(&name[0]);
   if (fd < 0) return false;
   // Keep the original's permissions.
   if (exists) fchmod(fd, info.st_mode & 07777);
   close(fd);
-  *newPath = name.data();
+  newPath->swap(name);
   return true;
 }
 
@@ -38,6 +36,8 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   return rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool removeFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
 
 }  // namespace platform

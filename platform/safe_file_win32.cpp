@@ -6,7 +6,8 @@ namespace platform {
 
 bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
   DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
     return false;
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     std::string candidate =
@@ -15,7 +16,7 @@ bool createUniqueFileBeside(const std::string& path, std::string* newPath) {
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       CloseHandle(file);
-      *newPath = candidate;
+      newPath->swap(candidate);  // cannot fail, unlike a copy
       return true;
     }
     if (GetLastError() != ERROR_FILE_EXISTS) return false;
@@ -35,6 +36,8 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-bool removeFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool removeFile(const std::string& path) {
+  return DeleteFileA(path.c_str()) != 0;
+}
 
 }  // namespace platform
