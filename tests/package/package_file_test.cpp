@@ -142,6 +142,12 @@ TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
     EXPECT_EQ(readFile(path), before);
     EXPECT_TRUE(listFolder(tmp_).empty());
   }
+  // Only regular files are read: a FIFO fails at once instead of waiting for a writer.
+  std::string fifo = work_ + "/fifo.cuix", folder = work_ + "/folder.cuix";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  for (const std::string& path : {fifo, folder})
+    EXPECT_EQ(loadDocument(path.c_str(), 65001), nullptr);
 }
 
 TEST_F(PackageTest, PartsFollowTheTableAndEveryMemberIsHeld) {

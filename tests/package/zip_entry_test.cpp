@@ -1,7 +1,5 @@
 #include "package/zip_entry.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <new>
 #include <random>
@@ -27,11 +25,7 @@ void* operator new[](std::size_t size) {
   return operator new(size);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  try {
-    return operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  return failAfter == 0 ? nullptr : std::malloc(size ? size : 1);
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
   return operator new(size, tag);
@@ -59,7 +53,6 @@ namespace {
 
 using test_support::folderNames;
 using test_support::readFile;
-using test_support::writeFile;
 using Bytes = std::vector<unsigned char>;
 
 Bytes randomBytes(std::mt19937& rng, size_t size, bool text) {
@@ -114,26 +107,6 @@ void expectSame(const zipEntry& a, const zipEntry& b, std::uint32_t flags) {
                             a.info.second / 2 * 2));
 }
 
-std::uint32_t readU32(const std::string& s, size_t at) {
-  return static_cast<std::uint32_t>(
-      static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8 |
-      static_cast<unsigned char>(s[at + 2]) << 16 | static_cast<unsigned char>(s[at + 3]) << 24);
-}
-unsigned readU16(const std::string& s, size_t at) {
-  return static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8;
-}
-
-// Where each member's central header and local header begin.
-std::vector<std::pair<size_t, size_t>> headers(const std::string& zip, size_t commentSize) {
-  size_t end = zip.size() - 22 - commentSize;
-  std::vector<std::pair<size_t, size_t>> found;
-  for (size_t at = readU32(zip, end + 16), n = readU16(zip, end + 10); n--;) {
-    found.emplace_back(at, readU32(zip, at + 42));
-    at += 46 + readU16(zip, at + 28) + readU16(zip, at + 30) + readU16(zip, at + 32);
-  }
-  return found;
-}
-
 class ZipEntryTest : public ::testing::Test {
  protected:
   test_support::TempFolder folder_;
@@ -162,9 +135,8 @@ TEST_F(ZipEntryTest, RandomArchivesComeBackAsWrittenAndEditsKeepTheRest) {
     EXPECT_EQ(readFile(path_), first);
 
     // New data for some members and a new member: the others keep their deflated bytes.
-    std::vector<bool> edited(read.entries.size());
-    for (size_t i = 0; i < edited.size(); ++i) {
-      if (!(edited[i] = rng() % 3 == 0)) continue;
+    for (size_t i = 0; i < read.entries.size(); ++i) {
+      if (rng() % 3) continue;
       Bytes data = randomBytes(rng, rng() % 3000, true);
       read.setEntryData(read.entries[i].name.c_str(), data.data(), data.size());
     }
@@ -182,55 +154,6 @@ TEST_F(ZipEntryTest, RandomArchivesComeBackAsWrittenAndEditsKeepTheRest) {
       }
     }
     EXPECT_GE(again.entries.back().info.year, 2020u);
-  }
-}
-
-// A wrong CRC-32, or stored data that does not match it, fails the read and leaves no member.
-TEST_F(ZipEntryTest, DataNotMatchingItsCrcIsRefused) {
-  std::mt19937 rng(7);
-  zipEntryList list = randomList(rng);
-  list.setEntryData("stored/last", reinterpret_cast<const unsigned char*>("0123456789"), 10);
-  list.entries.back().info.compressionMethod = 0;
-  ASSERT_TRUE(list.writeArchive(path_.c_str()));
-  const std::string good = readFile(path_);
-  for (auto [central, local] : headers(good, list.comment.size())) {
-    std::string bad = good;
-    for (size_t at : {central + 16, local + 14}) bad[at] = static_cast<char>(bad[at] ^ 0x20);
-    std::string flipped = good;
-    size_t data = local + 30 + readU16(good, local + 26) + readU16(good, local + 28);
-    bool stored = readU16(good, local + 8) == 0 && readU32(good, local + 18) > 0;
-    if (stored) flipped[data] = static_cast<char>(flipped[data] ^ 1);
-    for (const std::string* damaged : {&bad, stored ? &flipped : nullptr}) {
-      if (!damaged) continue;
-      writeFile(path_, *damaged);
-      zipEntryList read;
-      EXPECT_FALSE(read.readArchive(path_.c_str())) << "member at " << local;
-      EXPECT_TRUE(read.entries.empty());
-    }
-  }
-}
-
-TEST_F(ZipEntryTest, TwinsOfUniqueNamesAndFilesThatAreNoFilesAreRefused) {
-  zipEntryList list;
-  for (const char* name : {"Header.cui", "Other.bin", "other.BIN", "HEADER.cui"}) {
-    zipEntry entry;
-    entry.name = name;
-    entry.data = {1, 2, 3};
-    list.appendEntry(entry);
-  }
-  ASSERT_TRUE(list.writeArchive(path_.c_str()));
-  const char* const header[] = {"Ribbon.cui", "header.CUI", nullptr};
-  const char* const other[] = {"Ribbon.cui", nullptr};
-  zipEntryList read;
-  EXPECT_FALSE(read.readArchive(path_.c_str(), header));
-  EXPECT_TRUE(read.readArchive(path_.c_str(), other));
-  EXPECT_EQ(read.entries.size(), 4u);
-
-  std::string fifo = folder_ / "fifo.zip";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  for (const std::string& path : {fifo, folder_.path(), folder_ / "missing.zip"}) {
-    zipEntryList none;
-    EXPECT_FALSE(none.readArchive(path.c_str())) << path;
   }
 }
 
