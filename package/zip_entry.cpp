@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <memory>
-#include <new>
 
 #include "document/xml_node.h"
 #include "platform/file_read.h"
@@ -61,15 +61,15 @@ uLong ZCALLBACK memoryWrite(voidpf, voidpf stream, const void* buffer, uLong siz
   MemoryFile* file = static_cast<MemoryFile*>(stream);
   if (file->failed || !file->out) return 0;
   std::vector<unsigned char>& out = *file->out;
-  // Far more than any archive of allowed content: a bound, so that sizes cannot wrap.
+  // No archive is built that would be too large to read back.
   std::uint64_t end = file->position + size;
-  if (end > 2 * kMaxArchiveContent) {
+  if (end > kMaxArchiveContent) {
     file->failed = true;
     return 0;
   }
   try {
     if (end > out.size()) out.resize(static_cast<size_t>(end));
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {
     file->failed = true;
     return 0;
   }
@@ -275,7 +275,7 @@ bool zipEntryList::readArchive(const char* path, const char* const* uniqueNames)
          readEntries(bytes, this);
     for (const char* const* name = uniqueNames; ok && name && *name; ++name)
       ok = !hasTwins(*this, *name);
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // memory ran out
     ok = false;
   }
   if (!ok) {
@@ -396,7 +396,7 @@ bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive)
     expected += 76 + 2 * entry.name.size() + entry.localExtra.size() + entry.centralExtra.size() +
                 entry.comment.size() + raw.size() + raw.size() / 64;
   }
-  archive->reserve(static_cast<size_t>(std::min(expected, 2 * kMaxArchiveContent)));
+  archive->reserve(static_cast<size_t>(std::min(expected, kMaxArchiveContent)));
   MemoryFile memory;
   memory.out = archive;
   zlib_filefunc64_def functions = memoryFunctions(&memory);
@@ -416,7 +416,7 @@ bool zipEntryList::writeArchive(const char* path) const {
     std::vector<unsigned char> archive;
     return path && buildArchive(*this, &archive) &&
            platform::replaceFileContents(path, archive.data(), archive.size());
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // memory ran out
     return false;
   }
 }

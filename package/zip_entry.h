@@ -13,7 +13,7 @@
 
 // Members larger than this, or archives whose members add up to more, are refused: the
 // sizes an archive declares are not trusted for allocation. The archive file itself may not
-// be larger either.
+// be larger either, when read or written.
 constexpr std::uint64_t kMaxMemberSize = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxArchiveContent = std::uint64_t{1} << 30;
 
