@@ -62,7 +62,7 @@ xmlNode* loadCuixPackage(const char* path, unsigned codePage) {
   platform::TempFile temp;
   if (!temp.valid()) return nullptr;
   auto content = std::make_unique<extraDataZlib>();
-  if (!content->list.readArchive(path)) return nullptr;
+  if (!content->list.readArchive(path, packagePartNames)) return nullptr;
   xmlNode* root = newNode(nullptr, nullptr);
   if (!root) return nullptr;
   zipEntryList& list = content->list;

@@ -4,10 +4,13 @@
 #include <minizip/zip.h>
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
+#include <exception>
 #include <memory>
 
 #include "document/xml_node.h"
+#include "platform/file_read.h"
 #include "platform/safe_file.h"
 
 namespace {
@@ -16,6 +19,107 @@ struct UnzCloser {
   void operator()(void* file) const { unzClose(file); }
 };
 using UnzHandle = std::unique_ptr<void, UnzCloser>;
+
+// Closing without the archive comment: for archives that failed half-way.
+struct ZipCloser {
+  void operator()(void* file) const { zipClose(file, nullptr); }
+};
+using ZipHandle = std::unique_ptr<void, ZipCloser>;
+
+// General purpose flags: the name and comment are UTF-8; the deflate options.
+constexpr std::uint32_t kUtf8Flag = 1u << 11;
+constexpr std::uint32_t kDeflateOptionFlags = 6;
+
+// An archive in memory, as minizip's file functions see it: a read-only view of the bytes
+// read, or a growing buffer for the archive being built. The functions below never throw:
+// they are called from C.
+struct MemoryFile {
+  const unsigned char* bytes = nullptr;  // reading
+  std::uint64_t size = 0;
+  std::vector<unsigned char>* out = nullptr;  // writing
+  std::uint64_t position = 0;
+  bool failed = false;
+};
+
+voidpf ZCALLBACK memoryOpen(voidpf opaque, const void*, int) {
+  static_cast<MemoryFile*>(opaque)->position = 0;
+  return opaque;
+}
+
+uLong ZCALLBACK memoryRead(voidpf, voidpf stream, void* buffer, uLong size) {
+  MemoryFile* file = static_cast<MemoryFile*>(stream);
+  if (file->position >= file->size) return 0;
+  std::uint64_t n = std::min<std::uint64_t>(size, file->size - file->position);
+  std::memcpy(buffer, file->bytes + file->position, static_cast<size_t>(n));
+  file->position += n;
+  return static_cast<uLong>(n);
+}
+
+// Writes at the position, over what is there and past the end; minizip goes back to fill in
+// each local header once its member is written.
+uLong ZCALLBACK memoryWrite(voidpf, voidpf stream, const void* buffer, uLong size) {
+  MemoryFile* file = static_cast<MemoryFile*>(stream);
+  if (file->failed || !file->out) return 0;
+  std::vector<unsigned char>& out = *file->out;
+  // No archive is built that would be too large to read back.
+  std::uint64_t end = file->position + size;
+  if (end > kMaxArchiveContent) {
+    file->failed = true;
+    return 0;
+  }
+  try {
+    if (end > out.size()) out.resize(static_cast<size_t>(end));
+  } catch (const std::exception&) {
+    file->failed = true;
+    return 0;
+  }
+  if (size) std::memcpy(out.data() + file->position, buffer, size);
+  file->position = end;
+  return size;
+}
+
+ZPOS64_T ZCALLBACK memoryTell(voidpf, voidpf stream) {
+  return static_cast<MemoryFile*>(stream)->position;
+}
+
+// Offsets wrap as in two's complement: minizip steps back with SEEK_CUR and an offset that is
+// negative cast to unsigned. No position past the end: nothing minizip does needs one.
+long ZCALLBACK memorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
+  MemoryFile* file = static_cast<MemoryFile*>(stream);
+  std::uint64_t size = file->out ? file->out->size() : file->size;
+  std::uint64_t target = offset;
+  if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
+    target += file->position;
+  } else if (origin == ZLIB_FILEFUNC_SEEK_END) {
+    target += size;
+  } else if (origin != ZLIB_FILEFUNC_SEEK_SET) {
+    return -1;
+  }
+  if (target > size) return -1;
+  file->position = target;
+  return 0;
+}
+
+int ZCALLBACK memoryClose(voidpf, voidpf) {
+  return 0;
+}
+
+int ZCALLBACK memoryError(voidpf, voidpf stream) {
+  return static_cast<MemoryFile*>(stream)->failed ? 1 : 0;
+}
+
+zlib_filefunc64_def memoryFunctions(MemoryFile* file) {
+  zlib_filefunc64_def functions;
+  functions.zopen64_file = memoryOpen;
+  functions.zread_file = memoryRead;
+  functions.zwrite_file = memoryWrite;
+  functions.ztell64_file = memoryTell;
+  functions.zseek64_file = memorySeek;
+  functions.zclose_file = memoryClose;
+  functions.zerror_file = memoryError;
+  functions.opaque = file;
+  return functions;
+}
 
 // The open member's bytes, exactly declared of them. The declared size is not trusted for
 // allocation: the data grows only as bytes really arrive, never past the declared size.
@@ -51,6 +155,9 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
     return false;
   entry->name.assign(name.data(), info.size_filename);
   entry->comment.assign(comment.data(), info.size_file_comment);
+  // minizip's writer takes both as C strings: a NUL would cut them short.
+  if (entry->name.find('\0') != std::string::npos || entry->comment.find('\0') != std::string::npos)
+    return false;
   zipEntryInfo& kept = entry->info;
   kept.versionMadeBy = static_cast<std::uint32_t>(info.version);
   kept.versionNeeded = static_cast<std::uint32_t>(info.version_needed);
@@ -83,8 +190,9 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
                                static_cast<unsigned>(localLength)) == localLength;
   }
   ok = ok && readCurrentData(file, kept.uncompressedSize, &entry->data);
-  // A wrong CRC-32 is reported here and accepted, as the host does.
-  unzCloseCurrentFile(file);
+  // Reports a wrong CRC-32 once the whole data was read: written back with a fresh CRC the
+  // damage would be hidden.
+  if (unzCloseCurrentFile(file) != UNZ_OK) ok = false;
   if (!ok || kept.compressionMethod != Z_DEFLATED) return ok;
   // The deflated bytes too, so that a member nobody changes is not compressed again. Without
   // them the member is simply deflated anew on a save.
@@ -98,8 +206,16 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
 
 // Raw deflate at level 9, as minizip itself writes: window bits -15, memory level 8.
 bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned char>* out) {
-  z_stream stream{};
-  if (deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  struct Deflater {
+    z_stream stream{};
+    bool open = false;
+    ~Deflater() {
+      if (open) deflateEnd(&stream);
+    }
+  } deflater;
+  z_stream& stream = deflater.stream;
+  deflater.open = deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+  if (!deflater.open) return false;
   out->resize(deflateBound(&stream, static_cast<uLong>(data.size())));
   stream.next_in = const_cast<Bytef*>(data.data());
   stream.avail_in = static_cast<uInt>(data.size());
@@ -107,34 +223,67 @@ bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned cha
   stream.avail_out = static_cast<uInt>(out->size());
   int result = deflate(&stream, Z_FINISH);
   out->resize(stream.total_out);
-  deflateEnd(&stream);
   return result == Z_STREAM_END;
 }
 
-}  // namespace
-
-bool zipEntryList::readArchive(const char* path) {
-  UnzHandle file(unzOpen(path));
+// Every member of the archive in bytes, appended to the list.
+bool readEntries(const std::string& bytes, zipEntryList* list) {
+  MemoryFile memory;
+  memory.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
+  memory.size = bytes.size();
+  zlib_filefunc64_def functions = memoryFunctions(&memory);
+  UnzHandle file(unzOpen2_64(nullptr, &functions));
   if (!file) return false;
   unz_global_info global;
   if (unzGetGlobalInfo(file.get(), &global) != UNZ_OK) return false;
-  number_entry = static_cast<std::uint32_t>(global.number_entry);
+  list->number_entry = static_cast<std::uint32_t>(global.number_entry);
   if (global.size_comment > 0) {
     std::vector<char> buffer(global.size_comment + 1);
     int got = unzGetGlobalComment(file.get(), buffer.data(), global.size_comment + 1);
     if (got < 0) return false;
-    comment.assign(buffer.data(), static_cast<size_t>(got));
+    list->comment.assign(buffer.data(), static_cast<size_t>(got));
+    if (list->comment.find('\0') != std::string::npos) return false;
   }
   if (unzGoToFirstFile(file.get()) != UNZ_OK) return false;
   std::uint64_t total = 0;
   for (;;) {
     zipEntry entry;
     if (!readMember(file.get(), &entry, &total)) return false;
-    entries.push_back(std::move(entry));
+    list->entries.push_back(std::move(entry));
     int next = unzGoToNextFile(file.get());
     if (next == UNZ_END_OF_LIST_OF_FILE) return true;
     if (next != UNZ_OK) return false;
   }
+}
+
+// Whether two members are both the named one.
+bool hasTwins(const zipEntryList& list, const char* name) {
+  return std::count_if(list.entries.begin(), list.entries.end(), [name](const zipEntry& e) {
+           return equalsIgnoreCase(e.name.c_str(), name);
+         }) > 1;
+}
+
+}  // namespace
+
+bool zipEntryList::readArchive(const char* path, const char* const* uniqueNames) {
+  bool ok = false;
+  try {
+    std::string bytes;
+    ok = path &&
+         platform::readRegularFile(path, kMaxArchiveContent, &bytes) ==
+             platform::FileReadResult::kRead &&
+         readEntries(bytes, this);
+    for (const char* const* name = uniqueNames; ok && name && *name; ++name)
+      ok = !hasTwins(*this, *name);
+  } catch (const std::exception&) {  // memory ran out
+    ok = false;
+  }
+  if (!ok) {
+    std::vector<zipEntry>().swap(entries);
+    comment.clear();
+    number_entry = 0;
+  }
+  return ok;
 }
 
 const zipEntry* zipEntryList::findEntry(const char* name) const {
@@ -164,14 +313,23 @@ void zipEntryList::setEntryData(const char* name, const unsigned char* data, std
     zipEntry added;
     added.name = name;
     added.info.compressionMethod = Z_DEFLATED;
+    // Now, in local time as ZIP tools show it; without a local time, UTC; without either,
+    // the first date a ZIP archive can hold.
     std::time_t now = std::time(nullptr);
-    std::tm local = *std::localtime(&now);
-    added.info.second = local.tm_sec;
-    added.info.minute = local.tm_min;
-    added.info.hour = local.tm_hour;
-    added.info.day = local.tm_mday;
-    added.info.month = local.tm_mon;
-    added.info.year = local.tm_year + 1900;
+    std::tm date{};
+    date.tm_mday = 1;
+    date.tm_year = 80;
+    if (const std::tm* local = std::localtime(&now)) {
+      date = *local;
+    } else if (const std::tm* utc = std::gmtime(&now)) {
+      date = *utc;
+    }
+    added.info.second = static_cast<std::uint32_t>(date.tm_sec);
+    added.info.minute = static_cast<std::uint32_t>(date.tm_min);
+    added.info.hour = static_cast<std::uint32_t>(date.tm_hour);
+    added.info.day = static_cast<std::uint32_t>(date.tm_mday);
+    added.info.month = static_cast<std::uint32_t>(date.tm_mon);
+    added.info.year = static_cast<std::uint32_t>(date.tm_year + 1900);
     appendEntry(std::move(added));
     entry = &entries.back();
   }
@@ -181,57 +339,84 @@ void zipEntryList::setEntryData(const char* name, const unsigned char* data, std
   entry->info.uncompressedSize = static_cast<std::uint32_t>(length);
 }
 
-bool zipEntryList::writeArchive(const char* path) const {
-  platform::ReplacementFile replacement(path);
-  if (!replacement.open() || !replacement.closeStream()) return false;
-  zipFile file = zipOpen(replacement.newPath().c_str(), APPEND_STATUS_CREATE);
-  if (!file) return false;
-  bool ok = true;
-  for (const zipEntry& entry : entries) {
-    zip_fileinfo info{};
-    info.tmz_date.tm_sec = entry.info.second;
-    info.tmz_date.tm_min = entry.info.minute;
-    info.tmz_date.tm_hour = entry.info.hour;
-    info.tmz_date.tm_mday = entry.info.day;
-    info.tmz_date.tm_mon = entry.info.month;
-    info.tmz_date.tm_year = entry.info.year;
-    info.dosDate = entry.info.dosDate;
-    info.internal_fa = entry.info.internalAttributes;
-    info.external_fa = entry.info.externalAttributes;
-    // The data goes in raw, deflated here: minizip's own deflate would overwrite the
-    // member's internal attributes whenever zlib guesses the data is text.
-    bool stored = entry.info.compressionMethod == 0;
-    bool asRead = !stored && !entry.originalDeflate.empty();
-    std::vector<unsigned char> deflated;
-    if (!stored && !asRead && !deflateRaw(entry.data, &deflated)) {
-      ok = false;
-      break;
-    }
-    const std::vector<unsigned char>& raw = stored   ? entry.data
-                                            : asRead ? entry.originalDeflate
-                                                     : deflated;
-    auto bytes = [](const std::vector<unsigned char>& v) {
-      return v.empty() ? nullptr : static_cast<const void*>(v.data());
-    };
-    if (zipOpenNewFileInZip2(file, entry.name.c_str(), &info, bytes(entry.localExtra),
-                             static_cast<uInt>(entry.localExtra.size()), bytes(entry.centralExtra),
-                             static_cast<uInt>(entry.centralExtra.size()),
-                             entry.comment.empty() ? nullptr : entry.comment.c_str(),
-                             stored ? 0 : Z_DEFLATED, stored ? 0 : 9, 1) != ZIP_OK) {
-      ok = false;
-      break;
-    }
-    bool written = raw.empty() || zipWriteInFileInZip(file, raw.data(),
-                                                      static_cast<unsigned>(raw.size())) == ZIP_OK;
-    uLong crc = crc32(0L, Z_NULL, 0);
-    if (!entry.data.empty())
-      crc = crc32(crc, entry.data.data(), static_cast<uInt>(entry.data.size()));
-    if (zipCloseFileInZipRaw(file, static_cast<uLong>(entry.data.size()), crc) != ZIP_OK ||
-        !written) {
-      ok = false;
-      break;
-    }
+namespace {
+
+// Adds one member to the archive being built: its data deflated here, or as it was read.
+bool writeMember(zipFile file, const zipEntry& entry) {
+  zip_fileinfo info{};
+  info.tmz_date.tm_sec = entry.info.second;
+  info.tmz_date.tm_min = entry.info.minute;
+  info.tmz_date.tm_hour = entry.info.hour;
+  info.tmz_date.tm_mday = entry.info.day;
+  info.tmz_date.tm_mon = entry.info.month;
+  info.tmz_date.tm_year = entry.info.year;
+  info.dosDate = entry.info.dosDate;
+  info.internal_fa = entry.info.internalAttributes;
+  info.external_fa = entry.info.externalAttributes;
+  // The data goes in raw, deflated here: minizip's own deflate would overwrite the member's
+  // internal attributes whenever zlib guesses the data is text.
+  bool stored = entry.info.compressionMethod == 0;
+  bool asRead = !stored && !entry.originalDeflate.empty();
+  std::vector<unsigned char> deflated;
+  if (!stored && !asRead && !deflateRaw(entry.data, &deflated)) return false;
+  const std::vector<unsigned char>& raw = stored   ? entry.data
+                                          : asRead ? entry.originalDeflate
+                                                   : deflated;
+  // Level 9 makes minizip mark the deflate options "maximum", true of data deflated here;
+  // bytes written as they were read keep their marks, and no level adds any.
+  uLong flags = entry.info.flags & kUtf8Flag;
+  if (stored || asRead) flags |= entry.info.flags & kDeflateOptionFlags;
+  int level = stored || asRead ? Z_DEFAULT_COMPRESSION : 9;
+  auto bytes = [](const std::vector<unsigned char>& v) {
+    return v.empty() ? nullptr : static_cast<const void*>(v.data());
+  };
+  if (zipOpenNewFileInZip4(file, entry.name.c_str(), &info, bytes(entry.localExtra),
+                           static_cast<uInt>(entry.localExtra.size()), bytes(entry.centralExtra),
+                           static_cast<uInt>(entry.centralExtra.size()),
+                           entry.comment.empty() ? nullptr : entry.comment.c_str(),
+                           stored ? 0 : Z_DEFLATED, level, 1, -MAX_WBITS, DEF_MEM_LEVEL,
+                           Z_DEFAULT_STRATEGY, nullptr, 0, entry.info.versionMadeBy & 0xFFFF,
+                           flags) != ZIP_OK)
+    return false;
+  bool written = raw.empty() ||
+                 zipWriteInFileInZip(file, raw.data(), static_cast<unsigned>(raw.size())) == ZIP_OK;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  if (!entry.data.empty())
+    crc = crc32(crc, entry.data.data(), static_cast<uInt>(entry.data.size()));
+  return zipCloseFileInZipRaw(file, static_cast<uLong>(entry.data.size()), crc) == ZIP_OK &&
+         written;
+}
+
+bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive) {
+  // Room for every member as it will most likely be written, so that the buffer seldom grows.
+  std::uint64_t expected = 22 + list.comment.size();
+  for (const zipEntry& entry : list.entries) {
+    const std::vector<unsigned char>& raw =
+        entry.originalDeflate.empty() ? entry.data : entry.originalDeflate;
+    expected += 76 + 2 * entry.name.size() + entry.localExtra.size() + entry.centralExtra.size() +
+                entry.comment.size() + raw.size() + raw.size() / 64;
   }
-  if (zipClose(file, comment.empty() ? nullptr : comment.c_str()) != ZIP_OK) ok = false;
-  return ok && replacement.commit();
+  archive->reserve(static_cast<size_t>(std::min(expected, kMaxArchiveContent)));
+  MemoryFile memory;
+  memory.out = archive;
+  zlib_filefunc64_def functions = memoryFunctions(&memory);
+  ZipHandle file(zipOpen2_64(nullptr, APPEND_STATUS_CREATE, nullptr, &functions));
+  if (!file) return false;
+  for (const zipEntry& entry : list.entries)
+    if (!writeMember(file.get(), entry)) return false;
+  return zipClose(file.release(), list.comment.empty() ? nullptr : list.comment.c_str()) ==
+             ZIP_OK &&
+         !memory.failed;
+}
+
+}  // namespace
+
+bool zipEntryList::writeArchive(const char* path) const {
+  try {
+    std::vector<unsigned char> archive;
+    return path && buildArchive(*this, &archive) &&
+           platform::replaceFileContents(path, archive.data(), archive.size());
+  } catch (const std::exception&) {  // memory ran out
+    return false;
+  }
 }

@@ -1,8 +1,10 @@
 // The members of a ZIP archive, held whole in memory.
 //
 // A zipEntryList owns its entries, and each entry owns its name, comment, extra fields and
-// uncompressed data. readArchive fills a list from a file; writeArchive writes the list as a
-// new archive and replaces the file only when the whole archive was written.
+// uncompressed data. readArchive fills a list from one whole read of a regular file;
+// writeArchive builds the new archive in memory and replaces the file with it in one step, so
+// that the file changes only when the whole archive was built. Both return false on any
+// failure, running out of memory included; a list that failed to read holds nothing.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,8 @@
 #include <vector>
 
 // Members larger than this, or archives whose members add up to more, are refused: the
-// sizes an archive declares are not trusted for allocation.
+// sizes an archive declares are not trusted for allocation. The archive file itself may not
+// be larger either, when read or written.
 constexpr std::uint64_t kMaxMemberSize = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxArchiveContent = std::uint64_t{1} << 30;
 
@@ -18,6 +21,8 @@ constexpr std::uint64_t kMaxArchiveContent = std::uint64_t{1} << 30;
 struct zipEntryInfo {
   std::uint32_t versionMadeBy = 0;
   std::uint32_t versionNeeded = 0;
+  // General purpose flags. Written back: bit 11 (the name is UTF-8) always, bits 1-2 (deflate
+  // options) unless the data is deflated anew.
   std::uint32_t flags = 0;
   std::uint32_t compressionMethod = 0;
   std::uint32_t dosDate = 0;
@@ -47,7 +52,10 @@ struct zipEntryList {
   std::string comment;
   std::vector<zipEntry> entries;  // in central-directory order
 
-  bool readArchive(const char* path);
+  // Refused: anything but a regular file, a member whose data does not match its CRC-32, a
+  // name or comment holding a NUL byte (it could not be written back whole), and two members
+  // that are both, without regard to ASCII case, one of uniqueNames (a list closed by null).
+  bool readArchive(const char* path, const char* const* uniqueNames = nullptr);
   // The first member whose name equals name without regard to ASCII case, or null.
   const zipEntry* findEntry(const char* name) const;
   zipEntry* findEntry(const char* name);

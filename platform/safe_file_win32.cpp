@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/safe_file.h"
 
@@ -43,7 +44,7 @@ bool createUniqueFileBeside(const std::string& path, const std::string& /*identi
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       CloseHandle(file);
-      *newPath = candidate;
+      *newPath = std::move(candidate);  // no allocation once the file exists
       return true;
     }
     if (GetLastError() != ERROR_FILE_EXISTS) return false;

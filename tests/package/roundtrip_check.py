@@ -64,7 +64,7 @@ def check(before_bytes, after_path, added_header, failures, label):
         return
     for a, b in zip(old, new):
         for field in ("comment", "extra", "internal_attr", "external_attr", "date_time",
-                      "compress_type"):
+                      "compress_type", "flag_bits", "create_system", "create_version"):
             if getattr(a, field) != getattr(b, field):
                 fail("%s: %s %r became %r" % (a.filename, field, getattr(a, field),
                                              getattr(b, field)))
@@ -106,9 +106,12 @@ def main(tool, fixtures):
             cases.append(("seed%d_scale%d" % (seed, scale),
                           cuix_fixture.zip_bytes(members, cuix_fixture.ARCHIVE_COMMENT), False))
         corrupt = cuix_fixture.corrupt_cases()
-        for name in ("name_case_differs", "case_twins", "wrong_crc", "backslash_rels"):
+        for name in ("name_case_differs", "unknown_twins", "backslash_rels"):
             cases.append((name, corrupt[name], False))
         cases.append(("without_header", corrupt["without_header"], True))
+        # Damage that a save would hide, and parts that are ambiguous: refused, left as they are.
+        refused = ("wrong_crc", "damaged_stored", "case_twins", "nul_in_name")
+        cases += [(name, corrupt[name], None) for name in refused]
         for label, data, add_header in cases:
             folder = os.path.join(work, label)
             os.mkdir(folder)
@@ -117,10 +120,15 @@ def main(tool, fixtures):
                 f.write(data)
             command = [tool, path] + (["--add-header"] if add_header else [])
             result = subprocess.run(command, env=env, capture_output=True, text=True)
-            if result.returncode != 0:
+            if add_header is None:
+                with open(path, "rb") as f:
+                    if result.returncode == 0 or f.read() != data:
+                        failures.append("%s: not refused, or changed" % label)
+            elif result.returncode != 0:
                 failures.append("%s: tool failed: %s" % (label, result.stderr.strip()))
                 continue
-            check(data, path, add_header, failures, label)
+            else:
+                check(data, path, add_header, failures, label)
             if os.listdir(folder) != ["Profile.cuix"]:
                 failures.append("%s: left %s beside the package" % (label, os.listdir(folder)))
             if os.listdir(tmp):

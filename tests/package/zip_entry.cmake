@@ -1,0 +1,1 @@
+nvx_test(zip_entry_test zip_entry_test.cpp LIBS nvx_package)

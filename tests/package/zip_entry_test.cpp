@@ -1,0 +1,193 @@
+#include "package/zip_entry.h"
+
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
+#include <tuple>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/test_files.h"
+
+// Running out of memory on demand: once failAfter reaches 0, every allocation fails.
+namespace {
+long failAfter = -1;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (failAfter == 0) throw std::bad_alloc();
+  if (failAfter > 0) --failAfter;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return failAfter == 0 ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+using test_support::folderNames;
+using test_support::readFile;
+using Bytes = std::vector<unsigned char>;
+
+Bytes randomBytes(std::mt19937& rng, size_t size, bool text) {
+  Bytes bytes(size);
+  for (unsigned char& b : bytes)
+    b = static_cast<unsigned char>(text ? "ab <>\r\n"[rng() % 7] : rng());
+  return bytes;
+}
+
+// Members of every kind: UTF-8 names flagged as such, stored and deflated, text and noise,
+// extra fields, comments, attributes, dates and deflate option bits.
+zipEntryList randomList(std::mt19937& rng) {
+  zipEntryList list;
+  if (rng() % 2) list.comment = "archive \xc5\xbe";
+  for (int i = 0, count = 1 + static_cast<int>(rng() % 10); i < count; ++i) {
+    zipEntry e;
+    bool utf8 = rng() % 3 == 0;
+    e.name = "d" + std::to_string(i) + (utf8 ? "/\xc5\xbelu\xc5\xa5ou\xc4\x8dk\xc3\xbd" : "/f");
+    e.info.flags = (utf8 ? 0x800u : 0u) | static_cast<std::uint32_t>(rng() % 4 * 2);
+    e.info.versionMadeBy = static_cast<std::uint32_t>(rng() % 12 << 8 | (10 + rng() % 54));
+    e.info.compressionMethod = rng() % 2 ? 8 : 0;
+    e.info.year = 1980 + rng() % 100, e.info.month = rng() % 12, e.info.day = 1 + rng() % 28;
+    e.info.hour = rng() % 24, e.info.minute = rng() % 60, e.info.second = rng() % 30 * 2;
+    e.info.internalAttributes = rng() % 2;
+    e.info.externalAttributes = static_cast<std::uint32_t>(rng());
+    if (rng() % 2) e.comment = "member " + std::to_string(i);
+    if (rng() % 2) e.localExtra = {0xFE, 0xCA, 2, 0, 1, static_cast<unsigned char>(i)};
+    if (rng() % 2) e.centralExtra = {0x56, 0x4E, 1, 0, static_cast<unsigned char>(i)};
+    e.data = randomBytes(rng, rng() % 6000, rng() % 2);
+    list.appendEntry(e);
+  }
+  return list;
+}
+
+// Every field a write keeps; the flags as written are given.
+void expectSame(const zipEntry& a, const zipEntry& b, std::uint32_t flags) {
+  SCOPED_TRACE(a.name);
+  EXPECT_EQ(b.name, a.name);
+  EXPECT_EQ(b.comment, a.comment);
+  EXPECT_EQ(b.localExtra, a.localExtra);
+  EXPECT_EQ(b.centralExtra, a.centralExtra);
+  EXPECT_EQ(b.data, a.data);
+  EXPECT_EQ(b.info.flags, flags);
+  EXPECT_EQ(b.info.versionMadeBy, a.info.versionMadeBy);
+  EXPECT_EQ(b.info.compressionMethod, a.info.compressionMethod);
+  EXPECT_EQ(b.info.internalAttributes, a.info.internalAttributes);
+  EXPECT_EQ(b.info.externalAttributes, a.info.externalAttributes);
+  // DOS dates count seconds in twos.
+  EXPECT_EQ(std::make_tuple(b.info.year, b.info.month, b.info.day, b.info.hour, b.info.minute,
+                            b.info.second),
+            std::make_tuple(a.info.year, a.info.month, a.info.day, a.info.hour, a.info.minute,
+                            a.info.second / 2 * 2));
+}
+
+class ZipEntryTest : public ::testing::Test {
+ protected:
+  test_support::TempFolder folder_;
+  std::string path_ = folder_ / "a.zip";
+};
+
+TEST_F(ZipEntryTest, RandomArchivesComeBackAsWrittenAndEditsKeepTheRest) {
+  for (unsigned seed = 1; seed <= 25; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    zipEntryList made = randomList(rng);
+    ASSERT_TRUE(made.writeArchive(path_.c_str()));
+    zipEntryList read, again;
+    ASSERT_TRUE(read.readArchive(path_.c_str()));
+    ASSERT_EQ(read.entries.size(), made.entries.size());
+    EXPECT_EQ(read.comment, made.comment);
+    for (size_t i = 0; i < made.entries.size(); ++i) {
+      // Data deflated here is marked "maximum"; stored data keeps its bits as given.
+      const zipEntry& m = made.entries[i];
+      bool stored = m.info.compressionMethod == 0;
+      expectSame(m, read.entries[i], (m.info.flags & 0x800) | (stored ? m.info.flags & 6 : 2));
+    }
+    // Written again as read, the archive is the same byte for byte.
+    std::string first = readFile(path_);
+    ASSERT_TRUE(read.writeArchive(path_.c_str()));
+    EXPECT_EQ(readFile(path_), first);
+
+    // New data for some members and a new member: the others keep their deflated bytes.
+    for (size_t i = 0; i < read.entries.size(); ++i) {
+      if (rng() % 3) continue;
+      Bytes data = randomBytes(rng, rng() % 3000, true);
+      read.setEntryData(read.entries[i].name.c_str(), data.data(), data.size());
+    }
+    Bytes added = randomBytes(rng, 100, true);
+    read.setEntryData("new/member", added.data(), added.size());
+    ASSERT_TRUE(read.writeArchive(path_.c_str()));
+    ASSERT_TRUE(again.readArchive(path_.c_str()));
+    ASSERT_EQ(again.entries.size(), read.entries.size());
+    for (size_t i = 0; i < read.entries.size(); ++i) {
+      const zipEntry& r = read.entries[i];
+      bool anew = r.info.compressionMethod != 0 && r.originalDeflate.empty();
+      expectSame(r, again.entries[i], anew ? (r.info.flags & 0x800) | 2 : r.info.flags);
+      if (!anew) {
+        EXPECT_EQ(again.entries[i].originalDeflate, r.originalDeflate);
+      }
+    }
+    EXPECT_GE(again.entries.back().info.year, 2020u);
+  }
+}
+
+// Memory running out at any allocation of a read or a write: false, nothing leaked, the file
+// as it was and nothing beside it. Each round lets one more allocation succeed.
+TEST_F(ZipEntryTest, RunningOutOfMemoryAnywhereFailsCleanly) {
+  std::mt19937 rng(3);
+  zipEntryList list = randomList(rng);
+  ASSERT_TRUE(list.writeArchive(path_.c_str()));
+  const std::string before = readFile(path_);
+  bool read = false, written = false;
+  for (long n = 0; !read && n < 100000; ++n) {
+    zipEntryList loaded;
+    failAfter = n;
+    read = loaded.readArchive(path_.c_str());
+    failAfter = -1;
+    if (!read) {
+      ASSERT_TRUE(loaded.entries.empty()) << n;
+    }
+  }
+  EXPECT_TRUE(read);
+  Bytes data = randomBytes(rng, 4000, true);
+  list.setEntryData(list.entries[0].name.c_str(), data.data(), data.size());
+  for (long n = 0; !written && n < 100000; ++n) {
+    failAfter = n;
+    written = list.writeArchive(path_.c_str());
+    failAfter = -1;
+    if (!written) {
+      ASSERT_EQ(readFile(path_), before) << n;
+    }
+    ASSERT_EQ(folderNames(folder_.path()), std::vector<std::string>{"a.zip"}) << n;
+  }
+  EXPECT_TRUE(written);
+  EXPECT_NE(readFile(path_), before);
+}
+
+}  // namespace
