@@ -411,11 +411,11 @@ bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive)
 
 }  // namespace
 
-bool zipEntryList::writeArchive(const char* path) const {
+bool zipEntryList::writeArchive(const char* path, const platform::FileIdentity* expected) const {
   try {
     std::vector<unsigned char> archive;
     return path && buildArchive(*this, &archive) &&
-           platform::replaceFileContents(path, archive.data(), archive.size());
+           platform::replaceFileContents(path, archive.data(), archive.size(), expected);
   } catch (const std::exception&) {  // memory ran out
     return false;
   }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_read.h"
+
 // Members larger than this, or archives whose members add up to more, are refused: the
 // sizes an archive declares are not trusted for allocation. The archive file itself may not
 // be larger either, when read or written.
@@ -64,5 +66,6 @@ struct zipEntryList {
   // Gives the named member a copy of the data; a name no member has gets a new deflated
   // member at the end. Data equal to what the member holds leaves it as it was read.
   void setEntryData(const char* name, const unsigned char* data, std::size_t length);
-  bool writeArchive(const char* path) const;
+  // With expected, the file is replaced only while it still has that identity.
+  bool writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
 };
