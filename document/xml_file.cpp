@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
@@ -44,18 +45,9 @@ bool readWholeFile(const char* path, std::string* bytes) {
   return ok;
 }
 
-}  // namespace
-
-// Both code pages are parsed as the bytes stand: the tree keeps the file's own encoding, so
-// neither characters outside the ANSI code page nor bytes that are not valid UTF-8 are lost.
-xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
-  if (!path) return nullptr;
-  std::string bytes;
-  try {
-    if (!readWholeFile(path, &bytes) || bytes.empty()) return nullptr;
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+// The document in bytes (terminated, as std::string keeps them).
+xmlNode* parseBytes(const std::string& bytes) {
+  if (bytes.empty()) return nullptr;
   size_t first = bytes.find('<');
   if (first == std::string::npos || first > 3) return nullptr;
   // A NUL byte would end the text early and the rest would be lost on a save.
@@ -67,27 +59,89 @@ xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
   return parseDocument(bytes.c_str() + first, document);
 }
 
-int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/) {
-  if (!path || !document) return kSaveNoFile;
-  // A chain without a named node would replace the file with an empty one.
-  bool anyElement = false;
-  for (xmlNode* node = document; node && !anyElement; node = node->next) anyElement = node->name;
-  if (!anyElement) return kSaveNoFile;
-  platform::ReplacementFile file(path);
-  if (!file.open()) return kSaveNoFile;
-  std::FILE* stream = file.stream();
-  // Large pieces to the disk; best effort, the default buffer works as well.
-  std::setvbuf(stream, nullptr, _IOFBF, size_t{1} << 16);
-  size_t prefixLength = strnlen(document->prefix, sizeof document->prefix);
-  if (prefixLength && std::fwrite(document->prefix, 1, prefixLength, stream) != prefixLength)
-    return kSaveNoFile;
-  for (xmlNode* node = document; node; node = node->next) {
-    int result = writeNode(node, stream, 0);
-    if (result != 0) return result;
+bool hasNamedNode(const xmlNode* document) {
+  for (const xmlNode* node = document; node; node = node->next)
+    if (node->name) return true;
+  return false;
+}
+
+class ReplacementSink : public xmlSink {
+ public:
+  explicit ReplacementSink(platform::ReplacementFile& file) : file_(file) {}
+  int put(const char* data, size_t length) override {
+    return file_.write(data, length) ? 0 : kSaveNoFile;
   }
-  int result = writeComment(document->trailingComment, stream);
-  if (result != 0 && result != -1) return result;
-  return file.commit() ? 0 : kSaveNoFile;
+
+ private:
+  platform::ReplacementFile& file_;
+};
+
+class StringSink : public xmlSink {
+ public:
+  explicit StringSink(std::string& text) : text_(text) {}
+  int put(const char* data, size_t length) override {
+    try {
+      text_.append(data, length);
+      return 0;
+    } catch (const std::bad_alloc&) {
+      return kWriteNoMemory;
+    } catch (const std::length_error&) {
+      return kWriteNoMemory;
+    }
+  }
+
+ private:
+  std::string& text_;
+};
+
+}  // namespace
+
+// Both code pages are parsed as the bytes stand: the tree keeps the file's own encoding, so
+// neither characters outside the ANSI code page nor bytes that are not valid UTF-8 are lost.
+xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
+  if (!path) return nullptr;
+  try {
+    std::string bytes;
+    if (!readWholeFile(path, &bytes)) return nullptr;
+    return parseBytes(bytes);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+xmlNode* parseXmlText(const char* bytes, std::size_t length) {
+  if (!bytes || length > kMaxFileSize) return nullptr;
+  try {
+    return parseBytes(std::string(bytes, length));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/) {
+  // A chain without a named node would replace the file with an empty one.
+  if (!path || !hasNamedNode(document)) return kSaveNoFile;
+  try {
+    // Until the commit the file at path is untouched; the new file goes with the object.
+    platform::ReplacementFile file(path);
+    if (!file.open()) return kSaveNoFile;
+    ReplacementSink sink(file);
+    int result = writeDocument(document, sink);
+    if (result != 0) return result;
+    return file.commit() ? 0 : kSaveNoFile;
+  } catch (const std::bad_alloc&) {
+    return kWriteNoMemory;
+  }
+}
+
+int writeXmlText(xmlNode* document, std::string* out) {
+  if (!out) return kSaveNoFile;
+  out->clear();
+  if (!hasNamedNode(document)) return kSaveNoFile;
+  StringSink sink(*out);
+  int result = writeDocument(document, sink);
+  if (result != 0) out->clear();
+  return result;
 }
 
 bool ansiToDocumentText(const std::string& ansi, unsigned codePage, std::string* out) {

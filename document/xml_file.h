@@ -1,16 +1,18 @@
-// Loading and saving a plain customization file (XML).
+// Loading and saving a plain customization file (XML), from a file or from bytes in memory.
 //
 // The tree holds the file's text byte for byte in the file's own encoding, so nothing is lost
 // in a load and save, whatever characters the file holds. The bytes before the first "<" (a
 // byte order mark, at most three bytes) are kept in the first node's prefix and written back.
-// The caller owns a loaded document and frees it with destroyNode.
+// The caller owns a loaded or parsed document and frees it with destroyNode; the functions
+// keep nothing they are given.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "document/xml_node.h"
 
-// Results of saveXmlFile besides 0 and the writer's errors.
+// Results of saveXmlFile and writeXmlText besides 0 and the writer's errors.
 constexpr int kSaveNoFile = 2;
 
 // The document, or null when the file cannot be read whole, holds a NUL byte, has no "<"
@@ -21,6 +23,12 @@ xmlNode* loadXmlFile(const char* path, unsigned codePage);
 // succeeded: 0, kSaveNoFile when there is no document (no named top-level node) or the file
 // cannot be written, or the writer's error. On failure the file at path is unchanged.
 int saveXmlFile(const char* path, xmlNode* document, unsigned codePage);
+
+// What loadXmlFile makes of a file holding these bytes (they need no terminator).
+xmlNode* parseXmlText(const char* bytes, std::size_t length);
+// The bytes saveXmlFile would write, in *out: 0, kSaveNoFile when there is no document, or
+// the writer's error (kWriteNoMemory when memory runs out). On failure *out is empty.
+int writeXmlText(xmlNode* document, std::string* out);
 
 // Text from an ANSI source, in the form a document of codePage holds it.
 bool ansiToDocumentText(const std::string& ansi, unsigned codePage, std::string* out);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "document_test_support.h"
 #include "platform/code_page.h"
 #include "tests/support/test_files.h"
 #include "tests/support/tree_equal.h"
@@ -151,6 +152,42 @@ TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
   std::vector<std::string> left = folderNames(folder_);
   EXPECT_EQ(left.size(), 2u);  // main.cui and folder.cui, no new file beside them
   destroyNode(document);
+}
+
+// Bytes in memory give what a file of those bytes gives, in both directions.
+TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
+  for (unsigned seed = 0; seed < 150; ++seed) {
+    std::string text = RandomDocument(seed).text();
+    writeFile(path("r.cui"), text);
+    xmlNode* fromFile = loadXmlFile(path("r.cui").c_str(), platform::kCodePageUtf8);
+    // Followed by more text that the length leaves out: nothing past it is read.
+    std::string longer = text + "<tail>";
+    xmlNode* fromMemory = parseXmlText(longer.data(), text.size());
+    ASSERT_NE(fromFile, nullptr) << seed << ": " << text;
+    std::string difference;
+    EXPECT_TRUE(test_support::documentsEqual(fromFile, fromMemory, &difference))
+        << seed << ": " << difference;
+
+    std::string written = "stale";
+    ASSERT_EQ(writeXmlText(fromMemory, &written), 0) << seed;
+    ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile, platform::kCodePageUtf8), 0);
+    EXPECT_TRUE(written == readFile(path("r.cui"))) << seed << ": " << text;
+    destroyNode(fromFile);
+    destroyNode(fromMemory);
+  }
+  const std::string nul("<a>x\0y</a>", 10);
+  EXPECT_EQ(parseXmlText(nul.data(), nul.size()), nullptr);
+  EXPECT_EQ(parseXmlText("<a/>", 0), nullptr);
+  EXPECT_EQ(parseXmlText("<a/>", 3), nullptr);
+  EXPECT_EQ(parseXmlText(nullptr, 4), nullptr);
+
+  std::string out = "stale";
+  xmlNode* nameless = newNode(nullptr, nullptr);
+  EXPECT_EQ(writeXmlText(nameless, &out), kSaveNoFile);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(writeXmlText(nullptr, &out), kSaveNoFile);
+  EXPECT_EQ(writeXmlText(nameless, nullptr), kSaveNoFile);
+  destroyNode(nameless);
 }
 
 TEST(DocumentText, AnsiTextIsConvertedOnlyForUtf8Documents) {

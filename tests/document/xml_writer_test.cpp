@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "document_test_support.h"
@@ -89,6 +91,53 @@ TEST(DocumentWriter, WritesLongPiecesWhole) {
   std::fclose(stream);
   EXPECT_TRUE(text == expected) << "written " << text.size() << " of " << expected.size();
   destroyNode(node);
+}
+
+// Takes pieces until the given count, then fails every one.
+class FailingSink : public xmlSink {
+ public:
+  explicit FailingSink(int accepted) : left_(accepted) {}
+  int put(const char* data, size_t length) override {
+    ++calls;
+    largest = std::max(largest, length);
+    if (left_-- <= 0) return 5;
+    text.append(data, length);
+    return 0;
+  }
+  std::string text;
+  size_t largest = 0;
+  int calls = 0;
+
+ private:
+  int left_;
+};
+
+// Whole documents go out in bounded pieces; a failing piece stops the writer with the sink's
+// error, and what went out before it is the start of the document.
+TEST(DocumentWriter, StopsAtTheFirstFailedPiece) {
+  std::string text = "\xef\xbb\xbf<?xml version=\"1.0\"?><R>";
+  for (int i = 0; i < 4000; ++i) text += "<I k=\"" + std::to_string(i) + "\">text</I>";
+  text += "<Long>" + std::string(150000, 'v') + "</Long><!--c--><E/></R><!-- end -->";
+  xmlNode* document = parseText(text.substr(3));
+  ASSERT_NE(document, nullptr);
+  std::memcpy(document->prefix, text.data(), 3);
+  FailingSink whole(1 << 30);
+  ASSERT_EQ(writeDocument(document, whole), 0);
+  EXPECT_EQ(whole.text.compare(0, 3, "\xef\xbb\xbf"), 0);
+  EXPECT_EQ(whole.text.substr(whole.text.size() - 14), "\r\n<!-- end -->");
+  EXPECT_EQ(whole.largest, 150000u);  // the long value, whole; everything else in 64 KiB
+  xmlNode* again = parseText(whole.text.substr(3));
+  ASSERT_NE(again, nullptr);
+  std::memcpy(again->prefix, text.data(), 3);
+  EXPECT_TRUE(test_support::documentsEqual(document, again, nullptr, true));
+  destroyNode(again);
+  for (int accepted = 0; accepted < whole.calls; ++accepted) {
+    FailingSink failing(accepted);
+    EXPECT_EQ(writeDocument(document, failing), 5) << accepted;
+    EXPECT_EQ(failing.calls, accepted + 1) << "pieces handed on after a failure";
+    EXPECT_EQ(whole.text.compare(0, failing.text.size(), failing.text), 0);
+  }
+  destroyNode(document);
 }
 
 TEST(DocumentWriter, ReportsAFailedWrite) {
