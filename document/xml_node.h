@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Data a node may carry in its extra slot; the package layer derives the records.
 // The node deletes it through the virtual destructor.
@@ -52,6 +53,12 @@ xmlNode* newNode(const char* name, const char* value);
 xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
                           std::size_t valueLength);
 void destroyNode(xmlNode* node);
+// Owns a node, and all the node owns, until released: for trees held across allocations
+// that may throw.
+struct xmlNodeDeleter {
+  void operator()(xmlNode* node) const { destroyNode(node); }
+};
+using xmlNodeHolder = std::unique_ptr<xmlNode, xmlNodeDeleter>;
 bool appendChild(xmlNode* parent, xmlNode* child);
 bool appendAttribute(xmlNode* element, xmlNode* attribute);
 bool insertAfter(xmlNode* reference, xmlNode* node);

@@ -337,13 +337,25 @@ TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
   std::string blocked = work_ + "/blocked.cuix";
   ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
   EXPECT_EQ(saveDocument(blocked.c_str(), root.get(), 65001), -1);
-  // No temporary folder: no temporary file name, nothing written.
-  setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
-  EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
-  EXPECT_EQ(loadDocument(path.c_str(), 65001), nullptr);
-  setenv("TMPDIR", tmp_.c_str(), 1);
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(listFolder(work_), (std::set<std::string>{"blocked.cuix", "full.cuix", "p.cuix"}));
+}
+
+// Parts are read and written in memory: no temporary folder is needed, none is touched.
+TEST_F(PackageTest, PartsNeedNoTemporaryFiles) {
+  std::string path = copy("full.cuix", "p.cuix");
+  setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  ASSERT_NE(setAttribute(rootElement(part(root.get(), "Header.cui")), "Edited", "1"), nullptr);
+  EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  setenv("TMPDIR", tmp_.c_str(), 1);
+  Document again(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(again);
+  xmlNode* section = rootElement(part(again.get(), "Header.cui"));
+  ASSERT_NE(section, nullptr);
+  EXPECT_NE(findSibling(section->firstAttribute, "Edited"), nullptr);
+  EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
 }
 
 TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
