@@ -45,17 +45,25 @@ bool readWholeFile(const char* path, std::string* bytes) {
   return ok;
 }
 
-// The document in bytes (terminated, as std::string keeps them).
+// The document in bytes (terminated, as std::string keeps them). Before the first "<" stand
+// the prefix, at most three bytes that are not white space (a byte order mark), and then any
+// white space, which is layout: the writer gives each top-level node its own line end, so
+// keeping it would add a line end at every save.
 xmlNode* parseBytes(const std::string& bytes) {
-  if (bytes.empty()) return nullptr;
-  size_t first = bytes.find('<');
-  if (first == std::string::npos || first > 3) return nullptr;
   // A NUL byte would end the text early and the rest would be lost on a save.
   if (bytes.find('\0') != std::string::npos) return nullptr;
+  const size_t kLongest = sizeof xmlNode::prefix - 1;
+  size_t prefix = 0;
+  while (prefix <= kLongest && prefix < bytes.size() && bytes[prefix] != '<' &&
+         !isSpace(static_cast<unsigned char>(bytes[prefix])))
+    ++prefix;
+  if (prefix > kLongest) return nullptr;
+  size_t first = bytes.find_first_not_of("\t\n\r ", prefix);
+  if (first == std::string::npos || bytes[first] != '<') return nullptr;
   xmlNode* document = newNode(nullptr, nullptr);
   if (!document) return nullptr;
-  std::memcpy(document->prefix, bytes.data(), first);
-  document->prefix[first] = '\0';
+  std::memcpy(document->prefix, bytes.data(), prefix);
+  document->prefix[prefix] = '\0';
   return parseDocument(bytes.c_str() + first, document);
 }
 

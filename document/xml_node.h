@@ -33,6 +33,8 @@ struct xmlNode {
   xmlNode* parent = nullptr;
   xmlNode* firstAttribute = nullptr;
   extraData* extra = nullptr;
+  // On the first top-level node: the bytes that stood before the first "<" of the file (a
+  // byte order mark; never white space), terminated.
   char prefix[4] = {0, 0, 0, 0};
   // On the first top-level node: the comment that followed the last top-level element of
   // the file, kept so that a save gives it back.

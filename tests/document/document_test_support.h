@@ -30,8 +30,8 @@ inline std::string writeText(xmlNode* document) {
   return text;
 }
 
-// Random well-formed text in the subset the parser reads: an optional byte order mark,
-// declaration and leading comment, then a tree whose elements are empty, hold text
+// Random well-formed text in the subset the parser reads: an optional byte order mark, blank
+// lines, declaration and leading comment, then a tree whose elements are empty, hold text
 // (blanks and line ends at either end), hold one CDATA section, or hold children laid out
 // with white space, some with comments before them; an optional comment at the end.
 class RandomDocument {
@@ -41,6 +41,7 @@ class RandomDocument {
   std::string text() {
     std::string out;
     if (chance(4)) out += "\xef\xbb\xbf";
+    if (chance(4)) out += pick({"\n", "\r\n", "  ", "\r\n\r\n\t"});
     if (chance(2)) out += "<?xml version=\"1.0\" encoding=\"utf-8\"?>" + space();
     if (chance(3)) out += "<!--" + words() + "-->" + space();
     element(out, 0);

@@ -108,6 +108,12 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
       {std::string(kBom) + "<a/>", kBom},
       {"abc<a/>", "abc"},
       {"abcd<a/>", nullptr},
+      {"\r\n\t <a/>", ""},
+      {std::string(kBom) + "\r\n<a/>", kBom},
+      {"ab\n<a/>", "ab"},
+      {"a b<a/>", nullptr},
+      {" a<a/>", nullptr},
+      {std::string("\0<a/>", 5), nullptr},
       {"", nullptr},
       {"  <!-- only a comment -->  ", nullptr},
       {std::string("<a>x\0y</a>", 10), nullptr},
@@ -126,6 +132,36 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
   writeFile(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
   for (const std::string& refused : {path("cut.cui"), path("missing.cui"), folder_})
     EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
+}
+
+// Whatever stands before the first element, the first save settles it: later loads and saves
+// give the same bytes.
+TEST_F(DocumentFile, RepeatedSavesGiveTheSameBytes) {
+  const std::string shapes[] = {
+      "<a>t</a>",
+      std::string(kBom) + "<a>t</a>",
+      "<!-- c --><a/>",
+      std::string(kBom) + "<!--c-->\r\n<a/>",
+      "<?xml version=\"1.0\"?>\r\n<a/>",
+      std::string(kBom) + "<?xml version=\"1.0\"?><a/><!--end-->",
+      "\r\n\r\n  <a/>",
+      "abc<a/>",
+  };
+  for (const std::string& shape : shapes) {
+    writeFile(path("s.cui"), shape);
+    std::string first;
+    for (int save = 0; save < 5; ++save) {
+      xmlNode* document = loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8);
+      ASSERT_NE(document, nullptr) << shape << " save " << save;
+      ASSERT_EQ(saveXmlFile(path("s.cui").c_str(), document, platform::kCodePageUtf8), 0);
+      destroyNode(document);
+      if (save == 0) first = readFile(path("s.cui"));
+    }
+    EXPECT_EQ(readFile(path("s.cui")), first) << shape;
+    xmlNode* last = loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8);
+    EXPECT_NE(last, nullptr) << shape;
+    destroyNode(last);
+  }
 }
 
 TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
@@ -172,6 +208,14 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
     ASSERT_EQ(writeXmlText(fromMemory, &written), 0) << seed;
     ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile, platform::kCodePageUtf8), 0);
     EXPECT_TRUE(written == readFile(path("r.cui"))) << seed << ": " << text;
+    // What was written reads back as the same document and is written again unchanged.
+    xmlNode* again = parseXmlText(written.data(), written.size());
+    EXPECT_TRUE(test_support::documentsEqual(fromMemory, again, &difference, true))
+        << seed << ": " << difference;
+    std::string rewritten;
+    EXPECT_EQ(writeXmlText(again, &rewritten), 0);
+    EXPECT_TRUE(rewritten == written) << seed << ": " << text;
+    destroyNode(again);
     destroyNode(fromFile);
     destroyNode(fromMemory);
   }
