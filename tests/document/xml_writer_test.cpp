@@ -47,6 +47,7 @@ TEST(DocumentWriter, WritesEachFormAsRead) {
       {"<a b=\"1\"></a>", "\n<a b=\"1\" />"},
       {"<a b=\"1\">t</a>", "\n<a b=\"1\" >t</a>"},
       {"<a>t </a>", "\n<a>t </a>"},
+      {"<a>\r\n  t</a>", "\n<a>\r\n  t</a>"},
       {"<a x=\"&lt;&amp;\">&quot;&amp;</a>", "\n<a x=\"&lt;&amp;\" >&quot;&amp;</a>"},
       {"<a><!-- c --><b/></a>", "\n<a>\r\n<!-- c -->\n  <b />\n</a>"},
       {"<!--\r\nc\r\n--><a/>", "\r\n<!--\r\nc\r\n-->\n<a />"},
