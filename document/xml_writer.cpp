@@ -106,6 +106,16 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
     return out.error();
   }
   out.add(node->firstAttribute ? " >" : ">");
+  // A CDATA section that is the whole content is the element's text: it stays on its line.
+  const xmlNode* only = node->firstChild;
+  if (only && !only->next && only->cdata && !hasComment(only)) {
+    out.add("<![CDATA[");
+    if (only->value) out.add(only->value);
+    out.add("]]></");
+    out.add(node->name);
+    out.add('>');
+    return out.error();
+  }
   if (node->value) {
     out.add(node->value);
     out.add("</");

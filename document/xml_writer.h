@@ -1,6 +1,7 @@
 // Writes the node tree back as text, in the host's layout: every element on a line of its
 // own, indented two blanks per level. Names, values and comments are written byte for byte,
-// whatever their length. A node read from a CDATA section is written back as that section.
+// whatever their length. A node read from a CDATA section is written back as that section; one
+// that is an element's whole content stays on the element's line, as the element's text.
 // Results: 0 on success, kWriteNoMemory when memory runs out, otherwise the error the sink
 // (or the stream) gave for the first piece it could not take (what was taken before it stays
 // taken). The writer never closes a stream and owns nothing it is given.
