@@ -1,6 +1,5 @@
 #include "document/xml_file.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -8,42 +7,13 @@
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
 #include "platform/code_page.h"
+#include "platform/file_read.h"
 #include "platform/safe_file.h"
 
 namespace {
 
 // Files larger than this are refused rather than read in part.
 constexpr size_t kMaxFileSize = size_t{1} << 30;
-
-// The size the file says it has, as a hint for the buffer; 0 when it cannot tell (a folder,
-// a file beyond what ftell reports).
-size_t sizeHint(std::FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return 0;
-  long end = std::ftell(file);
-  std::rewind(file);
-  return end > 0 && static_cast<unsigned long>(end) <= kMaxFileSize ? static_cast<size_t>(end) : 0;
-}
-
-// The whole file, or false: a file that cannot be opened or read to its end (a folder
-// among them) or that is larger than kMaxFileSize is never taken in part.
-bool readWholeFile(const char* path, std::string* bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  bytes->reserve(sizeHint(file) + 1);
-  char buffer[1 << 16];
-  size_t got;
-  bool ok = true;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    if (bytes->size() + got > kMaxFileSize) {
-      ok = false;
-      break;
-    }
-    bytes->append(buffer, got);
-  }
-  if (std::ferror(file)) ok = false;
-  std::fclose(file);
-  return ok;
-}
 
 // The document in bytes (terminated, as std::string keeps them). Before the first "<" stand
 // the prefix, at most three bytes that are not white space (a byte order mark), and then any
@@ -109,8 +79,11 @@ class StringSink : public xmlSink {
 xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
   if (!path) return nullptr;
   try {
+    // Regular files only: a FIFO, a device or a folder fails at once instead of blocking or
+    // reading without end.
     std::string bytes;
-    if (!readWholeFile(path, &bytes)) return nullptr;
+    if (platform::readRegularFile(path, kMaxFileSize, &bytes) != platform::FileReadResult::kRead)
+      return nullptr;
     return parseBytes(bytes);
   } catch (const std::bad_alloc&) {
     return nullptr;

@@ -1,8 +1,11 @@
 #include "document/xml_file.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -162,6 +165,29 @@ TEST_F(DocumentFile, RepeatedSavesGiveTheSameBytes) {
     EXPECT_NE(last, nullptr) << shape;
     destroyNode(last);
   }
+}
+
+// Only regular files are read: a pipe fails at once, even with a writer that would hand over a
+// whole document, and so do folders, devices and files past the size limit.
+TEST_F(DocumentFile, ReadsOnlyRegularFilesWithinTheLimit) {
+  const std::string pipe = path("pipe.cui");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    int fd = open(pipe.c_str(), O_WRONLY);
+    ssize_t written = fd >= 0 ? write(fd, "<a/>", 4) : -1;
+    _exit(written == 4 ? 0 : 1);
+  }
+  EXPECT_EQ(loadXmlFile(pipe.c_str(), platform::kCodePageUtf8), nullptr);
+  kill(writer, SIGKILL);
+  waitpid(writer, nullptr, 0);
+
+  const std::string huge = path("huge.cui");
+  writeFile(huge, "<a/>");
+  ASSERT_EQ(truncate(huge.c_str(), (off_t{1} << 30) + 1), 0);  // sparse: nothing is written
+  for (const std::string& refused : {huge, folder_, std::string("/dev/null")})
+    EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
 }
 
 TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
