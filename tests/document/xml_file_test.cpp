@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "document/xml_writer.h"
 #include "document_test_support.h"
 #include "platform/code_page.h"
+#include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
 #include "tests/support/tree_equal.h"
 
@@ -258,6 +260,44 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
   EXPECT_EQ(writeXmlText(nullptr, &out), kSaveNoFile);
   EXPECT_EQ(writeXmlText(nameless, nullptr), kSaveNoFile);
   destroyNode(nameless);
+}
+
+// Memory that runs out at any point of a load or save gives a plain failure: nothing leaks
+// (the leak checker runs at exit) and the file stays as it was.
+TEST_F(DocumentFile, RunningOutOfMemoryFailsCleanly) {
+  const std::string text = RandomDocument(3).text() + "<!--" + std::string(70000, 'c') + "-->";
+  const std::string file = path("m.cui");
+  writeFile(file, text);
+  xmlNode* document = parseXmlText(text.data(), text.size());
+  ASSERT_NE(document, nullptr);
+  std::string expected;
+  ASSERT_EQ(writeXmlText(document, &expected), 0);
+  for (long left = 0;; ++left) {
+    const std::string before = readFile(file);
+    std::string written = "stale";
+    xmlNode *loaded, *parsed;
+    int wrote, saved;
+    long calls;
+    {
+      test_support::MemoryRunsOutAfter memory(left);
+      loaded = loadXmlFile(file.c_str(), platform::kCodePageUtf8);
+      parsed = parseXmlText(text.data(), text.size());
+      wrote = writeXmlText(document, &written);
+      saved = saveXmlFile(file.c_str(), document, platform::kCodePageUtf8);
+      calls = test_support::allocationCalls;
+    }
+    for (xmlNode* read : {loaded, parsed}) {
+      if (read) {
+        EXPECT_TRUE(test_support::documentsEqual(read, document)) << left;
+      }
+      destroyNode(read);
+    }
+    EXPECT_TRUE(wrote == 0 ? written == expected : wrote == kWriteNoMemory && written.empty())
+        << left << ": " << wrote;
+    EXPECT_TRUE(readFile(file) == (saved == 0 ? expected : before)) << left << ": " << saved;
+    if (calls <= left) break;  // every allocation succeeded
+  }
+  destroyNode(document);
 }
 
 TEST(DocumentText, AnsiTextIsConvertedOnlyForUtf8Documents) {

@@ -16,6 +16,7 @@
 #include "package/customization_file.h"
 #include "package/extra_data.h"
 #include "package/zip_entry.h"
+#include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -370,6 +371,27 @@ TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
   EXPECT_EQ(result, 0) << "the save did not report the failure";
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
+}
+
+// Memory that runs out at any point of a package load gives a plain failure: nothing leaks (the
+// leak checker runs at exit) and the package stays as it was.
+TEST_F(PackageTest, RunningOutOfMemoryFailsCleanly) {
+  const std::string path = copy("cases/without_header.cuix", "p.cuix");
+  const std::string original = readFile(path);
+  for (long left = 0;; ++left) {
+    Document root;
+    long calls;
+    {
+      test_support::MemoryRunsOutAfter memory(left);
+      root.reset(loadDocument(path.c_str(), 65001));
+      calls = test_support::allocationCalls;
+    }
+    EXPECT_EQ(readFile(path), original);
+    if (calls <= left) {
+      ASSERT_TRUE(root);
+      break;
+    }
+  }
 }
 
 TEST(ZipEntryList, FindAndReplaceData) {
