@@ -1,12 +1,13 @@
 #include "document/xml_file.h"
 
-#include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
 #include "platform/code_page.h"
+#include "platform/file_read.h"
 #include "platform/safe_file.h"
 
 namespace {
@@ -14,35 +15,62 @@ namespace {
 // Files larger than this are refused rather than read in part.
 constexpr size_t kMaxFileSize = size_t{1} << 30;
 
-// The size the file says it has, as a hint for the buffer; 0 when it cannot tell (a folder,
-// a file beyond what ftell reports).
-size_t sizeHint(std::FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return 0;
-  long end = std::ftell(file);
-  std::rewind(file);
-  return end > 0 && static_cast<unsigned long>(end) <= kMaxFileSize ? static_cast<size_t>(end) : 0;
+// The document in bytes (terminated, as std::string keeps them). Before the first "<" stand
+// the prefix, at most three bytes that are not white space (a byte order mark), and then any
+// white space, which is layout: the writer gives each top-level node its own line end, so
+// keeping it would add a line end at every save.
+xmlNode* parseBytes(const std::string& bytes) {
+  // A NUL byte would end the text early and the rest would be lost on a save.
+  if (bytes.find('\0') != std::string::npos) return nullptr;
+  const size_t kLongest = sizeof xmlNode::prefix - 1;
+  size_t prefix = 0;
+  while (prefix <= kLongest && prefix < bytes.size() && bytes[prefix] != '<' &&
+         !isSpace(static_cast<unsigned char>(bytes[prefix])))
+    ++prefix;
+  if (prefix > kLongest) return nullptr;
+  size_t first = bytes.find_first_not_of("\t\n\r ", prefix);
+  if (first == std::string::npos || bytes[first] != '<') return nullptr;
+  xmlNode* document = newNode(nullptr, nullptr);
+  if (!document) return nullptr;
+  std::memcpy(document->prefix, bytes.data(), prefix);
+  document->prefix[prefix] = '\0';
+  return parseDocument(bytes.c_str() + first, document);
 }
 
-// The whole file, or false: a file that cannot be opened or read to its end (a folder
-// among them) or that is larger than kMaxFileSize is never taken in part.
-bool readWholeFile(const char* path, std::string* bytes) {
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return false;
-  bytes->reserve(sizeHint(file) + 1);
-  char buffer[1 << 16];
-  size_t got;
-  bool ok = true;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    if (bytes->size() + got > kMaxFileSize) {
-      ok = false;
-      break;
-    }
-    bytes->append(buffer, got);
-  }
-  if (std::ferror(file)) ok = false;
-  std::fclose(file);
-  return ok;
+bool hasNamedNode(const xmlNode* document) {
+  for (const xmlNode* node = document; node; node = node->next)
+    if (node->name) return true;
+  return false;
 }
+
+class ReplacementSink : public xmlSink {
+ public:
+  explicit ReplacementSink(platform::ReplacementFile& file) : file_(file) {}
+  int put(const char* data, size_t length) override {
+    return file_.write(data, length) ? 0 : kSaveNoFile;
+  }
+
+ private:
+  platform::ReplacementFile& file_;
+};
+
+class StringSink : public xmlSink {
+ public:
+  explicit StringSink(std::string& text) : text_(text) {}
+  int put(const char* data, size_t length) override {
+    try {
+      text_.append(data, length);
+      return 0;
+    } catch (const std::bad_alloc&) {
+      return kWriteNoMemory;
+    } catch (const std::length_error&) {
+      return kWriteNoMemory;
+    }
+  }
+
+ private:
+  std::string& text_;
+};
 
 }  // namespace
 
@@ -50,44 +78,53 @@ bool readWholeFile(const char* path, std::string* bytes) {
 // neither characters outside the ANSI code page nor bytes that are not valid UTF-8 are lost.
 xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
   if (!path) return nullptr;
-  std::string bytes;
   try {
-    if (!readWholeFile(path, &bytes) || bytes.empty()) return nullptr;
+    // Regular files only: a FIFO, a device or a folder fails at once instead of blocking or
+    // reading without end.
+    std::string bytes;
+    if (platform::readRegularFile(path, kMaxFileSize, &bytes) != platform::FileReadResult::kRead)
+      return nullptr;
+    return parseBytes(bytes);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  size_t first = bytes.find('<');
-  if (first == std::string::npos || first > 3) return nullptr;
-  // A NUL byte would end the text early and the rest would be lost on a save.
-  if (bytes.find('\0') != std::string::npos) return nullptr;
-  xmlNode* document = newNode(nullptr, nullptr);
-  if (!document) return nullptr;
-  std::memcpy(document->prefix, bytes.data(), first);
-  document->prefix[first] = '\0';
-  return parseDocument(bytes.c_str() + first, document);
 }
 
-int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/) {
-  if (!path || !document) return kSaveNoFile;
-  // A chain without a named node would replace the file with an empty one.
-  bool anyElement = false;
-  for (xmlNode* node = document; node && !anyElement; node = node->next) anyElement = node->name;
-  if (!anyElement) return kSaveNoFile;
-  platform::ReplacementFile file(path);
-  if (!file.open()) return kSaveNoFile;
-  std::FILE* stream = file.stream();
-  // Large pieces to the disk; best effort, the default buffer works as well.
-  std::setvbuf(stream, nullptr, _IOFBF, size_t{1} << 16);
-  size_t prefixLength = strnlen(document->prefix, sizeof document->prefix);
-  if (prefixLength && std::fwrite(document->prefix, 1, prefixLength, stream) != prefixLength)
-    return kSaveNoFile;
-  for (xmlNode* node = document; node; node = node->next) {
-    int result = writeNode(node, stream, 0);
-    if (result != 0) return result;
+xmlNode* parseXmlText(const char* bytes, std::size_t length) {
+  if (!bytes || length > kMaxFileSize) return nullptr;
+  try {
+    return parseBytes(std::string(bytes, length));
+  } catch (const std::bad_alloc&) {
+    return nullptr;
   }
-  int result = writeComment(document->trailingComment, stream);
-  if (result != 0 && result != -1) return result;
-  return file.commit() ? 0 : kSaveNoFile;
+}
+
+int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/,
+                const platform::FileIdentity* expected) {
+  // A chain without a named node would replace the file with an empty one.
+  if (!path || !hasNamedNode(document)) return kSaveNoFile;
+  try {
+    // Until the commit the file at path is untouched; the new file goes with the object.
+    platform::ReplacementFile file(path);
+    if (expected) file.expectIdentity(*expected);
+    if (!file.open()) return kSaveNoFile;
+    ReplacementSink sink(file);
+    int result = writeDocument(document, sink);
+    if (result != 0) return result;
+    return file.commit() ? 0 : kSaveNoFile;
+  } catch (const std::bad_alloc&) {
+    return kWriteNoMemory;
+  }
+}
+
+int writeXmlText(xmlNode* document, std::string* out) {
+  if (!out) return kSaveNoFile;
+  out->clear();
+  if (!hasNamedNode(document)) return kSaveNoFile;
+  StringSink sink(*out);
+  int result = writeDocument(document, sink);
+  if (result != 0) out->clear();
+  return result;
 }
 
 bool ansiToDocumentText(const std::string& ansi, unsigned codePage, std::string* out) {

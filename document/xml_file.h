@@ -1,26 +1,39 @@
-// Loading and saving a plain customization file (XML).
+// Loading and saving a plain customization file (XML), from a file or from bytes in memory.
 //
 // The tree holds the file's text byte for byte in the file's own encoding, so nothing is lost
-// in a load and save, whatever characters the file holds. The bytes before the first "<" (a
-// byte order mark, at most three bytes) are kept in the first node's prefix and written back.
-// The caller owns a loaded document and frees it with destroyNode.
+// in a load and save, whatever characters the file holds. Before the first "<" a file may hold
+// up to three bytes that are not white space (a byte order mark), kept in the first node's
+// prefix and written back, and then any white space, which is layout: load and save, and load
+// and save again, give the same bytes.
+// The caller owns a loaded or parsed document and frees it with destroyNode; the functions
+// keep nothing they are given.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "document/xml_node.h"
+#include "platform/file_read.h"
 
-// Results of saveXmlFile besides 0 and the writer's errors.
+// Results of saveXmlFile and writeXmlText besides 0 and the writer's errors.
 constexpr int kSaveNoFile = 2;
 
-// The document, or null when the file cannot be read whole, holds a NUL byte, has no "<"
-// among its first four bytes or is not well formed. Both code pages (0 and 65001) keep the
-// bytes as they are.
+// The document, or null when the file cannot be read whole, holds a NUL byte, holds more than
+// the prefix and white space before its first "<", or is not well formed. Both code pages (0 and
+// 65001) keep the bytes as they are.
 xmlNode* loadXmlFile(const char* path, unsigned codePage);
 // Writes the whole document to a new file beside path and replaces the file only when that
 // succeeded: 0, kSaveNoFile when there is no document (no named top-level node) or the file
-// cannot be written, or the writer's error. On failure the file at path is unchanged.
-int saveXmlFile(const char* path, xmlNode* document, unsigned codePage);
+// cannot be written, or the writer's error. On failure the file at path is unchanged. With
+// expected, the file is replaced only while it still has that identity.
+int saveXmlFile(const char* path, xmlNode* document, unsigned codePage,
+                const platform::FileIdentity* expected = nullptr);
+
+// What loadXmlFile makes of a file holding these bytes (they need no terminator).
+xmlNode* parseXmlText(const char* bytes, std::size_t length);
+// The bytes saveXmlFile would write, in *out: 0, kSaveNoFile when there is no document, or
+// the writer's error (kWriteNoMemory when memory runs out). On failure *out is empty.
+int writeXmlText(xmlNode* document, std::string* out);
 
 // Text from an ANSI source, in the form a document of codePage holds it.
 bool ansiToDocumentText(const std::string& ansi, unsigned codePage, std::string* out);

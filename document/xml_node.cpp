@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
-#include <vector>
 
 bool equalsIgnoreCase(const char* a, const char* b) {
   if (!a || !b) return false;
@@ -47,16 +47,22 @@ xmlNode* newNode(const char* name, const char* value) {
                           value ? std::strlen(value) : 0);
 }
 
-// Iterative, so that neither long chains nor deep trees grow the stack.
+// Iterative and without allocation, so that it works when memory has run out and neither long
+// chains nor deep trees grow the stack: the nodes still to be freed form a stack linked through
+// their own parent pointers, which nothing needs once the tree goes.
 void destroyNode(xmlNode* node) {
-  std::vector<xmlNode*> pending;
-  if (node) pending.push_back(node);
-  while (!pending.empty()) {
-    xmlNode* current = pending.back();
-    pending.pop_back();
+  if (!node) return;
+  node->parent = nullptr;
+  xmlNode* pending = node;
+  while (pending) {
+    xmlNode* current = pending;
+    pending = current->parent;
+    for (xmlNode* owned : {current->next, current->firstAttribute, current->firstChild}) {
+      if (!owned) continue;
+      owned->parent = pending;
+      pending = owned;
+    }
     delete current->extra;
-    for (xmlNode* owned : {current->next, current->firstAttribute, current->firstChild})
-      if (owned) pending.push_back(owned);
     if (!current->nameInNode) std::free(current->name);
     if (!current->valueInNode) std::free(current->value);
     std::free(current->comment);

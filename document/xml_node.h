@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Data a node may carry in its extra slot; the package layer derives the records.
 // The node deletes it through the virtual destructor.
@@ -32,6 +33,8 @@ struct xmlNode {
   xmlNode* parent = nullptr;
   xmlNode* firstAttribute = nullptr;
   extraData* extra = nullptr;
+  // On the first top-level node: the bytes that stood before the first "<" of the file (a
+  // byte order mark; never white space), terminated.
   char prefix[4] = {0, 0, 0, 0};
   // On the first top-level node: the comment that followed the last top-level element of
   // the file, kept so that a save gives it back.
@@ -52,6 +55,12 @@ xmlNode* newNode(const char* name, const char* value);
 xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
                           std::size_t valueLength);
 void destroyNode(xmlNode* node);
+// Owns a node, and all the node owns, until released: for trees held across allocations
+// that may throw.
+struct xmlNodeDeleter {
+  void operator()(xmlNode* node) const { destroyNode(node); }
+};
+using xmlNodeHolder = std::unique_ptr<xmlNode, xmlNodeDeleter>;
 bool appendChild(xmlNode* parent, xmlNode* child);
 bool appendAttribute(xmlNode* element, xmlNode* attribute);
 bool insertAfter(xmlNode* reference, xmlNode* node);

@@ -58,13 +58,16 @@ int readEndTag(const xmlNode* node, const char** cursor) {
   return 0;
 }
 
+// The content after a start tag. Text is the user's data and is taken byte for byte, blanks
+// and line ends at either end included; white space alone, or between elements, is layout.
 int parseContent(xmlNode* node, const char** cursor, int depth) {
+  const char* start = *cursor;
   skipSpace(cursor);
   const char* p = *cursor;
   if (*p != '<') {
     const char* end = std::strchr(p, '<');
     if (!end) return -2;
-    if (!(node->value = copyRange(p, end))) return -2;
+    if (!(node->value = copyRange(start, end))) return -2;
     *cursor = end;
     return readEndTag(node, cursor);
   }
@@ -197,10 +200,10 @@ int parseChildElement(xmlNode** made, const char** cursor, int depth) {
   const char* text = nullptr;
   const char* textEnd = nullptr;
   if (end && *end == '>') {
-    text = end + 1;
-    skipSpace(&text);
-    textEnd = *text != '<' ? std::strchr(text, '<') : nullptr;
-    if (!textEnd) text = nullptr;
+    const char* content = end + 1;
+    skipSpace(&content);
+    textEnd = *content != '<' ? std::strchr(content, '<') : nullptr;
+    if (textEnd) text = end + 1;  // with its leading white space, as parseContent takes it
   }
   xmlNode* node = end ? newNodeWithTexts(p + 1, static_cast<size_t>(end - (p + 1)), text,
                                          static_cast<size_t>(textEnd - text))

@@ -8,32 +8,59 @@
 
 namespace {
 
-// Collects the text of one top-level call and hands it to the stream in large pieces, so that
-// a piece of any length is written whole and small pieces cost no call each.
+// Collects the text and hands it to the sink in pieces of at most kPieceSize bytes, so that
+// small pieces cost no call each and the text held never grows past one piece; a single text
+// longer than that goes out whole, straight after what was collected before it. After a
+// failure nothing more is handed on.
 class Output {
  public:
-  explicit Output(std::FILE* stream) : stream_(stream) { text_.reserve(kFlushSize); }
+  explicit Output(xmlSink& sink) : sink_(sink) { text_.reserve(kPieceSize); }
 
-  void add(const char* data, size_t length) { text_.append(data, length); }
-  void add(const char* data) { text_.append(data); }
-  void add(char byte) { text_.push_back(byte); }
-  void blanks(int depth) { text_.append(static_cast<size_t>(depth) * 2, ' '); }
+  void add(const char* data, size_t length) {
+    if (text_.size() + length > kPieceSize) flush();
+    if (error_) return;
+    if (length > kPieceSize)
+      error_ = sink_.put(data, length);
+    else
+      text_.append(data, length);
+  }
+  void add(const char* data) { add(data, std::strlen(data)); }
+  void add(char byte) { add(&byte, 1); }
+  void blanks(int depth) {
+    static const char kBlanks[] = "                                ";
+    for (size_t left = static_cast<size_t>(depth) * 2; left > 0;) {
+      size_t length = left < sizeof kBlanks - 1 ? left : sizeof kBlanks - 1;
+      add(kBlanks, length);
+      left -= length;
+    }
+  }
 
-  // 0, or the stream's error indicator (never 0) when a write failed.
-  int flushIfFull() { return text_.size() >= kFlushSize ? flush() : 0; }
+  // 0, or the sink's error (never 0) once a piece failed.
+  int error() const { return error_; }
   int flush() {
-    size_t length = text_.size();
-    bool written = !length || std::fwrite(text_.data(), 1, length, stream_) == length;
+    if (!error_ && !text_.empty()) error_ = sink_.put(text_.data(), text_.size());
     text_.clear();
-    if (written) return 0;
-    int error = std::ferror(stream_);
-    return error ? error : 1;
+    return error_;
   }
 
  private:
-  static constexpr size_t kFlushSize = size_t{1} << 16;
-  std::FILE* stream_;
+  static constexpr size_t kPieceSize = size_t{1} << 16;
+  xmlSink& sink_;
   std::string text_;
+  int error_ = 0;
+};
+
+class StreamSink : public xmlSink {
+ public:
+  explicit StreamSink(std::FILE* stream) : stream_(stream) {}
+  int put(const char* data, size_t length) override {
+    if (std::fwrite(data, 1, length, stream_) == length) return 0;
+    int error = std::ferror(stream_);
+    return error > 0 ? error : 1;
+  }
+
+ private:
+  std::FILE* stream_;
 };
 
 void addComment(Output& out, const char* comment) {
@@ -59,7 +86,7 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
     out.add("<![CDATA[");
     if (node->value) out.add(node->value);
     out.add("]]>");
-    return out.flushIfFull();
+    return out.error();
   }
   bool declaration = node->name[0] == '?';
   if (!declaration) out.add('\n');
@@ -76,17 +103,27 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
   if (!node->firstChild && !node->value) {
     // "?>" only where the parser can read it back: after an attribute.
     out.add(declaration && node->firstAttribute ? "?>" : " />");
-    return out.flushIfFull();
+    return out.error();
   }
   out.add(node->firstAttribute ? " >" : ">");
+  // A CDATA section that is the whole content is the element's text: it stays on its line.
+  const xmlNode* only = node->firstChild;
+  if (only && !only->next && only->cdata && !hasComment(only)) {
+    out.add("<![CDATA[");
+    if (only->value) out.add(only->value);
+    out.add("]]></");
+    out.add(node->name);
+    out.add('>');
+    return out.error();
+  }
   if (node->value) {
     out.add(node->value);
     out.add("</");
     out.add(node->name);
     out.add('>');
-    return out.flushIfFull();
+    return out.error();
   }
-  int result = out.flushIfFull();
+  int result = out.error();
   if (result != 0) return result;
   for (const xmlNode* child = node->firstChild; child; child = child->next)
     if ((result = writeTree(out, child, depth + 1)) != 0) return result;
@@ -95,15 +132,15 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
   out.add("</");
   out.add(node->name);
   out.add('>');
-  return out.flushIfFull();
+  return out.error();
 }
 
 }  // namespace
 
-int writeComment(const char* comment, std::FILE* stream) {
+int writeComment(const char* comment, xmlSink& sink) {
   if (!comment || !*comment) return -1;
   try {
-    Output out(stream);
+    Output out(sink);
     addComment(out, comment);
     return out.flush();
   } catch (const std::bad_alloc&) {
@@ -111,16 +148,43 @@ int writeComment(const char* comment, std::FILE* stream) {
   }
 }
 
+int writeComment(const char* comment, std::FILE* stream) {
+  StreamSink sink(stream);
+  return writeComment(comment, sink);
+}
+
 int writeComment(xmlNode* node, std::FILE* stream) {
   return writeComment(node ? node->comment : nullptr, stream);
 }
 
-int writeNode(xmlNode* node, std::FILE* stream, int depth) {
+int writeNode(xmlNode* node, xmlSink& sink, int depth) {
   if (!node || !node->name) return 0;
   try {
-    Output out(stream);
+    Output out(sink);
     int result = writeTree(out, node, depth);
     return result != 0 ? result : out.flush();
+  } catch (const std::bad_alloc&) {
+    return kWriteNoMemory;
+  }
+}
+
+int writeNode(xmlNode* node, std::FILE* stream, int depth) {
+  StreamSink sink(stream);
+  return writeNode(node, sink, depth);
+}
+
+int writeDocument(xmlNode* document, xmlSink& sink) {
+  if (!document) return 0;
+  try {
+    Output out(sink);
+    out.add(document->prefix, strnlen(document->prefix, sizeof document->prefix));
+    for (const xmlNode* node = document; node; node = node->next) {
+      int result = writeTree(out, node, 0);
+      if (result != 0) return result;
+    }
+    if (document->trailingComment && document->trailingComment[0])
+      addComment(out, document->trailingComment);
+    return out.flush();
   } catch (const std::bad_alloc&) {
     return kWriteNoMemory;
   }

@@ -5,9 +5,9 @@
 #include <vector>
 
 EditRun::EditRun()
-    : idPrefixTable{{"WS_", 1},  {"WSU_", 1},  {"WSC_", 1},  {"WSCU_", 1}, {"XLS_", 1},
-                    {"WSP_", 1}, {"WSPU_", 1}, {"WST_", 1},  {"WSTU_", 1}, {"WSE_", 1},
-                    {"WSEU_", 1}, {"MM_", 1},  {"MMU_", 1},  {"XLSR_", 1}, {"TBBU_", 1},
+    : idPrefixTable{{"WS_", 1},   {"WSU_", 1},  {"WSC_", 1}, {"WSCU_", 1}, {"XLS_", 1},
+                    {"WSP_", 1},  {"WSPU_", 1}, {"WST_", 1}, {"WSTU_", 1}, {"WSE_", 1},
+                    {"WSEU_", 1}, {"MM_", 1},   {"MMU_", 1}, {"XLSR_", 1}, {"TBBU_", 1},
                     {"TBFU_", 1}, {"WSR_", 1}} {}
 
 xmlNode* findNextNamed(xmlNode* node, const char* name) {
@@ -17,7 +17,12 @@ xmlNode* findNextNamed(xmlNode* node, const char* name) {
   return nullptr;
 }
 
-const char* nodeText(xmlNode* node) { return node ? node->value : nullptr; }
+const char* nodeText(xmlNode* node) {
+  if (!node) return nullptr;
+  if (node->value) return node->value;
+  const xmlNode* only = node->firstChild;
+  return only && !only->next && only->cdata ? only->value : nullptr;
+}
 
 xmlNode* findWorkspaceRoot(xmlNode* document) {
   if (!document) return nullptr;

@@ -15,6 +15,7 @@ xmlNode* findWorkspace(xmlNode* document, const char* name);
 xmlNode* findWorkspaceRoot(xmlNode* document);
 const char* workspaceName(xmlNode* workspace);
 xmlNode* findToolbarEntry(xmlNode* workspace, const char* menuGroup, const char* pUID);
+// A node's text: its value, or the text of a CDATA section that is its whole content.
 const char* nodeText(xmlNode* node);
 
 // Raises the counters of run above every identifier in the document and the nodes after it.

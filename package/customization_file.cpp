@@ -16,8 +16,7 @@ xmlNode* loadDocument(const char* path, unsigned codePage) {
 
 int saveDocument(const char* path, xmlNode* document, unsigned codePage,
                  const platform::FileIdentity* expected) {
-  (void)expected;
   if (!document) return kSaveNoFile;
-  return isPackagePath(path) ? saveCuixPackage(path, document, codePage)
-                             : saveXmlFile(path, document, codePage);
+  return isPackagePath(path) ? saveCuixPackage(path, document, codePage, expected)
+                             : saveXmlFile(path, document, codePage, expected);
 }

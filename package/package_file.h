@@ -8,8 +8,11 @@
 #pragma once
 
 #include "document/xml_node.h"
+#include "platform/file_read.h"
 
 xmlNode* loadCuixPackage(const char* path, unsigned codePage);
 // 0 when written; -1 when the tree is no package or the archive could not be written;
 // otherwise the failing part's save result. On failure the file at path is unchanged.
-int saveCuixPackage(const char* path, xmlNode* root, unsigned codePage);
+// With expected, the file is replaced only while it still has that identity.
+int saveCuixPackage(const char* path, xmlNode* root, unsigned codePage,
+                    const platform::FileIdentity* expected = nullptr);

@@ -1,8 +1,11 @@
 #include "document/xml_file.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "document/xml_writer.h"
+#include "document_test_support.h"
 #include "platform/code_page.h"
+#include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
 #include "tests/support/tree_equal.h"
 
@@ -107,6 +113,12 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
       {std::string(kBom) + "<a/>", kBom},
       {"abc<a/>", "abc"},
       {"abcd<a/>", nullptr},
+      {"\r\n\t <a/>", ""},
+      {std::string(kBom) + "\r\n<a/>", kBom},
+      {"ab\n<a/>", "ab"},
+      {"a b<a/>", nullptr},
+      {" a<a/>", nullptr},
+      {std::string("\0<a/>", 5), nullptr},
       {"", nullptr},
       {"  <!-- only a comment -->  ", nullptr},
       {std::string("<a>x\0y</a>", 10), nullptr},
@@ -124,6 +136,59 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
   std::string truncated = readFile(generate("whole.cui", "--seed 9"));
   writeFile(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
   for (const std::string& refused : {path("cut.cui"), path("missing.cui"), folder_})
+    EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
+}
+
+// Whatever stands before the first element, the first save settles it: later loads and saves
+// give the same bytes.
+TEST_F(DocumentFile, RepeatedSavesGiveTheSameBytes) {
+  const std::string shapes[] = {
+      "<a>t</a>",
+      std::string(kBom) + "<a>t</a>",
+      "<!-- c --><a/>",
+      std::string(kBom) + "<!--c-->\r\n<a/>",
+      "<?xml version=\"1.0\"?>\r\n<a/>",
+      std::string(kBom) + "<?xml version=\"1.0\"?><a/><!--end-->",
+      "\r\n\r\n  <a/>",
+      "abc<a/>",
+  };
+  for (const std::string& shape : shapes) {
+    writeFile(path("s.cui"), shape);
+    std::string first;
+    for (int save = 0; save < 5; ++save) {
+      xmlNode* document = loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8);
+      ASSERT_NE(document, nullptr) << shape << " save " << save;
+      ASSERT_EQ(saveXmlFile(path("s.cui").c_str(), document, platform::kCodePageUtf8), 0);
+      destroyNode(document);
+      if (save == 0) first = readFile(path("s.cui"));
+    }
+    EXPECT_EQ(readFile(path("s.cui")), first) << shape;
+    xmlNode* last = loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8);
+    EXPECT_NE(last, nullptr) << shape;
+    destroyNode(last);
+  }
+}
+
+// Only regular files are read: a pipe fails at once, even with a writer that would hand over a
+// whole document, and so do folders, devices and files past the size limit.
+TEST_F(DocumentFile, ReadsOnlyRegularFilesWithinTheLimit) {
+  const std::string pipe = path("pipe.cui");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  pid_t writer = fork();
+  ASSERT_GE(writer, 0);
+  if (writer == 0) {
+    int fd = open(pipe.c_str(), O_WRONLY);
+    ssize_t written = fd >= 0 ? write(fd, "<a/>", 4) : -1;
+    _exit(written == 4 ? 0 : 1);
+  }
+  EXPECT_EQ(loadXmlFile(pipe.c_str(), platform::kCodePageUtf8), nullptr);
+  kill(writer, SIGKILL);
+  waitpid(writer, nullptr, 0);
+
+  const std::string huge = path("huge.cui");
+  writeFile(huge, "<a/>");
+  ASSERT_EQ(truncate(huge.c_str(), (off_t{1} << 30) + 1), 0);  // sparse: nothing is written
+  for (const std::string& refused : {huge, folder_, std::string("/dev/null")})
     EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
 }
 
@@ -150,6 +215,88 @@ TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
   EXPECT_TRUE(readFile(original) == before);
   std::vector<std::string> left = folderNames(folder_);
   EXPECT_EQ(left.size(), 2u);  // main.cui and folder.cui, no new file beside them
+  destroyNode(document);
+}
+
+// Bytes in memory give what a file of those bytes gives, in both directions.
+TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
+  for (unsigned seed = 0; seed < 150; ++seed) {
+    std::string text = RandomDocument(seed).text();
+    writeFile(path("r.cui"), text);
+    xmlNode* fromFile = loadXmlFile(path("r.cui").c_str(), platform::kCodePageUtf8);
+    // Followed by more text that the length leaves out: nothing past it is read.
+    std::string longer = text + "<tail>";
+    xmlNode* fromMemory = parseXmlText(longer.data(), text.size());
+    ASSERT_NE(fromFile, nullptr) << seed << ": " << text;
+    std::string difference;
+    EXPECT_TRUE(test_support::documentsEqual(fromFile, fromMemory, &difference))
+        << seed << ": " << difference;
+
+    std::string written = "stale";
+    ASSERT_EQ(writeXmlText(fromMemory, &written), 0) << seed;
+    ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile, platform::kCodePageUtf8), 0);
+    EXPECT_TRUE(written == readFile(path("r.cui"))) << seed << ": " << text;
+    // What was written reads back as the same document and is written again unchanged.
+    xmlNode* again = parseXmlText(written.data(), written.size());
+    EXPECT_TRUE(test_support::documentsEqual(fromMemory, again, &difference, true))
+        << seed << ": " << difference;
+    std::string rewritten;
+    EXPECT_EQ(writeXmlText(again, &rewritten), 0);
+    EXPECT_TRUE(rewritten == written) << seed << ": " << text;
+    destroyNode(again);
+    destroyNode(fromFile);
+    destroyNode(fromMemory);
+  }
+  const std::string nul("<a>x\0y</a>", 10);
+  EXPECT_EQ(parseXmlText(nul.data(), nul.size()), nullptr);
+  EXPECT_EQ(parseXmlText("<a/>", 0), nullptr);
+  EXPECT_EQ(parseXmlText("<a/>", 3), nullptr);
+  EXPECT_EQ(parseXmlText(nullptr, 4), nullptr);
+
+  std::string out = "stale";
+  xmlNode* nameless = newNode(nullptr, nullptr);
+  EXPECT_EQ(writeXmlText(nameless, &out), kSaveNoFile);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(writeXmlText(nullptr, &out), kSaveNoFile);
+  EXPECT_EQ(writeXmlText(nameless, nullptr), kSaveNoFile);
+  destroyNode(nameless);
+}
+
+// Memory that runs out at any point of a load or save gives a plain failure: nothing leaks
+// (the leak checker runs at exit) and the file stays as it was.
+TEST_F(DocumentFile, RunningOutOfMemoryFailsCleanly) {
+  const std::string text = RandomDocument(3).text() + "<!--" + std::string(70000, 'c') + "-->";
+  const std::string file = path("m.cui");
+  writeFile(file, text);
+  xmlNode* document = parseXmlText(text.data(), text.size());
+  ASSERT_NE(document, nullptr);
+  std::string expected;
+  ASSERT_EQ(writeXmlText(document, &expected), 0);
+  for (long left = 0;; ++left) {
+    const std::string before = readFile(file);
+    std::string written = "stale";
+    xmlNode *loaded, *parsed;
+    int wrote, saved;
+    long calls;
+    {
+      test_support::MemoryRunsOutAfter memory(left);
+      loaded = loadXmlFile(file.c_str(), platform::kCodePageUtf8);
+      parsed = parseXmlText(text.data(), text.size());
+      wrote = writeXmlText(document, &written);
+      saved = saveXmlFile(file.c_str(), document, platform::kCodePageUtf8);
+      calls = test_support::allocationCalls;
+    }
+    for (xmlNode* read : {loaded, parsed}) {
+      if (read) {
+        EXPECT_TRUE(test_support::documentsEqual(read, document)) << left;
+      }
+      destroyNode(read);
+    }
+    EXPECT_TRUE(wrote == 0 ? written == expected : wrote == kWriteNoMemory && written.empty())
+        << left << ": " << wrote;
+    EXPECT_TRUE(readFile(file) == (saved == 0 ? expected : before)) << left << ": " << saved;
+    if (calls <= left) break;  // every allocation succeeded
+  }
   destroyNode(document);
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/allocation_faults.h"
+
 namespace {
 
 int liveExtras = 0;
@@ -167,6 +169,28 @@ TEST(DocumentTree, DestroyTakesEveryOwnedNodeAndExtra) {
   EXPECT_TRUE(isPackageDocument(first));
   EXPECT_EQ(liveExtras, 3);
   destroyNode(first);
+  EXPECT_EQ(liveExtras, 0);
+}
+
+// Clean-up must work when memory has run out: destroying a tree allocates nothing.
+TEST(DocumentTree, DestroyNeedsNoMemory) {
+  xmlNode* root = newNode("r", nullptr);
+  root->trailingComment = strdup("end");
+  xmlNode* bottom = root;
+  for (int i = 0; i < 2000; ++i) {
+    xmlNode* child = findChild(bottom, i % 2 ? "a" : "b", true);
+    setAttribute(child, "k", "v")->extra = new countedExtra(7);
+    appendChild(bottom, newNode("sibling", "text"));
+    child->comment = strdup("c");
+    bottom = child;
+  }
+  insertAfter(root, newNode("next", nullptr));
+  root->next->extra = new countedExtra(kExtraPackageRoot);
+  {
+    test_support::MemoryRunsOutAfter noMemory(0);
+    destroyNode(root);
+  }
+  EXPECT_EQ(test_support::allocationCalls, 0);
   EXPECT_EQ(liveExtras, 0);
 }
 

@@ -43,7 +43,10 @@ TEST(DocumentParser, AcceptsTheSubsetAndRefusesTheRest) {
     const char* shape;  // "" for no document
   } cases[] = {
       {"<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<r/>", "?xml(version=1.0 encoding=utf-8) | r"},
-      {"<a>  hello  </a>", "a=\"hello  \""},
+      {"<a>  hello  </a>", "a=\"  hello  \""},
+      {"<a>\r\n  x\r\n</a>", "a=\"\r\n  x\r\n\""},
+      {"<a><b>\t y</b><c>  </c><d x=\"1\"> z</d></a>", "a{b=\"\t y\" c d(x=1)=\" z\"}"},
+      {"<a>\n  <b/>\n</a>", "a{b}"},
       {"<a x=\"1\" y = \"2\"/>", "a(x=1 y=2)"},
       {"<a x=\"1\"y=\"2\"/>", "a(x=1 y=2)"},
       {"<a x=\"&amp;\" y=\"\"/>", "a(x=&amp; y=)"},
@@ -56,7 +59,7 @@ TEST(DocumentParser, AcceptsTheSubsetAndRefusesTheRest) {
       {"<a><b><c>t</c></b><d/></a>", "a{b{c=\"t\"} d}"},
       {"<a><![CDATA[x < y]]></a>", "a{[[x < y]]}"},
       {"<a><!-- note --><b/></a>", "a{<! note !>b}"},
-      {"<a><!-- n --><b> t \r\n</b></a>", "a{<! n !>b=\"t \r\n\"}"},
+      {"<a><!-- n --><b> t \r\n</b></a>", "a{<! n !>b=\" t \r\n\"}"},
       {"<a><b>t</c></a>", ""},
       {"<a><b>t</b ></a>", ""},
       {"<!--c1--><a/><b/>", "<!c1!>a | b"},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "document_test_support.h"
@@ -45,11 +46,15 @@ TEST(DocumentWriter, WritesEachFormAsRead) {
       {"<a b=\"1\"></a>", "\n<a b=\"1\" />"},
       {"<a b=\"1\">t</a>", "\n<a b=\"1\" >t</a>"},
       {"<a>t </a>", "\n<a>t </a>"},
+      {"<a>\r\n  t</a>", "\n<a>\r\n  t</a>"},
       {"<a x=\"&lt;&amp;\">&quot;&amp;</a>", "\n<a x=\"&lt;&amp;\" >&quot;&amp;</a>"},
       {"<a><!-- c --><b/></a>", "\n<a>\r\n<!-- c -->\n  <b />\n</a>"},
       {"<!--\r\nc\r\n--><a/>", "\r\n<!--\r\nc\r\n-->\n<a />"},
       {"<!----><a/>", "\n<a />"},
-      {"<a><![CDATA[x < y]]></a>", "\n<a>\n  <![CDATA[x < y]]>\n</a>"},
+      {"<a><![CDATA[x < y]]></a>", "\n<a><![CDATA[x < y]]></a>"},
+      {"<Name>\r\n  <![CDATA[ My space ]]>\r\n</Name>", "\n<Name><![CDATA[ My space ]]></Name>"},
+      {"<a k=\"1\"><![CDATA[]]></a>", "\n<a k=\"1\" ><![CDATA[]]></a>"},
+      {"<a><![CDATA[x]]><b/></a>", "\n<a>\n  <![CDATA[x]]>\n  <b />\n</a>"},
       {"<a><!--n--><![CDATA[]]></a>", "\n<a>\r\n<!--\r\nn\r\n-->\n  <![CDATA[]]>\n</a>"},
       {"<CDATA>t</CDATA>", "\n<CDATA>t</CDATA>"},
       {"<?pi a=\"1\"?><r/>", "<?pi a=\"1\"?>\n<r />"},
@@ -89,6 +94,41 @@ TEST(DocumentWriter, WritesLongPiecesWhole) {
   std::fclose(stream);
   EXPECT_TRUE(text == expected) << "written " << text.size() << " of " << expected.size();
   destroyNode(node);
+}
+
+// Takes `accepted` pieces, then fails every one with error 5.
+struct PieceSink : xmlSink {
+  explicit PieceSink(int accepted) : left(accepted) {}
+  int put(const char* data, size_t length) override {
+    ++calls;
+    if (length > 65536 && length != 150000) ++oversized;
+    if (left-- <= 0) return 5;
+    text.append(data, length);
+    return 0;
+  }
+  int left, calls = 0, oversized = 0;
+  std::string text;
+};
+
+// A document goes out in pieces of at most 64 KiB (a longer text whole); the first failing
+// piece stops the writer with the sink's error, after the start of the document.
+TEST(DocumentWriter, WritesBoundedPiecesAndStopsAtAFailure) {
+  std::string text = "<R>";
+  for (int i = 0; i < 4000; ++i) text += "<I k=\"" + std::to_string(i) + "\">text</I>";
+  xmlNode* document = parseText(text + "<L>" + std::string(150000, 'v') + "</L></R><!--end-->");
+  ASSERT_NE(document, nullptr);
+  std::memcpy(document->prefix, "\xef\xbb\xbf", 4);
+  PieceSink whole(1 << 30);
+  ASSERT_EQ(writeDocument(document, whole), 0);
+  EXPECT_EQ(whole.oversized, 0);
+  EXPECT_TRUE(whole.text == "\xef\xbb\xbf" + writeText(document));
+  for (int accepted = 0; accepted < whole.calls; ++accepted) {
+    PieceSink failing(accepted);
+    EXPECT_EQ(writeDocument(document, failing), 5);
+    EXPECT_EQ(failing.calls, accepted + 1) << "pieces handed on after a failure";
+    EXPECT_EQ(whole.text.compare(0, failing.text.size(), failing.text), 0);
+  }
+  destroyNode(document);
 }
 
 TEST(DocumentWriter, ReportsAFailedWrite) {

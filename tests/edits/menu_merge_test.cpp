@@ -164,6 +164,26 @@ TEST(MenuMerge, WorkspacesOfTheSameNameAllGetTheEntries) {
   EXPECT_EQ(entries(findNextNamed(first, "Workspace")).size(), 6u);
 }
 
+// A name in a CDATA section is a name: the workspace is found by it and takes the entries,
+// and the name is written back as it was read.
+TEST(MenuMerge, WorkspaceNamedInCdataGetsTheEntries) {
+  EditRun run;
+  DocumentOwner doc(
+      parseText("<CustSection><Header><WorkspaceRoot>"
+                "<Workspace><Name><![CDATA[My <space>]]></Name></Workspace>"
+                "<Workspace><Name><![CDATA[x]]><!-- c --><Other /></Name></Workspace>"
+                "</WorkspaceRoot></Header></CustSection>"));
+  xmlNode* named = findWorkspace(doc.document, "my <SPACE>");
+  ASSERT_NE(named, nullptr);
+  EXPECT_STREQ(workspaceName(named), "My <space>");
+  EXPECT_EQ(workspaceName(findNextNamed(named, "Workspace")), nullptr);
+  EXPECT_EQ(merge(run, doc.document, false), 1);
+  EXPECT_EQ(entries(named).size(), 6u);
+  EXPECT_EQ(writtenText(findChild(named, "Name", false), false),
+            "\n<Name><![CDATA[My <space>]]></Name>");
+  EXPECT_TRUE(checkTree(doc.document));
+}
+
 TEST(MenuMerge, ReferencesAreWrittenEscapedAndFoundInAnyWrittenForm) {
   const char path[] = "c:\\a&b <\"x\">\\norvex_express.CUI";
   EXPECT_EQ(writtenForm(path), "c:\\a&amp;b &lt;&quot;x&quot;&gt;\\norvex_express.CUI");

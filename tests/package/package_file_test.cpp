@@ -16,6 +16,7 @@
 #include "package/customization_file.h"
 #include "package/extra_data.h"
 #include "package/zip_entry.h"
+#include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -342,13 +343,25 @@ TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
   std::string blocked = work_ + "/blocked.cuix";
   ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
   EXPECT_EQ(saveDocument(blocked.c_str(), root.get(), 65001), -1);
-  // No temporary folder: no temporary file name, nothing written.
-  setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
-  EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
-  EXPECT_EQ(loadDocument(path.c_str(), 65001), nullptr);
-  setenv("TMPDIR", tmp_.c_str(), 1);
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(listFolder(work_), (std::set<std::string>{"blocked.cuix", "full.cuix", "p.cuix"}));
+}
+
+// Parts are read and written in memory: no temporary folder is needed, none is touched.
+TEST_F(PackageTest, PartsNeedNoTemporaryFiles) {
+  std::string path = copy("full.cuix", "p.cuix");
+  setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
+  Document root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  ASSERT_NE(setAttribute(rootElement(part(root.get(), "Header.cui")), "Edited", "1"), nullptr);
+  EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  setenv("TMPDIR", tmp_.c_str(), 1);
+  Document again(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(again);
+  xmlNode* section = rootElement(part(again.get(), "Header.cui"));
+  ASSERT_NE(section, nullptr);
+  EXPECT_NE(findSibling(section->firstAttribute, "Edited"), nullptr);
+  EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
 }
 
 TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
@@ -363,6 +376,27 @@ TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
   EXPECT_EQ(result, 0) << "the save did not report the failure";
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
+}
+
+// Memory that runs out at any point of a package load gives a plain failure: nothing leaks (the
+// leak checker runs at exit) and the package stays as it was.
+TEST_F(PackageTest, RunningOutOfMemoryFailsCleanly) {
+  const std::string path = copy("cases/without_header.cuix", "p.cuix");
+  const std::string original = readFile(path);
+  for (long left = 0;; ++left) {
+    Document root;
+    long calls;
+    {
+      test_support::MemoryRunsOutAfter memory(left);
+      root.reset(loadDocument(path.c_str(), 65001));
+      calls = test_support::allocationCalls;
+    }
+    EXPECT_EQ(readFile(path), original);
+    if (calls <= left) {
+      ASSERT_TRUE(root);
+      break;
+    }
+  }
 }
 
 TEST(ZipEntryList, FindAndReplaceData) {
