@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "package/zip_entry.h"
 #include "platform/registry_file.h"
+#include "platform/safe_file.h"
 #include "profiles/host_profiles.h"
 #include "tests/support/test_files.h"
 
@@ -135,6 +137,50 @@ TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
   for (const std::string& odd : {dir_ + "/pipe", dir_ + "/folder", std::string("/dev/null")})
     EXPECT_FALSE(patch(odd, kModeRemove)) << odd;
   alarm(0);
+}
+
+// Each step of the two saves an add makes (the backup, then the file) fails in turn: the
+// profile fails, and the file and its folder are as they were.
+TEST_F(MenuFilePatch, EveryFailingStepOfTheSavesFailsTheProfileAndKeepsTheFile) {
+  zipEntryList package;
+  const std::pair<const char*, std::string> members[] = {
+      {"Header.cui",
+       "<CustSection><Header><CommonConfiguration><CommonItems />"
+       "</CommonConfiguration></Header></CustSection>"},
+      {"WorkspaceRoot.cui", "<WorkspaceRoot><Workspace><Name>A</Name></Workspace></WorkspaceRoot>"},
+      {"image.bmp", "BM"}};
+  for (const auto& [name, data] : members) {
+    zipEntry member;
+    member.name = name;
+    member.info.compressionMethod = 8;
+    member.data.assign(data.begin(), data.end());
+    package.appendEntry(std::move(member));
+  }
+  ASSERT_TRUE(package.writeArchive((dir_ + "/main.CUIX").c_str()));
+  const std::string packageBytes = readFile(dir_ + "/main.CUIX");
+  for (const char* extension : {".CUI", ".CUIX"}) {
+    const std::string path = dir_ + "/main" + extension;
+    const std::string original = extension == std::string(".CUI") ? kFile : packageBytes;
+    for (int step = 1;; ++step) {
+      writeFile(path, original);
+      std::remove(backupPathFor(path).c_str());
+      const auto before = test_support::folderNames(dir_);
+      platform::failSaveStep(step);
+      bool done = patch(path, kModeAdd, extension);
+      int taken = platform::saveStepsTaken();
+      platform::failSaveStep(0);
+      if (step > taken) {
+        EXPECT_TRUE(done) << extension;
+        EXPECT_EQ(readFile(backupPathFor(path)), original);
+        break;
+      }
+      EXPECT_FALSE(done) << extension << " step " << step;
+      EXPECT_EQ(readFile(path), original) << extension << " step " << step;
+      EXPECT_EQ(test_support::folderNames(dir_), before) << extension << " step " << step;
+    }
+    std::remove(path.c_str());
+    std::remove(backupPathFor(path).c_str());
+  }
 }
 
 }  // namespace
