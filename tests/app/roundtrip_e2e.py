@@ -1,9 +1,10 @@
-"""Random hosts through remove, add, add, remove, remove: at the end every file holds what it held.
+"""Random hosts through remove, add, add, remove, remove: in the end every file holds what it held.
 
-For each seed a host with a few profiles is generated (tests/fixtures/random_hosts.py), and the
-silent remove runs once on the fresh files, then add and remove twice each. After every run: the exit code, the add-on in every named
-workspace, everything else as it was (parsed with expat, text for text, CDATA and comments
-included), unchanged files not written, backups, the bytes before the root, stray files.
+For each seed a host with a few profiles is generated (tests/fixtures/random_hosts.py); the
+silent remove runs once on the fresh files, then the add and the remove twice each. After every
+run: the exit code, the add-on in every named workspace, everything else as it was (parsed with
+expat, text for text, CDATA sections and comments included), files with nothing to change left
+unwritten, backups, the bytes before the root, package members, stray files.
 
 Usage: roundtrip_e2e.py PROGRAM [--seeds 1-200,310] [unittest options]
 The seeds may also come from NVX_ROUNDTRIP_SEEDS; without either a short fixed list runs.
@@ -19,7 +20,8 @@ import zipfile
 from xml.parsers import expat
 
 PROGRAM = sys.argv.pop(1)
-FIXTURES = os.environ.get("NVX_FIXTURES") or os.path.join(os.path.dirname(__file__), "..", "fixtures")
+FIXTURES = (os.environ.get("NVX_FIXTURES")
+            or os.path.join(os.path.dirname(__file__), "..", "fixtures"))
 sys.path.insert(0, FIXTURES)
 import random_hosts  # noqa: E402
 
@@ -92,10 +94,6 @@ class Element:
     def get(self, name):
         return dict(self.attributes).get(name)
 
-    def key(self):
-        return (self.tag, self.attributes,
-                [c.key() if isinstance(c, Element) else c for c in self.content])
-
 
 def tidy(content):
     if any(isinstance(c, Element) or c[0] == "comment" for c in content):
@@ -112,7 +110,6 @@ def load_xml(data):
     stack = [document]
     pending = []
     declaration = []
-    cdata = [False]
 
     def flush():
         if pending:
@@ -133,14 +130,9 @@ def load_xml(data):
     def characters(data):
         pending.append(data)
 
-    def start_cdata():
-        flush()
-        cdata[0] = True
-
     def end_cdata():
         stack[-1].content.append(("cdata", "".join(pending)))
         pending.clear()
-        cdata[0] = False
 
     def comment(text):
         flush()
@@ -149,7 +141,7 @@ def load_xml(data):
     parser.StartElementHandler = start
     parser.EndElementHandler = end
     parser.CharacterDataHandler = characters
-    parser.StartCdataSectionHandler = start_cdata
+    parser.StartCdataSectionHandler = flush
     parser.EndCdataSectionHandler = end_cdata
     parser.CommentHandler = comment
     parser.XmlDeclHandler = lambda *values: declaration.append(values)
@@ -164,7 +156,8 @@ def load_xml(data):
 def describe(item):
     if isinstance(item, Element):
         return "element <%s>" % item.tag
-    return {"text": "text", "cdata": "CDATA section", "comment": "comment"}[item[0]] + " %r" % item[1]
+    kind = {"text": "text", "cdata": "CDATA section", "comment": "comment"}[item[0]]
+    return "%s %r" % (kind, item[1])
 
 
 def difference(old, new, path=""):
@@ -337,11 +330,12 @@ class RoundTrip(unittest.TestCase):
             run = "run %d (%s)" % (step, flag)
             before = {p.path: self.state(p.path) for p in host.profiles}
             done = subprocess.run([PROGRAM, flag], env=env, capture_output=True, timeout=120)
-            failing = [p for p in host.profiles if flag == "-i" and not p.named]
-            expected = 1 if failing else 0
+            unnamed = ", ".join(repr(p.name) for p in host.profiles if not p.named)
+            expected = 1 if flag == "-i" and unnamed else 0
             if done.returncode != expected:
-                why = ("profile %s has no named workspace" % ", ".join(repr(p.name) for p in failing)
-                       if failing else "every profile can be done")
+                why = "every profile can be done" if not unnamed else (
+                    "profile %s has no named workspace" % unnamed if flag == "-i" else
+                    "a remove has nothing to do in profile %s, without a named workspace" % unnamed)
                 problems.add(("exit", step), "%s: exit code %d, expected %d (%s)" % (
                     run, done.returncode, expected, why))
             if done.stdout or done.stderr:
@@ -366,7 +360,8 @@ class RoundTrip(unittest.TestCase):
                 p.path + ".norvex-express.bak" for p in host.profiles}
             found = {os.path.join(d, n) for d, _, names in os.walk(base) for n in names}
             for stray in sorted(found - expected_files):
-                problems.add(("stray", stray), "%s: stray file %s" % (run, os.path.relpath(stray, base)))
+                problems.add(("stray", stray),
+                             "%s: stray file %s" % (run, os.path.relpath(stray, base)))
 
         if problems.messages:
             lines = []
@@ -464,11 +459,11 @@ class RoundTrip(unittest.TestCase):
                     report("unnamed %d" % index, "workspace %d has no name but got %d add-on "
                            "toolbars" % (index, len(entries)))
                 continue
-            rows = [(e.get("pUID"), int(e.get("xval") or -1), int(e.get("yval") or -1))
-                    for e in entries]
+            rows = [(e.get("pUID"), e.get("xval"), e.get("yval")) for e in entries]
             fixed = {(e.get("Display"), e.get("ToolbarOrient"), e.get("rows"), e.get("dockrow"),
                       e.get("dockcolumn")) for e in entries}
-            if rows != TABLE or fixed != {("1", "floating", "1", "0", "0")}:
+            if rows != [(i, str(x), str(y)) for i, x, y in TABLE] \
+                    or fixed != {("1", "floating", "1", "0", "0")}:
                 report("toolbars %d" % index, "workspace %d, named %r%s: add-on toolbars %s"
                        % (index, name[0], " in a CDATA section" if name[1] else "",
                           [r[0] for r in rows] if rows else "missing"))
