@@ -17,6 +17,7 @@ class Output {
   explicit Output(xmlSink& sink) : sink_(sink) { text_.reserve(kPieceSize); }
 
   void add(const char* data, size_t length) {
+    atStart_ = false;
     if (text_.size() + length > kPieceSize) flush();
     if (error_) return;
     if (length > kPieceSize)
@@ -25,6 +26,15 @@ class Output {
       text_.append(data, length);
   }
   void add(const char* data) { add(data, std::strlen(data)); }
+  // A line break before the first line of a document would be layout that the next load
+  // keeps as leading white space; the document starts on its first line instead.
+  void markStart() { atStart_ = true; }
+  void lineBreak(const char* text) {
+    if (atStart_)
+      atStart_ = false;
+    else
+      add(text);
+  }
   void add(char byte) { add(&byte, 1); }
   void blanks(int depth) {
     static const char kBlanks[] = "                                ";
@@ -48,6 +58,7 @@ class Output {
   xmlSink& sink_;
   std::string text_;
   int error_ = 0;
+  bool atStart_ = false;
 };
 
 class StreamSink : public xmlSink {
@@ -65,7 +76,8 @@ class StreamSink : public xmlSink {
 
 void addComment(Output& out, const char* comment) {
   size_t length = std::strlen(comment);
-  out.add("\r\n<!--");
+  out.lineBreak("\r\n");
+  out.add("<!--");
   if (!isSpace(static_cast<unsigned char>(comment[0]))) out.add("\r\n");
   out.add(comment, length);
   if (!isSpace(static_cast<unsigned char>(comment[length - 1]))) out.add("\r\n");
@@ -81,7 +93,7 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
   if (hasComment(node)) addComment(out, node->comment);
   if (node->cdata) {
     // Written back as the section it was read from, placed like an element.
-    out.add('\n');
+    out.lineBreak("\n");
     out.blanks(depth);
     out.add("<![CDATA[");
     if (node->value) out.add(node->value);
@@ -89,7 +101,7 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
     return out.error();
   }
   bool declaration = node->name[0] == '?';
-  if (!declaration) out.add('\n');
+  if (!declaration) out.lineBreak("\n");
   out.blanks(depth);
   out.add('<');
   out.add(node->name);
@@ -178,6 +190,7 @@ int writeDocument(xmlNode* document, xmlSink& sink) {
   try {
     Output out(sink);
     out.add(document->prefix, strnlen(document->prefix, sizeof document->prefix));
+    out.markStart();
     for (const xmlNode* node = document; node; node = node->next) {
       int result = writeTree(out, node, 0);
       if (result != 0) return result;

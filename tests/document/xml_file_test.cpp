@@ -98,7 +98,7 @@ TEST_F(DocumentFile, KeepsBytesThatAreNotUtf8AndTheTrailingComment) {
     ASSERT_NE(document, nullptr);
     ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document, codePage), 0);
     EXPECT_EQ(readFile(path("ansi.cui")), std::string(kBom) +
-                                              "\n<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
+                                              "<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
                                               "\r\n<!-- end -->");
     destroyNode(document);
   }
