@@ -8,46 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
-
-// Running out of memory on demand: once failAfter reaches 0, every allocation fails.
-namespace {
-long failAfter = -1;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (failAfter == 0) throw std::bad_alloc();
-  if (failAfter > 0) --failAfter;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  return operator new(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  return failAfter == 0 ? nullptr : std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-  return operator new(size, tag);
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-  std::free(p);
-}
 
 namespace {
 
@@ -167,9 +129,10 @@ TEST_F(ZipEntryTest, RunningOutOfMemoryAnywhereFailsCleanly) {
   bool read = false, written = false;
   for (long n = 0; !read && n < 100000; ++n) {
     zipEntryList loaded;
-    failAfter = n;
-    read = loaded.readArchive(path_.c_str());
-    failAfter = -1;
+    {
+      test_support::MemoryRunsOutAfter cue(n);
+      read = loaded.readArchive(path_.c_str());
+    }
     if (!read) {
       ASSERT_TRUE(loaded.entries.empty()) << n;
     }
@@ -178,9 +141,10 @@ TEST_F(ZipEntryTest, RunningOutOfMemoryAnywhereFailsCleanly) {
   Bytes data = randomBytes(rng, 4000, true);
   list.setEntryData(list.entries[0].name.c_str(), data.data(), data.size());
   for (long n = 0; !written && n < 100000; ++n) {
-    failAfter = n;
-    written = list.writeArchive(path_.c_str());
-    failAfter = -1;
+    {
+      test_support::MemoryRunsOutAfter cue(n);
+      written = list.writeArchive(path_.c_str());
+    }
     if (!written) {
       ASSERT_EQ(readFile(path_), before) << n;
     }

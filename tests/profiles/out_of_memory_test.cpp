@@ -1,4 +1,4 @@
-// Memory that runs out at any allocation of a profile's update fails that profile cleanly:
+// Memory that runs out anywhere in a profile's update fails that profile cleanly:
 // the file as it was, no backup, no new file beside it, and nothing leaked.
 #include <gtest/gtest.h>
 
@@ -10,26 +10,8 @@
 #include "platform/registry_file.h"
 #include "profiles/host_profiles.h"
 #include "profiles/menu_file_patch.h"
+#include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
-
-namespace {
-
-// Allocations still allowed before one fails; negative when none is to fail.
-long allocationsLeft = -1;
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (allocationsLeft >= 0 && allocationsLeft-- == 0) throw std::bad_alloc();
-  if (void* block = std::malloc(size ? size : 1)) return block;
-  throw std::bad_alloc();
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
 
 namespace {
 
@@ -62,8 +44,8 @@ std::string package(const test_support::TempFolder& dir) {
   return readFile(dir / "main.CUIX");
 }
 
-// Fails the n-th allocation of every add and remove in turn, n = 0, 1, ..., until a run
-// needs fewer allocations than n. After a failed run everything is as it was.
+// Memory runs out after n allocations of an add or a remove, for n = 0, 1, ... until a run
+// needs fewer. After a failed run everything is as it was.
 void sweep(const std::string& extension, const std::string& original,
            const test_support::TempFolder& dir) {
   const std::string path = dir / ("main" + extension);
@@ -77,16 +59,17 @@ void sweep(const std::string& extension, const std::string& original,
       std::remove(backupPathFor(path).c_str());
       EditRun run;
       const std::string product = kProduct, support = "C:\\S\\Norvex_Express";
-      allocationsLeft = n;
-      bool done = PatchMenuFile(*registry, run, product, support, "P", mode, 0, extension.c_str());
-      bool failedOne = allocationsLeft < 0;
-      allocationsLeft = -1;
-      if (!failedOne) {
+      bool done;
+      {
+        test_support::MemoryRunsOutAfter cue(n);
+        done = PatchMenuFile(*registry, run, product, support, "P", mode, 0, extension.c_str());
+      }
+      if (test_support::allocationCalls <= n) {  // the update needed fewer allocations
         EXPECT_TRUE(done) << extension << " mode " << mode;
         break;
       }
       const auto names = folderNames(dir.path());
-      if (done) {  // the failing allocation was one the update could do without
+      if (done) {  // the allocations that failed were ones the update could do without
         EXPECT_EQ(readFile(backupPathFor(path)), original) << n;
         EXPECT_EQ(names.size(), 2u) << n;
         continue;

@@ -35,9 +35,31 @@ void* operator new(std::size_t size) {
   if (void* memory = std::malloc(size ? size : 1)) return memory;
   throw std::bad_alloc();
 }
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++test_support::allocationCalls;
+  return test_support::allocationsLeft == 0 ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void operator delete(void* memory) noexcept {
   std::free(memory);
 }
+void operator delete[](void* memory) noexcept {
+  std::free(memory);
+}
 void operator delete(void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept {
+  std::free(memory);
+}
+void operator delete(void* memory, const std::nothrow_t&) noexcept {
+  std::free(memory);
+}
+void operator delete[](void* memory, const std::nothrow_t&) noexcept {
   std::free(memory);
 }
