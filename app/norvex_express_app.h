@@ -5,15 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "app/exit_codes.h"
 #include "app/profile_operations.h"
 #include "edits/edit_run.h"
 #include "platform/registry.h"
 #include "profiles/host_profiles.h"
 
-// Exit codes of the silent runs.
-constexpr int kExitUpdated = 0;
-constexpr int kExitSomeFailed = 1;
-constexpr int kExitNotFound = 2;
 
 class CNorvexExpressApp : public ProfileOperations {
  public:
