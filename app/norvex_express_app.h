@@ -11,7 +11,6 @@
 #include "platform/registry.h"
 #include "profiles/host_profiles.h"
 
-
 class CNorvexExpressApp : public ProfileOperations {
  public:
   explicit CNorvexExpressApp(std::unique_ptr<platform::Registry> registry);
@@ -24,6 +23,7 @@ class CNorvexExpressApp : public ProfileOperations {
   void ListProfiles(std::vector<std::string>* profiles) override;
   bool AddToProfile(const char* profile) override;
   bool RemoveFromProfile(const char* profile) override;
+  bool HostIsRunning() override;
 
  private:
   int UpdateAllProfiles(int mode);
