@@ -3,6 +3,7 @@
 #include <limits.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -45,6 +46,7 @@ bool readProcFile(const std::string& path, std::string* text, bool stopAtNul) {
   bool ok = true;
   for (;;) {
     ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       ok = false;
       break;
@@ -132,8 +134,9 @@ bool scan(const char* name) {
   const char* ourRegistry = std::getenv("NORVEX_EXPRESS_REGISTRY");
   bool found = false;
   while (!found) {
+    errno = 0;
     struct dirent* entry = readdir(proc.get());
-    if (!entry) break;
+    if (!entry) return errno != 0;  // a list cut short rules nothing out
     char* end = nullptr;
     long pid = std::strtol(entry->d_name, &end, 10);
     if (end == entry->d_name || *end != '\0' || pid <= 0 || pid == self) continue;

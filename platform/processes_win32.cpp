@@ -51,8 +51,8 @@ bool nameIs(const wchar_t* candidate, const char* name) {
   for (; candidate[i] && name[i]; ++i) {
     wchar_t a = candidate[i];
     wchar_t b = static_cast<unsigned char>(name[i]);
-    if (a >= L'A' && a <= L'Z') a = a - L'A' + L'a';
-    if (b >= L'A' && b <= L'Z') b = b - L'A' + L'a';
+    if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
+    if (b >= L'A' && b <= L'Z') b = static_cast<wchar_t>(b - L'A' + L'a');
     if (a != b) return false;
   }
   return candidate[i] == 0 && name[i] == 0;
