@@ -58,7 +58,8 @@ bool nameIs(const wchar_t* candidate, const char* name) {
   return candidate[i] == 0 && name[i] == 0;
 }
 
-// A process that we cannot open or whose owner we cannot read is not ours.
+// A process that we cannot open is not ours. One whose owner we cannot read, as when it runs
+// elevated and we do not, counts when it runs in our session.
 bool ownedBy(DWORD processId, PSID user) {
   HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   // Systems before Vista know only the full query right.
@@ -66,7 +67,10 @@ bool ownedBy(DWORD processId, PSID user) {
   Handle process(opened);
   if (!process.valid()) return false;
   std::vector<unsigned char> owner;
-  return tokenUser(process.get(), &owner) && EqualSid(sidOf(owner), user);
+  if (tokenUser(process.get(), &owner)) return EqualSid(sidOf(owner), user) != 0;
+  DWORD theirs = 0, ours = 0;
+  return ProcessIdToSessionId(processId, &theirs) &&
+         ProcessIdToSessionId(GetCurrentProcessId(), &ours) && theirs == ours;
 }
 
 bool scan(const char* name) {
