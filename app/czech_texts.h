@@ -16,4 +16,5 @@
 #define NVX_TEXT_ADD_FAILED "Vortan Express se nepodařilo přidat do " NVX_TEXT_RELEASES
 #define NVX_TEXT_REMOVED "Vortan Express byl odebrán z " NVX_TEXT_RELEASES
 #define NVX_TEXT_REMOVE_FAILED "Vortan Express se nepodařilo odebrat z " NVX_TEXT_RELEASES
+#define NVX_TEXT_HOST_RUNNING "AutoCAD LT je spuštěn. Ukončete ho a zkuste to znovu."
 #define NVX_TEXT_MESSAGE_CAPTION "Norvex_Express"

@@ -5,9 +5,18 @@
 
 namespace {
 
+// Told before the choice, so the user does not choose in vain, and again after it, since the
+// host may have been started while the choice was open.
+bool refuseWhileHostRuns(ProfileOperations& operations, DialogUi& ui) {
+  if (!operations.HostIsRunning()) return false;
+  ui.showMessage(IDS_HOST_RUNNING, kIconWarning);
+  return true;
+}
+
 void runCommand(ProfileOperations& operations, DialogUi& ui, bool remove) {
   const int success = remove ? IDS_REMOVED : IDS_ADDED;
   const int failure = remove ? IDS_REMOVE_FAILED : IDS_ADD_FAILED;
+  if (refuseWhileHostRuns(operations, ui)) return;
   std::vector<std::string> profiles;
   operations.ListProfiles(&profiles);
   if (profiles.empty()) {
@@ -23,6 +32,7 @@ void runCommand(ProfileOperations& operations, DialogUi& ui, bool remove) {
       ui.showMessage(failure, kIconError);
       return;
     }
+    if (refuseWhileHostRuns(operations, ui)) return;
   }
   const char* name = profiles[static_cast<size_t>(chosen)].c_str();
   bool done = remove ? operations.RemoveFromProfile(name) : operations.AddToProfile(name);
@@ -51,6 +61,8 @@ const char* messageText(int messageId) {
       return NVX_TEXT_REMOVE_FAILED;
     case IDS_REMOVE_PROMPT:
       return NVX_TEXT_REMOVE_PROMPT;
+    case IDS_HOST_RUNNING:
+      return NVX_TEXT_HOST_RUNNING;
     default:
       return "";
   }

@@ -9,6 +9,7 @@
 
 constexpr unsigned kIconInformation = 0x40;
 constexpr unsigned kIconError = 0x10;
+constexpr unsigned kIconWarning = 0x30;
 
 class DialogUi {
  public:

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/main_dialog.h"
+#include "platform/processes.h"
 
 CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registry)
     : registry_(std::move(registry)), profiles_(*registry_, run_) {}
@@ -18,7 +19,12 @@ int CNorvexExpressApp::InitInstance(const char* commandLine) {
   return runMainDialog(*this);
 }
 
+bool CNorvexExpressApp::HostIsRunning() {
+  return platform::isProcessRunningForCurrentUser("acadlt.exe");
+}
+
 int CNorvexExpressApp::UpdateAllProfiles(int mode) {
+  if (HostIsRunning()) return kExitHostRunning;
   try {
     return UpdateEachProfile(mode);
   } catch (const std::bad_alloc&) {
@@ -39,8 +45,8 @@ int CNorvexExpressApp::UpdateEachProfile(int mode) {
   bool allDone = unreadable == 0;
   const size_t count = names.size();
   for (size_t i = 0; i < count; ++i) {
-    bool done = mode == kModeAdd ? AddToProfile(names[i].c_str())
-                                 : RemoveFromProfile(names[i].c_str());
+    bool done =
+        mode == kModeAdd ? AddToProfile(names[i].c_str()) : RemoveFromProfile(names[i].c_str());
     allDone = allDone && done;
   }
   return allDone ? kExitUpdated : kExitSomeFailed;

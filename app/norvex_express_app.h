@@ -5,15 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "app/exit_codes.h"
 #include "app/profile_operations.h"
 #include "edits/edit_run.h"
 #include "platform/registry.h"
 #include "profiles/host_profiles.h"
-
-// Exit codes of the silent runs.
-constexpr int kExitUpdated = 0;
-constexpr int kExitSomeFailed = 1;
-constexpr int kExitNotFound = 2;
 
 class CNorvexExpressApp : public ProfileOperations {
  public:
@@ -27,6 +23,7 @@ class CNorvexExpressApp : public ProfileOperations {
   void ListProfiles(std::vector<std::string>* profiles) override;
   bool AddToProfile(const char* profile) override;
   bool RemoveFromProfile(const char* profile) override;
+  bool HostIsRunning() override;
 
  private:
   int UpdateAllProfiles(int mode);

@@ -62,6 +62,10 @@ bool CNorvexExpressDlg::chooseProfile(const std::vector<std::string>& profiles, 
   return selection.DoModal() == IDOK;
 }
 
+static_assert(kIconInformation == MB_ICONINFORMATION && kIconError == MB_ICONERROR &&
+                  kIconWarning == MB_ICONWARNING,
+              "the dialog logic's icons are the message box's");
+
 void CNorvexExpressDlg::showMessage(int messageId, unsigned icon) {
   const std::wstring text = loadResourceString(messageId);
   MessageBoxW(window(), text.c_str(), L"Norvex_Express", MB_OK | icon);

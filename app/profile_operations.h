@@ -1,4 +1,4 @@
-// The three per-profile operations that the silent runs and the dialogs share.
+// The per-profile operations that the silent runs and the dialogs share.
 // The dialogs hold a reference to an implementation they do not own.
 #pragma once
 
@@ -14,4 +14,7 @@ class ProfileOperations {
   // True only when the profile was updated (or already was as asked).
   virtual bool AddToProfile(const char* profile) = 0;
   virtual bool RemoveFromProfile(const char* profile) = 0;
+  // Whether the host runs for this user: it would write back the customization it holds and
+  // lose any change made meanwhile.
+  virtual bool HostIsRunning() = 0;
 };

@@ -83,6 +83,18 @@ TEST(ConsoleMainDialog, FailuresAndMissingProfilesShowTheFailureText) {
   EXPECT_EQ(run.output.find(NVX_TEXT_ADDED), std::string::npos);
 }
 
+TEST(ConsoleMainDialog, ARunningHostIsReportedAndNothingChanges) {
+  FakeOperations operations;
+  operations.profiles = {"A"};
+  operations.hostRuns = {true, true};
+  DialogRun run = runDialog(operations, "1\n2\n3\n");
+  EXPECT_TRUE(operations.updates().empty());
+  const std::string message = std::string("\n") + NVX_TEXT_MESSAGE_CAPTION +
+                              "\nAutoCAD LT je spuštěn. Ukončete ho a zkuste to znovu.\n";
+  EXPECT_EQ(count(run.output, message), 2u);
+  EXPECT_EQ(count(run.output, kMainMenu), 3u);
+}
+
 TEST(ConsoleSelectionDialog, OffersTheProfilesNumberedAndTakesTheChosenOne) {
   FakeOperations operations;
   operations.profiles = {"První", "Druhý", "Třetí"};

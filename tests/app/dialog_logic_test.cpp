@@ -152,6 +152,38 @@ TEST(DialogLogicRun, EachCommandListsTheProfilesAfresh) {
   EXPECT_EQ(operations.updates(), (Names{"add:A", "add:Nový"}));
 }
 
+TEST(DialogLogicHost, ARunningHostStopsBothCommandsBeforeTheyAsk) {
+  for (bool remove : {false, true}) {
+    FakeOperations operations;
+    operations.profiles = {"A", "B"};
+    operations.hostRuns = {true};
+    ScriptedUi ui;
+    ui.choices.push_back({true, 0});
+    remove ? OnRemoveClicked(operations, ui) : OnAddClicked(operations, ui);
+    EXPECT_TRUE(ui.asked.empty()) << remove;
+    EXPECT_TRUE(operations.calls.empty()) << remove;
+    EXPECT_EQ(ui.messages, (Messages{{IDS_HOST_RUNNING, kIconWarning}})) << remove;
+  }
+}
+
+TEST(DialogLogicHost, AHostStartedDuringTheChoiceStopsTheChange) {
+  FakeOperations operations;
+  operations.profiles = {"A", "B"};
+  operations.hostRuns = {false, true};
+  ScriptedUi ui;
+  ui.choices.push_back({true, 1});
+  OnAddClicked(operations, ui);
+  EXPECT_EQ(ui.asked.size(), 1u);
+  EXPECT_TRUE(operations.updates().empty());
+  EXPECT_EQ(ui.messages, (Messages{{IDS_HOST_RUNNING, kIconWarning}}));
+  // Once it has ended, the next command goes through.
+  ui.messages.clear();
+  ui.choices.push_back({true, 1});
+  OnAddClicked(operations, ui);
+  EXPECT_EQ(operations.updates(), (Names{"add:B"}));
+  EXPECT_EQ(ui.messages, (Messages{{IDS_ADDED, kInfo}}));
+}
+
 TEST(MessageTexts, NameTheSameReleasesForEveryMessage) {
   const char* releases =
       "AutoCADu LT 2004 (2005, 2006, 2007, 2008, 2009, 2010, 2011, 2012, 2013, 2014)";
@@ -165,6 +197,8 @@ TEST(MessageTexts, NameTheSameReleasesForEveryMessage) {
                "2010, 2011, 2012, 2013, 2014)");
   EXPECT_STREQ(messageText(IDS_REMOVE_PROMPT),
                "Vyberte profil, ze kterého se má Norvex Express odebrat");
+  EXPECT_STREQ(messageText(IDS_HOST_RUNNING),
+               "AutoCAD LT je spuštěn. Ukončete ho a zkuste to znovu.");
   EXPECT_STREQ(messageText(99), "");
 }
 

@@ -16,6 +16,8 @@ class FakeOperations : public ProfileOperations {
   std::vector<std::string> profiles;
   std::set<std::string> failing;   // profiles whose update returns false
   std::vector<std::string> calls;  // "add:NAME", "remove:NAME", "list"
+  std::deque<bool> hostRuns;       // one answer per check; none left means not running
+  int hostChecks = 0;
 
   void ListProfiles(std::vector<std::string>* out) override {
     calls.push_back("list");
@@ -28,6 +30,13 @@ class FakeOperations : public ProfileOperations {
   bool RemoveFromProfile(const char* profile) override {
     calls.push_back(std::string("remove:") + profile);
     return failing.count(profile) == 0;
+  }
+  bool HostIsRunning() override {
+    ++hostChecks;
+    if (hostRuns.empty()) return false;
+    bool runs = hostRuns.front();
+    hostRuns.pop_front();
+    return runs;
   }
   std::vector<std::string> updates() const {
     std::vector<std::string> out;

@@ -246,6 +246,43 @@ remove_without_host() {
   wait_exit
 }
 
+# Needs NVX_HOST_SLEEPER, a Windows program that creates the file named by its argument and
+# then waits; renamed to acadlt.exe, it stands in for the running host.
+host_running() {
+  [ -n "${NVX_HOST_SLEEPER:-}" ] || fail "NVX_HOST_SLEEPER is not set"
+  host 'Kreslení' 'Stavby'
+  export_key 'HKCU\Software\Autodesk' "$work/before.txt"
+  local host_dir="$WINEPREFIX/drive_c/Program Files/Host" host_pid main box
+  mkdir -p "$host_dir"
+  cp "$NVX_HOST_SLEEPER" "$host_dir/acadlt.exe"
+  rm -f "$WINEPREFIX/drive_c/host-ready"
+  "$loader" "$host_dir/acadlt.exe" 'C:\host-ready' >/dev/null 2>&1 &
+  host_pid=$!
+  while [ ! -e "$WINEPREFIX/drive_c/host-ready" ]; do
+    kill -0 "$host_pid" 2>/dev/null || fail "the host stand-in did not start"
+    sleep 0.2
+  done
+  start_app
+  for keys in space "Tab space"; do  # Add, then Remove
+    main=$(wait_window "$main_caption")
+    press "$main" $keys
+    box=$(wait_window Norvex_Express)
+    [ -z "$(find_window "$select_caption")" ] || fail "the profiles were offered while the host runs"
+    texts "$work/box.txt"
+    [ "$(awk -F'\t' '/^window/ {box = ($3 == "Norvex_Express")} box && $1 == "control" && $4 ~ /AutoCAD/ {print $4}' "$work/box.txt")" \
+      = "AutoCAD LT je spuštěn. Ukončete ho a zkuste to znovu." ] || fail "message: $(cat "$work/box.txt")"
+    shot "$scenario-message-${keys// /-}"
+    press "$box" space
+    wait_gone Norvex_Express
+  done
+  press "$(wait_window "$main_caption")" Escape
+  kill "$host_pid" 2>/dev/null || true
+  wait "$host_pid" 2>/dev/null || true
+  wait_exit
+  export_key 'HKCU\Software\Autodesk' "$work/after.txt"
+  cmp -s "$work/before.txt" "$work/after.txt" || fail "the registry changed: $(diff "$work/before.txt" "$work/after.txt")"
+}
+
 for scenario in $scenarios; do
   "$scenario"
   echo "passed: $scenario"

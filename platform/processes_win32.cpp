@@ -1,0 +1,106 @@
+#include <windows.h>
+// windows.h first: the Tool Help header needs its types.
+#include <tlhelp32.h>
+
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/processes.h"
+
+#ifndef PROCESS_QUERY_LIMITED_INFORMATION
+#define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
+#endif
+
+namespace platform {
+namespace {
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle) : handle_(handle) {}
+  ~Handle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool valid() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// The token's user, in a buffer whose start is a TOKEN_USER. False when it cannot be read.
+bool tokenUser(HANDLE process, std::vector<unsigned char>* buffer) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
+  Handle closer(token);
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  if (size < sizeof(TOKEN_USER)) return false;
+  buffer->assign(size, 0);
+  return GetTokenInformation(token, TokenUser, buffer->data(), size, &size) != 0;
+}
+
+PSID sidOf(std::vector<unsigned char>& buffer) {
+  return reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+}
+
+bool nameIs(const wchar_t* candidate, const char* name) {
+  size_t i = 0;
+  for (; candidate[i] && name[i]; ++i) {
+    wchar_t a = candidate[i];
+    wchar_t b = static_cast<unsigned char>(name[i]);
+    if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
+    if (b >= L'A' && b <= L'Z') b = static_cast<wchar_t>(b - L'A' + L'a');
+    if (a != b) return false;
+  }
+  return candidate[i] == 0 && name[i] == 0;
+}
+
+// A process that we cannot open is not ours. One whose owner we cannot read, as when it runs
+// elevated and we do not, counts when it runs in our session.
+bool ownedBy(DWORD processId, PSID user) {
+  HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  // Systems before Vista know only the full query right.
+  if (!opened) opened = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+  Handle process(opened);
+  if (!process.valid()) return false;
+  std::vector<unsigned char> owner;
+  if (tokenUser(process.get(), &owner)) return EqualSid(sidOf(owner), user) != 0;
+  DWORD theirs = 0, ours = 0;
+  return ProcessIdToSessionId(processId, &theirs) &&
+         ProcessIdToSessionId(GetCurrentProcessId(), &ours) && theirs == ours;
+}
+
+bool scan(const char* name) {
+  std::vector<unsigned char> self;
+  if (!tokenUser(GetCurrentProcess(), &self)) return true;  // nothing can be ruled out
+  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.valid()) return true;
+  PROCESSENTRY32W entry;
+  std::memset(&entry, 0, sizeof entry);
+  entry.dwSize = sizeof entry;
+  if (!Process32FirstW(snapshot.get(), &entry)) return true;
+  const DWORD ownId = GetCurrentProcessId();
+  do {
+    if (entry.th32ProcessID != ownId && nameIs(entry.szExeFile, name) &&
+        ownedBy(entry.th32ProcessID, sidOf(self)))
+      return true;
+    entry.dwSize = sizeof entry;
+  } while (Process32NextW(snapshot.get(), &entry));
+  return false;
+}
+
+}  // namespace
+
+bool isProcessRunningForCurrentUser(const char* executableName) {
+  if (!executableName || !*executableName) return false;
+  try {
+    return scan(executableName);
+  } catch (const std::bad_alloc&) {
+    return true;  // the scan could not finish, so nothing is ruled out
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,3 @@
+if(NOT WIN32)
+  nvx_test(processes_test processes_test.cpp LIBS nvx_platform)
+endif()
