@@ -1,7 +1,8 @@
 // The Windows program: a GUI-subsystem process whose arguments are split from the wide
 // command line, as the shell splits them, and held in UTF-8.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <climits>
 #include <string>

@@ -212,7 +212,9 @@ class CommandLine(unittest.TestCase):
         self.assertEqual([r[1].split("\t")[2] for r in runs],
                          ["added", "added", "present", "would remove", "removed"])
         # A log that cannot be opened changes neither the run nor its exit code.
-        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log")):
+        fifo = os.path.join(self.tmp, "fifo.log")
+        os.mkfifo(fifo)
+        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log"), fifo):
             self.assertEqual(self.run_program("-i", "--log", bad), (1, ""))
             self.assertEqual(self.lines("--status", "--log", bad)[1][0][:2], ["P", "present"])
 
