@@ -19,7 +19,8 @@ std::wstring wideFromUtf8(const std::string& text) {
 }
 
 // Where the output goes, found at the first write: the handle the program was started with
-// when it is a pipe or a file (UTF-8 bytes), else the parent's console (UTF-16), else nowhere.
+// when it is a pipe, a file or a device (UTF-8 bytes; UTF-16 to a console), else the parent's
+// console (UTF-16), else nowhere.
 struct Destination {
   HANDLE handle = INVALID_HANDLE_VALUE;
   bool console = false;
@@ -29,9 +30,11 @@ Destination findDestination() {
   Destination destination;
   HANDLE standard = GetStdHandle(STD_OUTPUT_HANDLE);
   if (standard && standard != INVALID_HANDLE_VALUE) {
-    DWORD type = GetFileType(standard);
-    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK) {
+    DWORD type = GetFileType(standard), mode = 0;
+    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) {
+      // A character device is a console only when it has a console mode (NUL has none).
       destination.handle = standard;
+      destination.console = type == FILE_TYPE_CHAR && GetConsoleMode(standard, &mode);
       return destination;
     }
   }
