@@ -172,9 +172,8 @@ class CommandLine(unittest.TestCase):
         path = self.write("m.cui", cui_fixture.make_cui(seed=6))
         self.file_host(CUI_PRODUCT, [("P", path)])
         before = self.snapshot()
-        for args in (["--dry-run"], ["--log", "x.log"], ["-i", "-r"], ["-install"], ["--remove"],
-                     ["-i", "--log"], ["--status", "--dry-run"], ["/x"], ["-i", "--dry-run=no"],
-                     ["--log", "-r", "-i"]):
+        # The parser's own test covers every mistake; here each must leave everything as it was.
+        for args in (["--dry-run"], ["-install"], ["-i", "--log"], ["--log", "-r", "-i"]):
             with self.subTest(args=args):
                 code, out = self.run_program(*args)
                 self.assertEqual(code, 64)

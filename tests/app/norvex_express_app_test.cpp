@@ -91,17 +91,4 @@ TEST_F(AppRun, HostRunningChangesNothingButStatusStillWorks) {
   EXPECT_EQ(run({"--status"}, true), kExitUpdated);
 }
 
-TEST_F(AppRun, UsageAndHelpChangeNothing) {
-  const std::vector<std::string> before = snapshot();
-  for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
-           {"--dry-run"}, {"-x"}, {"-i", "-r"}, {"-i", "--log"}}) {
-    EXPECT_EQ(run(arguments, false), kExitUsage);
-    EXPECT_EQ(output_.find(usageText()), output_.size() - std::string(usageText()).size());
-  }
-  EXPECT_EQ(run({"/?"}, false), kExitUpdated);
-  EXPECT_EQ(output_, usageText());
-  EXPECT_EQ(run({"kresba.dwg"}, false), 99);
-  EXPECT_EQ(snapshot(), before);
-}
-
 }  // namespace
