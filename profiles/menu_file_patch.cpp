@@ -44,7 +44,7 @@ ProfileResult readMenuFileValue(platform::Registry& registry, const std::string&
                                 const char* profile, int platformFlag, std::string* menuFile,
                                 std::string* keyPath) {
   std::string path = productKey + "\\Profiles\\" + profile + "\\General Configuration";
-  *keyPath = path;
+  *keyPath = "HKEY_CURRENT_USER\\" + path;
   if (path.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
   platform::RegKey key;
   if (registry.openKey(platform::RegRoot::kCurrentUser, path.c_str(),
