@@ -247,6 +247,8 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
   EXPECT_EQ(
       PatchMenuFile(*noValue, run_, kProduct, "C:\\S", "P", kModeAdd, 0, ".CUI", false, &report),
       R::kNoMenuFileValue);
+  EXPECT_EQ(report.target,
+            std::string("HKEY_CURRENT_USER\\") + kProduct + "\\Profiles\\P\\General Configuration");
 
   // A failing step of the backup's save, then of the file's own.
   const std::string path = dir_ + "/steps.CUI";
