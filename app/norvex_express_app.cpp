@@ -25,8 +25,7 @@ std::string localTimeText() {
   const std::tm* local = now == static_cast<std::time_t>(-1) ? nullptr : std::localtime(&now);
   if (!local) return "(unknown time)";
   char text[32];
-  if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local) == 0)
-    return "(unknown time)";
+  if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local) == 0) return "(unknown time)";
   return text;
 }
 
