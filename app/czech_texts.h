@@ -18,3 +18,18 @@
 #define NVX_TEXT_REMOVE_FAILED "Vortan Express se nepodařilo odebrat z " NVX_TEXT_RELEASES
 #define NVX_TEXT_HOST_RUNNING "AutoCAD LT je spuštěn. Ukončete ho a zkuste to znovu."
 #define NVX_TEXT_MESSAGE_CAPTION "Norvex_Express"
+
+// The command line's help; the options themselves are not translated.
+#define NVX_TEXT_USAGE                                                                              \
+  "Použití: NorvexExpress [-i | -r | --status] [--dry-run] [--log SOUBOR]\n"                      \
+  "  (bez parametrů)  otevře hlavní okno\n"                                                      \
+  "  -i, -I, /i       tiše přidá Norvex Express do všech profilů AutoCADu LT\n"                \
+  "  -r, -R, /r       tiše odebere Norvex Express ze všech profilů\n"                            \
+  "  --status         nic nemění; pro každý profil vypíše název, stav (present, absent,\n"   \
+  "                   partial, error), soubor nebo klíč registru a důvod chyby\n"                \
+  "  --dry-run        s -i nebo -r: nic nezapíše, jen vypíše, co by se změnilo\n"              \
+  "  --log SOUBOR     s -i, -r nebo --status: připíše průběh na konec souboru (UTF-8)\n"       \
+  "  -h, --help, /?   vypíše tuto nápovědu\n"                                                   \
+  "Návratové kódy: 0 hotovo, 1 některý profil se nepodařilo upravit (--status: chybí nebo\n" \
+  "je neúplný), 2 nic nenalezeno, 3 AutoCAD LT běží, 64 nesrozumitelný příkazový řádek.\n"
+#define NVX_TEXT_USAGE_PROBLEM "Nesrozumitelný parametr: "

@@ -1,16 +1,13 @@
-// The POSIX program: the arguments joined with single blanks are the command line.
+// The POSIX program: argv holds the arguments.
 #include <string>
+#include <vector>
 
 #include "app/norvex_express_app.h"
 #include "platform/heap_tuning.h"
 
 int main(int argc, char** argv) {
   platform::tuneHeapForDocuments();
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
+  std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   CNorvexExpressApp app(platform::openSystemRegistry());
-  return app.InitInstance(commandLine.c_str());
+  return app.Run(arguments);
 }

@@ -1,10 +1,14 @@
 // The application: reads the command line and runs the silent add or remove over every
-// profile, or the main dialog. It owns the registry it works on and the run's edit state.
+// profile, the status look-up, or the main dialog. It owns the registry it works on and the
+// run's edit state; the output function and the host check are its own copies.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/exit_codes.h"
 #include "app/profile_operations.h"
 #include "edits/edit_run.h"
@@ -13,12 +17,21 @@
 
 class CNorvexExpressApp : public ProfileOperations {
  public:
+  using Output = std::function<bool(const std::string&)>;
+
   explicit CNorvexExpressApp(std::unique_ptr<platform::Registry> registry);
 
-  // Runs what the command line asks for and returns the exit code.
+  // Runs what the command line (split by Windows' rules) asks for; returns the exit code.
   int InitInstance(const char* commandLine);
-  int AddToAllProfiles() { return UpdateAllProfiles(kModeAdd); }
-  int RemoveFromAllProfiles() { return UpdateAllProfiles(kModeRemove); }
+  // The same for arguments already split, without the program's name.
+  int Run(const std::vector<std::string>& arguments);
+  int AddToAllProfiles() { return UpdateAllProfiles(kModeAdd, CommandLineOptions()); }
+  int RemoveFromAllProfiles() { return UpdateAllProfiles(kModeRemove, CommandLineOptions()); }
+
+  // Where printed lines go; standard output by default.
+  void SetOutput(Output output) { output_ = std::move(output); }
+  // Whether the host runs for this user; the process check by default.
+  void SetHostCheck(std::function<bool()> check) { hostRunning_ = std::move(check); }
 
   void ListProfiles(std::vector<std::string>* profiles) override;
   bool AddToProfile(const char* profile) override;
@@ -26,9 +39,14 @@ class CNorvexExpressApp : public ProfileOperations {
   bool HostIsRunning() override;
 
  private:
-  int UpdateAllProfiles(int mode);
-  int UpdateEachProfile(int mode);
+  class RunLog;
+  int UpdateAllProfiles(int mode, const CommandLineOptions& options);
+  int UpdateEachProfile(int mode, const CommandLineOptions& options, RunLog& log);
+  int StatusOfEachProfile(RunLog& log);
+  void Print(const std::string& text);
   std::unique_ptr<platform::Registry> registry_;
   EditRun run_;
   HostProfiles profiles_;
+  Output output_;
+  std::function<bool()> hostRunning_;
 };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <set>
 
 #include "profiles/menu_file_patch.h"
@@ -230,7 +231,8 @@ bool removeMenuGroups(platform::Registry& registry, RegKey key, const MenuScan& 
   return true;
 }
 
-bool removeToolbarValues(platform::Registry& registry, RegKey key) {
+// Deletes the add-on's toolbar values; a dry run only counts them in found.
+bool removeToolbarValues(platform::Registry& registry, RegKey key, bool dryRun, int* found) {
   for (std::uint32_t index = 0;;) {
     char name[kValueSize];
     std::uint32_t nameSize = kValueSize, type = 0, dataSize = 0;
@@ -239,11 +241,19 @@ bool removeToolbarValues(platform::Registry& registry, RegKey key) {
     if (result != platform::kErrorSuccess) return false;
     if (type == platform::kRegSz &&
         lowerAscii(std::string(name, nameSize)).find("norvex_express") != std::string::npos) {
-      if (registry.deleteValue(key, name) != platform::kErrorSuccess) return false;
-      continue;  // the following values have moved up
+      ++*found;
+      if (!dryRun) {
+        if (registry.deleteValue(key, name) != platform::kErrorSuccess) return false;
+        continue;  // the following values have moved up
+      }
     }
     ++index;
   }
+}
+
+ProfileResult registryFailure(long error) {
+  return error == platform::kErrorAccessDenied ? ProfileResult::kReadOnly
+                                               : ProfileResult::kRegistryFailed;
 }
 
 }  // namespace
@@ -322,14 +332,37 @@ bool HostProfiles::ListProfiles(std::vector<std::string>* profiles, int* unreada
   return true;
 }
 
-bool HostProfiles::UpdateOneProfile(const char* profile, int mode) {
+ProfileResult HostProfiles::Update(const char* profile, int mode, bool dryRun,
+                                   ProfileReport* report) {
+  try {
+    report->result = UpdateOneProfile(profile, mode, dryRun, report);
+  } catch (const std::bad_alloc&) {
+    report->result = ProfileResult::kOutOfMemory;  // what the update made is gone with it
+  }
+  return report->result;
+}
+
+ProfileResult HostProfiles::Status(const char* profile, ProfileReport* report) {
+  report->state = ProfileState::kError;
+  try {
+    report->result = UpdateOneProfile(profile, kModeStatus, true, report);
+  } catch (const std::bad_alloc&) {
+    report->result = ProfileResult::kOutOfMemory;
+  }
+  if (!profileResultDone(report->result)) report->state = ProfileState::kError;
+  return report->result;
+}
+
+ProfileResult HostProfiles::UpdateOneProfile(const char* profile, int mode, bool dryRun,
+                                             ProfileReport* report) {
   std::string productKey, supportBasePath;
   int platformFlag;
-  if (!profile || std::strlen(profile) >= kProfileNameSize) return false;
+  if (!profile || std::strlen(profile) >= kProfileNameSize)
+    return ProfileResult::kProfileNameTooLong;
   if (!ReadInstallSettings(&productKey, &platformFlag) ||
       !ReadSupportBasePath(productKey, platformFlag, &supportBasePath))
-    return false;
-  return UpdateProfile(productKey, supportBasePath, profile, mode, platformFlag);
+    return ProfileResult::kHostNotFound;
+  return UpdateProfile(productKey, supportBasePath, profile, mode, platformFlag, dryRun, report);
 }
 
 int HostProfiles::HostReleaseNumber(const char* productKey) {
@@ -345,51 +378,103 @@ int HostProfiles::HostReleaseNumber(const char* productKey) {
   return std::atoi(release.c_str());
 }
 
-bool HostProfiles::UpdateProfile(const std::string& productKey, const std::string& supportBasePath,
-                                 const char* profile, int mode, int platformFlag) {
+ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
+                                          const std::string& supportBasePath, const char* profile,
+                                          int mode, int platformFlag, bool dryRun,
+                                          ProfileReport* report) {
   int release = HostReleaseNumber(productKey.c_str());
-  if (release < 0) return false;
-  if (release >= 15)
-    return PatchMenuFile(registry_, run_, productKey, supportBasePath, profile, mode, platformFlag,
-                         ".CUIX");
+  if (release < 0) return ProfileResult::kUnknownRelease;
+  const char* extension = release >= 15 ? ".CUIX" : ".CUI";
+  if (release >= 11 && mode == kModeStatus)
+    return MenuFileStatus(registry_, productKey, supportBasePath, profile, platformFlag, extension,
+                          report);
   if (release >= 11)
     return PatchMenuFile(registry_, run_, productKey, supportBasePath, profile, mode, platformFlag,
-                         ".CUI");
-  return RegisterMenuGroup(productKey, supportBasePath, profile, mode, platformFlag);
+                         extension, dryRun, report);
+  if (mode == kModeStatus) return MenuGroupStatus(productKey, profile, platformFlag, report);
+  return RegisterMenuGroup(productKey, supportBasePath, profile, mode, platformFlag, dryRun,
+                           report);
 }
 
-bool HostProfiles::RegisterMenuGroup(const std::string& productKey,
-                                     const std::string& supportBasePath, const char* profile,
-                                     int mode, int platformFlag) {
+ProfileResult HostProfiles::RegisterMenuGroup(const std::string& productKey,
+                                              const std::string& supportBasePath,
+                                              const char* profile, int mode, int platformFlag,
+                                              bool dryRun, ProfileReport* report) {
   const std::uint32_t access = platform::kKeyAllAccess | hostView(platformFlag);
   std::string profileKey = productKey + "\\Profiles\\" + profile;
   std::string menusPath = profileKey + "\\Menus", toolbarsPath = profileKey + "\\Toolbars";
-  if (toolbarsPath.size() >= kKeyPathSize) return false;
+  report->target = "HKEY_CURRENT_USER\\" + menusPath;
+  if (toolbarsPath.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
 
+  bool changed = false;
   RegKey menus;
   long opened =
       registry_.openKey(platform::RegRoot::kCurrentUser, menusPath.c_str(), access, &menus);
   if (opened != platform::kErrorSuccess) {
-    if (mode == kModeAdd || opened != platform::kErrorFileNotFound) return false;
+    if (opened == platform::kErrorFileNotFound) {
+      if (mode == kModeAdd) return ProfileResult::kNoMenusKey;
+    } else {
+      return registryFailure(opened);
+    }
   } else {
     KeyCloser closer(registry_, menus);
     MenuScan scan;
-    if (!scanMenuGroups(registry_, menus, &scan)) return false;
+    if (!scanMenuGroups(registry_, menus, &scan)) return ProfileResult::kRegistryFailed;
     if (mode == kModeAdd) {
-      if (scan.hasAddOn) return true;
+      if (scan.hasAddOn) return ProfileResult::kAlreadyAsAsked;
       std::string data = "Norvex_Express " + supportBasePath;
-      if (data.size() >= kValueSize) return false;
+      if (data.size() >= kValueSize) return ProfileResult::kPathTooLong;
+      if (dryRun) return ProfileResult::kAdded;
       std::vector<unsigned char> bytes(data.c_str(), data.c_str() + data.size() + 1);
-      return writeGroup(registry_, menus, FreshNames(scan, scan.largestNumber).next(), bytes) ==
-             platform::kErrorSuccess;
+      long written =
+          writeGroup(registry_, menus, FreshNames(scan, scan.largestNumber).next(), bytes);
+      return written == platform::kErrorSuccess ? ProfileResult::kAdded : registryFailure(written);
     }
-    if (scan.hasAddOn && !removeMenuGroups(registry_, menus, scan)) return false;
+    changed = scan.hasAddOn;
+    if (scan.hasAddOn && !dryRun && !removeMenuGroups(registry_, menus, scan))
+      return ProfileResult::kRegistryFailed;
   }
+  const ProfileResult done = ProfileResult::kRemoved, unchanged = ProfileResult::kAlreadyAsAsked;
   RegKey toolbars;
   opened =
       registry_.openKey(platform::RegRoot::kCurrentUser, toolbarsPath.c_str(), access, &toolbars);
-  if (opened == platform::kErrorFileNotFound) return true;
-  if (opened != platform::kErrorSuccess) return false;
+  if (opened == platform::kErrorFileNotFound) return changed ? done : unchanged;
+  if (opened != platform::kErrorSuccess) return registryFailure(opened);
   KeyCloser closer(registry_, toolbars);
-  return removeToolbarValues(registry_, toolbars);
+  int found = 0;
+  if (!removeToolbarValues(registry_, toolbars, dryRun, &found))
+    return ProfileResult::kRegistryFailed;
+  return changed || found > 0 ? done : unchanged;
+}
+
+ProfileResult HostProfiles::MenuGroupStatus(const std::string& productKey, const char* profile,
+                                            int platformFlag, ProfileReport* report) {
+  const std::uint32_t access = platform::kKeyRead | hostView(platformFlag);
+  std::string profileKey = productKey + "\\Profiles\\" + profile;
+  std::string menusPath = profileKey + "\\Menus", toolbarsPath = profileKey + "\\Toolbars";
+  report->target = "HKEY_CURRENT_USER\\" + menusPath;
+  if (toolbarsPath.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
+  MenuScan scan;
+  RegKey key;
+  long opened = registry_.openKey(platform::RegRoot::kCurrentUser, menusPath.c_str(), access, &key);
+  if (opened == platform::kErrorSuccess) {
+    KeyCloser closer(registry_, key);
+    if (!scanMenuGroups(registry_, key, &scan)) return ProfileResult::kRegistryFailed;
+  } else if (opened != platform::kErrorFileNotFound) {
+    return registryFailure(opened);
+  }
+  int toolbarValues = 0;
+  opened = registry_.openKey(platform::RegRoot::kCurrentUser, toolbarsPath.c_str(), access, &key);
+  if (opened == platform::kErrorSuccess) {
+    KeyCloser closer(registry_, key);
+    if (!removeToolbarValues(registry_, key, true, &toolbarValues))
+      return ProfileResult::kRegistryFailed;
+  } else if (opened != platform::kErrorFileNotFound) {
+    return registryFailure(opened);
+  }
+  // The add writes the menu group only; toolbar values without it are a leftover.
+  report->state = scan.hasAddOn        ? ProfileState::kPresent
+                  : toolbarValues == 0 ? ProfileState::kAbsent
+                                       : ProfileState::kPartial;
+  return ProfileResult::kAlreadyAsAsked;
 }

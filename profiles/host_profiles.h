@@ -10,6 +10,7 @@
 
 #include "edits/edit_run.h"
 #include "platform/registry.h"
+#include "profiles/profile_result.h"
 
 // Sizes of the fixed buffers of the registry's data model. Longer input is refused.
 constexpr std::size_t kKeyPathSize = 260;
@@ -19,6 +20,7 @@ constexpr std::size_t kValueSize = 1024;
 
 constexpr int kModeAdd = 0;
 constexpr int kModeRemove = 1;
+constexpr int kModeStatus = 2;
 
 extern const char kOwnSettingsKey[];
 
@@ -31,19 +33,35 @@ class HostProfiles {
   // Appends the profile names in registry order. False when the settings or the "Profiles"
   // key cannot be found. unreadable counts profiles whose names do not fit.
   bool ListProfiles(std::vector<std::string>* profiles, int* unreadable = nullptr);
-  bool AddToProfile(const char* profile) { return UpdateOneProfile(profile, kModeAdd); }
-  bool RemoveFromProfile(const char* profile) { return UpdateOneProfile(profile, kModeRemove); }
+  bool AddToProfile(const char* profile) {
+    ProfileReport report;
+    return profileResultDone(Update(profile, kModeAdd, false, &report));
+  }
+  bool RemoveFromProfile(const char* profile) {
+    ProfileReport report;
+    return profileResultDone(Update(profile, kModeRemove, false, &report));
+  }
+  // The add or remove of one profile with its reason; a dry run writes nothing. The result is
+  // also left in report->result, beside the file or key it was about.
+  ProfileResult Update(const char* profile, int mode, bool dryRun, ProfileReport* report);
+  // What of the add-on the profile holds, in report->state; changes nothing.
+  ProfileResult Status(const char* profile, ProfileReport* report);
 
   // The number of the release component of the product key (R18.1 gives 18); -1 when the
   // key has no place for one.
   static int HostReleaseNumber(const char* productKey);
-  bool UpdateProfile(const std::string& productKey, const std::string& supportBasePath,
-                     const char* profile, int mode, int platformFlag);
-  bool RegisterMenuGroup(const std::string& productKey, const std::string& supportBasePath,
-                         const char* profile, int mode, int platformFlag);
+  ProfileResult UpdateProfile(const std::string& productKey, const std::string& supportBasePath,
+                              const char* profile, int mode, int platformFlag, bool dryRun,
+                              ProfileReport* report);
+  ProfileResult RegisterMenuGroup(const std::string& productKey, const std::string& supportBasePath,
+                                  const char* profile, int mode, int platformFlag, bool dryRun,
+                                  ProfileReport* report);
 
  private:
-  bool UpdateOneProfile(const char* profile, int mode);
+  // kModeAdd or kModeRemove, or kModeStatus for a look-up.
+  ProfileResult UpdateOneProfile(const char* profile, int mode, bool dryRun, ProfileReport* report);
+  ProfileResult MenuGroupStatus(const std::string& productKey, const char* profile,
+                                int platformFlag, ProfileReport* report);
   platform::Registry& registry_;
   EditRun& run_;
 };

@@ -10,6 +10,7 @@
 #include "package/customization_file.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
+#include "platform/file_access.h"
 #include "platform/file_read.h"
 #include "platform/safe_file.h"
 #include "profiles/host_profiles.h"
@@ -38,18 +39,87 @@ std::string lowerAscii(std::string text) {
   return text;
 }
 
-bool readMenuFileValue(platform::Registry& registry, const std::string& productKey,
-                       const char* profile, int platformFlag, std::string* menuFile) {
+// The profile's MenuFile value, as the registry holds it.
+ProfileResult readMenuFileValue(platform::Registry& registry, const std::string& productKey,
+                                const char* profile, int platformFlag, std::string* menuFile,
+                                std::string* keyPath) {
   std::string path = productKey + "\\Profiles\\" + profile + "\\General Configuration";
-  if (path.size() >= kKeyPathSize) return false;
+  *keyPath = "HKEY_CURRENT_USER\\" + path;
+  if (path.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
   platform::RegKey key;
   if (registry.openKey(platform::RegRoot::kCurrentUser, path.c_str(),
                        platform::kKeyRead | hostView(platformFlag),
                        &key) != platform::kErrorSuccess)
-    return false;
+    return ProfileResult::kNoMenuFileValue;
   bool ok = readStringValue(registry, key, "MenuFile", kKeyPathSize, menuFile);
   registry.closeKey(key);
-  return ok && !menuFile->empty();
+  return ok && !menuFile->empty() ? ProfileResult::kAdded : ProfileResult::kNoMenuFileValue;
+}
+
+// The menu file a profile names, and the add-on's reference in the document's form.
+struct MenuFileTarget {
+  std::string menuFile;
+  std::string documentPath;
+};
+
+// kAdded stands for success here; report->target names what was looked at.
+ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& productKey,
+                              const std::string& supportBasePath, const char* profile,
+                              int platformFlag, const char* extension, MenuFileTarget* target,
+                              ProfileReport* report) {
+  std::string& menuFile = target->menuFile;
+  ProfileResult read =
+      readMenuFileValue(registry, productKey, profile, platformFlag, &menuFile, &report->target);
+  if (read != ProfileResult::kAdded) return read;
+  report->target = menuFile;
+  if (!endsWithIgnoreCase(menuFile, extension)) menuFile += extension;
+  if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
+  std::vector<char> expanded(kValueSize);
+  std::uint32_t count = platform::expandEnvironmentStrings(menuFile.c_str(), expanded.data(),
+                                                           static_cast<std::uint32_t>(kValueSize));
+  if (count > kValueSize) return ProfileResult::kPathTooLong;
+  if (count != 0) menuFile = expanded.data();
+  report->target = menuFile;
+  if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
+  // A relative path would name a file in whatever folder the caller happens to run in.
+  if (!platform::isAbsolutePath(menuFile)) return ProfileResult::kRelativePath;
+
+  std::string partialPath = lowerAscii(supportBasePath);
+  if (!endsWithIgnoreCase(partialPath, extension)) partialPath += extension;
+  if (!ansiToDocumentText(partialPath, platform::kCodePageUtf8, &target->documentPath))
+    return ProfileResult::kPathTooLong;
+  return ProfileResult::kAdded;
+}
+
+ProfileResult identityResult(platform::FileReadResult read) {
+  switch (read) {
+    case platform::FileReadResult::kRead:
+      return ProfileResult::kAdded;
+    case platform::FileReadResult::kMissing:
+      return ProfileResult::kFileMissing;
+    case platform::FileReadResult::kNotRegular:
+      return ProfileResult::kNotRegularFile;
+    case platform::FileReadResult::kNoMemory:
+      return ProfileResult::kOutOfMemory;
+    default:
+      return ProfileResult::kReadFailed;
+  }
+}
+
+// Why a load gave no document.
+ProfileResult loadFailure(const std::string& menuFile) {
+  return isPackagePath(menuFile.c_str()) ? ProfileResult::kMalformedPackage
+                                         : ProfileResult::kMalformedDocument;
+}
+
+// Why a save that was refused failed: the file changed since the load, is read-only, or the
+// write itself failed.
+ProfileResult saveFailure(const std::string& menuFile, const platform::FileIdentity& loaded) {
+  platform::FileIdentity now;
+  if (platform::readFileIdentity(menuFile, &now) != platform::FileReadResult::kRead ||
+      now != loaded)
+    return ProfileResult::kChangedDuringRun;
+  return platform::isReadOnlyFile(menuFile) ? ProfileResult::kReadOnly : ProfileResult::kSaveFailed;
 }
 
 // Whether the document now holds what the mode asked for, in every named workspace. A
@@ -90,6 +160,12 @@ class Backup {
   Backup(const Backup&) = delete;
   Backup& operator=(const Backup&) = delete;
 
+  // Whether a copy stands or can be made at the copy's name, without making it.
+  bool possible() const {
+    platform::FileIdentity existing;
+    platform::FileReadResult read = platform::readFileIdentity(path_, &existing);
+    return read == platform::FileReadResult::kRead || read == platform::FileReadResult::kMissing;
+  }
   bool make() {
     platform::FileIdentity existing;
     switch (platform::readFileIdentity(path_, &existing)) {
@@ -111,35 +187,25 @@ class Backup {
   bool kept_ = false;
 };
 
-bool patchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
-                   const std::string& supportBasePath, const char* profile, int mode,
-                   int platformFlag, const char* extension) {
-  std::string menuFile;
-  if (!readMenuFileValue(registry, productKey, profile, platformFlag, &menuFile)) return false;
-  if (!endsWithIgnoreCase(menuFile, extension)) menuFile += extension;
-  if (menuFile.size() >= kKeyPathSize) return false;
-  std::vector<char> expanded(kValueSize);
-  std::uint32_t count = platform::expandEnvironmentStrings(menuFile.c_str(), expanded.data(),
-                                                           static_cast<std::uint32_t>(kValueSize));
-  if (count > kValueSize) return false;
-  if (count != 0) menuFile = expanded.data();
-  if (menuFile.size() >= kKeyPathSize) return false;
-  // A relative path would name a file in whatever folder the caller happens to run in.
-  if (!platform::isAbsolutePath(menuFile)) return false;
-
-  std::string partialPath = lowerAscii(supportBasePath);
-  if (!endsWithIgnoreCase(partialPath, extension)) partialPath += extension;
-  std::string documentPath;
-  if (!ansiToDocumentText(partialPath, platform::kCodePageUtf8, &documentPath)) return false;
+ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
+                            const std::string& productKey, const std::string& supportBasePath,
+                            const char* profile, int mode, int platformFlag, const char* extension,
+                            bool dryRun, ProfileReport* report) {
+  MenuFileTarget target;
+  ProfileResult resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
+                                           platformFlag, extension, &target, report);
+  if (resolved != ProfileResult::kAdded) return resolved;
+  const std::string& menuFile = target.menuFile;
+  const std::string& documentPath = target.documentPath;
 
   // Taken before the load: a save by anybody from here on makes the save below fail. It also
   // refuses devices, pipes and folders before anything opens them.
   platform::FileIdentity loaded;
-  if (platform::readFileIdentity(menuFile, &loaded) != platform::FileReadResult::kRead)
-    return false;
+  ProfileResult found = identityResult(platform::readFileIdentity(menuFile, &loaded));
+  if (found != ProfileResult::kAdded) return found;
   std::unique_ptr<xmlNode, DocumentDeleter> document(
       loadDocument(menuFile.c_str(), platform::kCodePageUtf8));
-  if (!document) return false;
+  if (!document) return loadFailure(menuFile);
   if (equalsIgnoreCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
   checkTree(document.get());
@@ -149,15 +215,57 @@ bool patchMenuFile(platform::Registry& registry, EditRun& run, const std::string
   if (mode == kModeRemove) removePartialMenu(document.get(), documentPath.c_str());
   checkTree(document.get());
   // A merge that did not reach what was asked is not saved: the file stays as it was.
-  if (!verifyMerge(document.get(), documentPath, mode)) return false;
+  if (!verifyMerge(document.get(), documentPath, mode))
+    return mode == kModeAdd && !findWorkspace(document.get(), nullptr)
+               ? ProfileResult::kNoNamedWorkspace
+               : ProfileResult::kMergeFailed;
   // Already as asked: nothing is written, and no copy is made.
-  if (!documentEdited(document.get())) return true;
+  if (!documentEdited(document.get())) return ProfileResult::kAlreadyAsAsked;
+  const ProfileResult done = mode == kModeAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
+  if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
   Backup backup(menuFile);
-  if (!backup.make()) return false;
+  if (dryRun) return backup.possible() ? done : ProfileResult::kBackupFailed;
+  if (!backup.make()) return ProfileResult::kBackupFailed;
   if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0)
-    return false;
+    return saveFailure(menuFile, loaded);
   backup.keep();
-  return true;
+  return done;
+}
+
+// What of the add-on a profile's document holds.
+ProfileResult menuFileStatus(platform::Registry& registry, const std::string& productKey,
+                             const std::string& supportBasePath, const char* profile,
+                             int platformFlag, const char* extension, ProfileReport* report) {
+  MenuFileTarget target;
+  ProfileResult resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
+                                           platformFlag, extension, &target, report);
+  if (resolved != ProfileResult::kAdded) return resolved;
+  platform::FileIdentity loaded;
+  ProfileResult found = identityResult(platform::readFileIdentity(target.menuFile, &loaded));
+  if (found != ProfileResult::kAdded) return found;
+  std::unique_ptr<xmlNode, DocumentDeleter> document(
+      loadDocument(target.menuFile.c_str(), platform::kCodePageUtf8));
+  if (!document) return loadFailure(target.menuFile);
+  const char* path = target.documentPath.c_str();
+  bool reference = holdsPartialMenu(document.get(), path, false);
+  bool anyReference = holdsPartialMenu(document.get(), path, true);
+  int named = 0, expected = 0, present = 0;
+  for (xmlNode* workspace = findWorkspace(document.get(), nullptr); workspace;
+       workspace = findNextNamed(workspace, "Workspace")) {
+    if (!workspaceName(workspace)) continue;
+    ++named;
+    for (const char* id : kToolbarIds) {
+      ++expected;
+      if (findToolbarEntry(workspace, kMenuGroup, id)) ++present;
+    }
+  }
+  if (reference && named > 0 && present == expected)
+    report->state = ProfileState::kPresent;
+  else if (!anyReference && present == 0)
+    report->state = ProfileState::kAbsent;
+  else
+    report->state = ProfileState::kPartial;
+  return ProfileResult::kAlreadyAsAsked;
 }
 
 }  // namespace
@@ -166,14 +274,34 @@ std::string backupPathFor(const std::string& menuFile) {
   return menuFile + ".norvex-express.bak";
 }
 
-bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
-                   const std::string& supportBasePath, const char* profile, int mode,
-                   int platformFlag, const char* extension) {
+ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
+                            const std::string& productKey, const std::string& supportBasePath,
+                            const char* profile, int mode, int platformFlag, const char* extension,
+                            bool dryRun, ProfileReport* report) {
   // Memory that runs out fails this profile only; what it made is gone with the unwinding.
   try {
     return patchMenuFile(registry, run, productKey, supportBasePath, profile, mode, platformFlag,
-                         extension);
+                         extension, dryRun, report);
   } catch (const std::bad_alloc&) {
-    return false;
+    return ProfileResult::kOutOfMemory;
+  }
+}
+
+bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
+                   const std::string& supportBasePath, const char* profile, int mode,
+                   int platformFlag, const char* extension) {
+  ProfileReport report;
+  return profileResultDone(PatchMenuFile(registry, run, productKey, supportBasePath, profile, mode,
+                                         platformFlag, extension, false, &report));
+}
+
+ProfileResult MenuFileStatus(platform::Registry& registry, const std::string& productKey,
+                             const std::string& supportBasePath, const char* profile,
+                             int platformFlag, const char* extension, ProfileReport* report) {
+  try {
+    return menuFileStatus(registry, productKey, supportBasePath, profile, platformFlag, extension,
+                          report);
+  } catch (const std::bad_alloc&) {
+    return ProfileResult::kOutOfMemory;
   }
 }

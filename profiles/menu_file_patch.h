@@ -1,12 +1,14 @@
 // The update of one profile whose host keeps its menus in a main customization file: the
 // add-on's partial menu reference and its six floating toolbars are added to the file, or
-// taken out. True only when the file was loaded, changed as asked, verified and saved.
+// taken out. Done only when the file was loaded, changed as asked, verified and saved (or
+// already was as asked).
 #pragma once
 
 #include <string>
 
 #include "edits/edit_run.h"
 #include "platform/registry.h"
+#include "profiles/profile_result.h"
 
 // Name of the one copy of a customization file kept before its first change.
 std::string backupPathFor(const std::string& menuFile);
@@ -14,3 +16,13 @@ std::string backupPathFor(const std::string& menuFile);
 bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
                    const std::string& supportBasePath, const char* profile, int mode,
                    int platformFlag, const char* extension);
+// The same with its reason; report->target names the file (or the key) looked at. A dry run
+// does everything but write: no backup, no new file, no save.
+ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
+                            const std::string& productKey, const std::string& supportBasePath,
+                            const char* profile, int mode, int platformFlag, const char* extension,
+                            bool dryRun, ProfileReport* report);
+// Reads the profile's file and sets report->state; kAlreadyAsAsked when it could be read.
+ProfileResult MenuFileStatus(platform::Registry& registry, const std::string& productKey,
+                             const std::string& supportBasePath, const char* profile,
+                             int platformFlag, const char* extension, ProfileReport* report);

@@ -405,4 +405,51 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
   }
 }
 
+// Registry-form profiles: status, dry run and real run agree, the dry run and the status
+// change nothing, and a failing write names the registry.
+TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
+  using R = ProfileResult;
+  using S = ProfileState;
+  const std::string text =
+      host("", menus("Full", "\"Group1\"=\"Norvex_Express C:\\\\R\"\r\n") +
+                   menus("Empty", "\"Group1\"=\"ACLT C:\\\\A\"\r\n") + "[" + kHost +
+                   "\\Profiles\\Leftover\\Toolbars]\r\n\"NORVEX_EXPRESS.TB1\"=\"x\"\r\n\r\n[" +
+                   kHost + "\\Profiles\\Bare]\r\n\r\n");
+  struct Case {
+    const char* profile;
+    S state;
+    R add, remove;
+  } cases[] = {{"Full", S::kPresent, R::kAlreadyAsAsked, R::kRemoved},
+               {"Empty", S::kAbsent, R::kAdded, R::kAlreadyAsAsked},
+               {"Leftover", S::kPartial, R::kNoMenusKey, R::kRemoved},
+               {"Bare", S::kAbsent, R::kNoMenusKey, R::kAlreadyAsAsked}};
+  for (const Case& c : cases) {
+    for (int mode : {kModeAdd, kModeRemove}) {
+      Host h(text);
+      ProfileReport report;
+      EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked) << c.profile;
+      EXPECT_EQ(report.state, c.state) << c.profile;
+      EXPECT_EQ(report.target, std::string(kHost) + "\\Profiles\\" + c.profile + "\\Menus");
+      const R expected = mode == kModeAdd ? c.add : c.remove;
+      EXPECT_EQ(h.profiles.Update(c.profile, mode, true, &report), expected) << c.profile;
+      EXPECT_EQ(h.file->toText(), text) << c.profile;
+      EXPECT_EQ(h.profiles.Update(c.profile, mode, false, &report), expected) << c.profile;
+      EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked);
+      EXPECT_EQ(report.state, profileResultDone(expected) && mode == kModeAdd ? S::kPresent
+                              : profileResultDone(expected)                   ? S::kAbsent
+                                                                              : c.state)
+          << c.profile;
+    }
+  }
+  FaultHost failing(text);
+  failing.failing.failFrom(1);
+  ProfileReport report;
+  // The faults are denied writes: the key is read-only to us.
+  EXPECT_EQ(failing.profiles.Update("Empty", kModeAdd, false, &report), R::kReadOnly);
+  EXPECT_EQ(failing.profiles.Update("Full", kModeRemove, false, &report), R::kRegistryFailed);
+  EXPECT_EQ(failing.profiles.Update("Nobody", kModeAdd, false, &report), R::kNoMenusKey);
+  EXPECT_EQ(failing.profiles.Update(std::string(300, 'p').c_str(), kModeAdd, false, &report),
+            R::kProfileNameTooLong);
+}
+
 }  // namespace

@@ -48,6 +48,27 @@ class MenuFilePatch : public testing::Test {
                          extension);
   }
 
+  ProfileResult result(const std::string& menuFile, int mode, bool dryRun,
+                       const char* extension = ".CUI") {
+    auto registry = platform::RegistryFile::fromText(
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + escaped(kProduct) +
+        "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" + escaped(menuFile) + "\"\r\n");
+    ProfileReport report;
+    return PatchMenuFile(*registry, run_, kProduct, "C:\\Support\\Norvex_Express", "P", mode, 0,
+                         extension, dryRun, &report);
+  }
+
+  // Every file of the folder with its bytes.
+  std::vector<std::string> snapshot() {
+    std::vector<std::string> files;
+    for (const std::string& name : test_support::folderNames(dir_)) {
+      struct stat info;
+      bool file = stat((dir_ + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+      files.push_back(name + "=" + (file ? readFile(dir_ + "/" + name) : "(folder)"));
+    }
+    return files;
+  }
+
   std::string dir_;
   EditRun run_;
 };
@@ -181,6 +202,68 @@ TEST_F(MenuFilePatch, EveryFailingStepOfTheSavesFailsTheProfileAndKeepsTheFile) 
     std::remove(path.c_str());
     std::remove(backupPathFor(path).c_str());
   }
+}
+
+// Each kind of profile gives its own reason, and a dry run foresees it without touching the
+// folder.
+TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
+  const std::string unnamed =
+      "<CustSection><Header><WorkspaceRoot><Workspace><Other /></Workspace></WorkspaceRoot>"
+      "</Header></CustSection>";
+  using R = ProfileResult;
+  struct Case {
+    const char* name;
+    std::string content;  // empty: no file
+    int mode;
+    R expected;
+  } cases[] = {
+      {"good", kFile, kModeAdd, R::kAdded},
+      {"clean", kFile, kModeRemove, R::kAlreadyAsAsked},
+      {"missing", "", kModeAdd, R::kFileMissing},
+      {"broken", "<CustSection><Header>", kModeRemove, R::kMalformedDocument},
+      {"unnamed", unnamed, kModeAdd, R::kNoNamedWorkspace},
+      {"unnamed", unnamed, kModeRemove, R::kAlreadyAsAsked},
+      {"locked", kFile, kModeAdd, R::kReadOnly},
+      {"backup", kFile, kModeAdd, R::kBackupFailed},
+  };
+  for (const Case& c : cases) {
+    const std::string path = dir_ + "/" + c.name + ".CUI";
+    if (!c.content.empty()) writeFile(path, c.content);
+    if (std::string(c.name) == "locked") chmod(path.c_str(), 0444);
+    if (std::string(c.name) == "backup") mkdir(backupPathFor(path).c_str(), 0700);
+    const auto before = snapshot();
+    EXPECT_EQ(result(path, c.mode, true), c.expected) << c.name;
+    EXPECT_EQ(snapshot(), before) << c.name;
+    EXPECT_EQ(result(path, c.mode, false), c.expected) << c.name;
+  }
+  EXPECT_EQ(result(dir_ + "/folder", kModeAdd, true), R::kFileMissing);
+  mkdir((dir_ + "/folder.CUI").c_str(), 0700);
+  EXPECT_EQ(result(dir_ + "/folder", kModeAdd, true), R::kNotRegularFile);
+  EXPECT_EQ(result("relative.cui", kModeAdd, false), R::kRelativePath);
+  writeFile(dir_ + "/zip.CUIX", kFile);
+  EXPECT_EQ(result(dir_ + "/zip", kModeAdd, false, ".CUIX"), R::kMalformedPackage);
+  auto noValue = platform::RegistryFile::fromText("Windows Registry Editor Version 5.00\r\n");
+  ProfileReport report;
+  EXPECT_EQ(
+      PatchMenuFile(*noValue, run_, kProduct, "C:\\S", "P", kModeAdd, 0, ".CUI", false, &report),
+      R::kNoMenuFileValue);
+  EXPECT_EQ(report.target,
+            std::string("HKEY_CURRENT_USER\\") + kProduct + "\\Profiles\\P\\General Configuration");
+
+  // A failing step of the backup's save, then of the file's own.
+  const std::string path = dir_ + "/steps.CUI";
+  std::vector<R> seen;
+  for (int step = 1;; ++step) {
+    writeFile(path, kFile);
+    std::remove(backupPathFor(path).c_str());
+    platform::failSaveStep(step);
+    R got = result(path, kModeAdd, false);
+    int taken = platform::saveStepsTaken();
+    platform::failSaveStep(0);
+    if (step > taken) break;
+    if (seen.empty() || seen.back() != got) seen.push_back(got);
+  }
+  EXPECT_EQ(seen, (std::vector<R>{R::kBackupFailed, R::kSaveFailed}));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@ foreach(build win32 win64)
   if(NOT NVX_${upper}_EXE)
     continue()
   endif()
-  foreach(scenario registry_form file_hosts file_identity)
+  foreach(scenario registry_form file_hosts file_identity command_line)
     string(REPLACE "_" "-" folder ${scenario})
     add_test(NAME wine.${build}.${scenario}
       COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/${scenario}.sh ${NVX_${upper}_EXE}

@@ -1,0 +1,30 @@
+// The command line: split into arguments by Windows' rules and parsed into the options of one
+// run, before any window or profile is touched. Plain values; nothing to free.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class CommandAction { kDialog, kAdd, kRemove, kStatus, kHelp, kUsage };
+
+struct CommandLineOptions {
+  CommandAction action = CommandAction::kDialog;
+  bool dryRun = false;
+  bool log = false;
+  std::string logPath;  // UTF-8
+  std::string problem;  // for kUsage: the argument that was not understood
+};
+
+// The arguments of a command line without the program's name, as CommandLineToArgvW splits
+// them: blanks separate arguments outside quotes, 2n backslashes before a quote give n and
+// the quote opens or closes quoting, 2n+1 give n and a literal quote, and the third of three
+// quotes in a row is a literal one.
+std::vector<std::string> splitCommandLine(const std::string& commandLine);
+
+// kUsage for an unknown option (an argument that begins with "-" or "/"), an option without
+// its value, two actions, or --dry-run or --log without an action they belong to. Text that
+// is no option is left alone.
+CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments);
+
+// The usage text, in Czech (UTF-8), ending with a line break.
+const char* usageText();

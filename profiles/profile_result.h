@@ -1,0 +1,55 @@
+// The result of one profile's add, remove or status look-up, with its reason. Each value is
+// named here once: a stable English token for scripts and logs and a Czech description for
+// people. The texts are static; nobody frees them.
+#pragma once
+
+#include <string>
+
+enum class ProfileResult {
+  kAdded,
+  kRemoved,
+  kAlreadyAsAsked,
+  kHostNotFound,        // the program's settings or the host's roaming folder are missing
+  kUnknownRelease,      // the product key names no release
+  kProfileNameTooLong,  // the name does not fit the registry's buffers
+  kNoMenuFileValue,
+  kNoMenusKey,  // an old release's profile without its Menus key
+  kPathTooLong,
+  kRelativePath,
+  kFileMissing,
+  kNotRegularFile,
+  kReadFailed,
+  kMalformedDocument,
+  kMalformedPackage,
+  kNoNamedWorkspace,
+  kMergeFailed,  // the edit did not reach what was asked; nothing was saved
+  kBackupFailed,
+  kReadOnly,
+  kChangedDuringRun,
+  kRegistryFailed,
+  kHostRunning,
+  kOutOfMemory,
+  kSaveFailed,
+};
+
+// Whether the profile is as asked after the operation (added, removed or already so).
+inline bool profileResultDone(ProfileResult result) {
+  return result == ProfileResult::kAdded || result == ProfileResult::kRemoved ||
+         result == ProfileResult::kAlreadyAsAsked;
+}
+// "added", "file-missing", ...; never empty.
+const char* profileResultName(ProfileResult result);
+// The Czech description, in UTF-8.
+const char* profileResultText(ProfileResult result);
+
+// What --status finds in one profile.
+enum class ProfileState { kPresent, kAbsent, kPartial, kError };
+const char* profileStateName(ProfileState state);
+
+// The outcome of one profile: the result, and the file or registry key it was about (empty
+// when the look-up stopped before one was known).
+struct ProfileReport {
+  ProfileResult result = ProfileResult::kHostNotFound;
+  ProfileState state = ProfileState::kError;  // filled by status look-ups only
+  std::string target;
+};

@@ -1,0 +1,227 @@
+"""The command line of the POSIX program: whole-argument matching, --status, --dry-run and
+--log on registry-form, .cui and .cuix hosts. Files are compared byte for byte.
+Usage: command_line_e2e.py PROGRAM
+"""
+import os
+import re
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+import unittest
+
+PROGRAM = sys.argv.pop(1)
+FIXTURES = os.environ.get("NVX_FIXTURES") or os.path.join(os.path.dirname(__file__), "..", "fixtures")
+sys.path.insert(0, FIXTURES)
+import cui_fixture  # noqa: E402
+import cuix_fixture  # noqa: E402
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from host_check import esc, registry  # noqa: E402
+
+OLD_PRODUCT = "Software\\Norvex Test\\Host LT\\R10\\HOSTLT-4001:405"
+CUI_PRODUCT = "Software\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405"
+CUIX_PRODUCT = "Software\\Norvex Test\\Host LT\\R20.0\\HOSTLT-9001:405"
+DRY_WORDS = {"would add": "added", "would remove": "removed", "unchanged": "unchanged"}
+
+
+def registry_form(product, profiles):
+    """Registry text of an old release whose profiles keep their menu groups as values."""
+    base = "HKEY_CURRENT_USER\\" + product
+    lines = ["Windows Registry Editor Version 5.00", "",
+             "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]",
+             '"AcadPathReg"="%s"' % esc(product), "", "[%s]" % base,
+             '"RoamableRootFolder"="C:\\\\Roaming"', "", "[%s\\Profiles]" % base, ""]
+    for name, groups in profiles:
+        lines += ["[%s\\Profiles\\%s\\Menus]" % (base, name)]
+        lines += ['"Group%d"="%s"' % (i, esc(g)) for i, g in enumerate(groups, 1)] + [""]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class CommandLine(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="nvx-cli-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+        self.tmp = os.path.join(self.dir, "tmp")
+        os.mkdir(self.tmp)
+        self.reg = os.path.join(self.dir, "registry.reg")
+        self.env = dict(os.environ, NORVEX_EXPRESS_REGISTRY=self.reg, TMPDIR=self.tmp)
+
+    def run_program(self, *args):
+        done = subprocess.run([PROGRAM, *args], env=self.env, capture_output=True, timeout=120,
+                              stdin=subprocess.DEVNULL)
+        return done.returncode, done.stdout.decode("utf-8")
+
+    def lines(self, *args):
+        code, out = self.run_program(*args)
+        return code, [line.split("\t") for line in out.splitlines()]
+
+    def snapshot(self):
+        """Every file below the folder with its bytes and mode, the temporary folder included."""
+        files = {}
+        for folder, _, names in os.walk(self.dir):
+            for name in names:
+                path = os.path.join(folder, name)
+                files[path] = (read(path), os.stat(path).st_mode)
+        return files
+
+    def write(self, name, data):
+        path = os.path.join(self.dir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def file_host(self, product, profiles):
+        with open(self.reg, "w", encoding="utf-8") as f:
+            f.write(registry(product, "C:\\Roaming", profiles))
+
+    def hosts(self):
+        """One host of each kind, each with two profiles the add can do."""
+        yield "registry", lambda: self.write("registry.reg", registry_form(
+            OLD_PRODUCT, [("A", ["ACLT C:\\aclt"]), ("Výkresy", [])]).encode())
+        def cui():
+            paths = [self.write("a.cui", cui_fixture.make_cui(seed=3, workspaces=2)),
+                     self.write("Výkresy.cui", cui_fixture.make_cui(seed=4, bom=True, crlf=True))]
+            self.file_host(CUI_PRODUCT, [("A", paths[0]), ("Výkresy", paths[1])])
+        yield "cui", cui
+        def cuix():
+            paths = [os.path.join(self.dir, n) for n in ("a.cuix", "Výkresy.cuix")]
+            for seed, path in enumerate(paths, 1):
+                cuix_fixture.write_package(path, seed=seed)
+            self.file_host(CUIX_PRODUCT, [("A", paths[0]), ("Výkresy", paths[1])])
+        yield "cuix", cuix
+
+    def test_status_and_dry_run_around_add_and_remove(self):
+        for kind, make in self.hosts():
+            with self.subTest(kind=kind):
+                self.setUp()
+                make()
+                self.assertEqual(self.lines("--status")[0], 1)
+                for action, word, state in (("-i", "would add", "present"),
+                                            ("-r", "would remove", "absent")):
+                    before = self.snapshot()
+                    code, report = self.lines(action, "--dry-run")
+                    self.assertEqual(code, 0)
+                    self.assertEqual([r[:2] for r in report], [["A", word], ["Výkresy", word]])
+                    self.assertEqual(self.snapshot(), before)  # no file, backup or new file
+                    self.assertEqual(self.run_program(action), (0, ""))
+                    code, status = self.lines("--status")
+                    self.assertEqual(code, 0 if state == "present" else 1)
+                    self.assertEqual([s[:2] for s in status], [["A", state], ["Výkresy", state]])
+                    self.assertTrue(all(len(s) == 3 and s[2] for s in status), status)
+                    # A repeated add renews a file's toolbars; the registry form keeps its value.
+                    again = word if action == "-i" and kind != "registry" else "unchanged"
+                    code, report = self.lines(action, "--dry-run")
+                    self.assertEqual((code, [r[1] for r in report]), (0, [again] * 2))
+
+    def test_partial_and_errors_with_their_reasons(self):
+        added = self.write("added.cui", cui_fixture.make_cui(seed=5, workspaces=2))
+        self.file_host(CUI_PRODUCT, [("P", added)])
+        self.assertEqual(self.run_program("-i")[0], 0)
+        # A named workspace without the toolbars: the add-on is there only in part.
+        text = re.sub(rb"(<WorkspaceRoot[^>]*>)", b'\\1<Workspace UID="WS_N"><Name>Nov\xc3\xbd</Name>'
+                      b"</Workspace>", read(added), count=1)
+        self.write("added.cui", text)
+        read_only = self.write("ro.cui", cui_fixture.make_cui(seed=2))
+        os.chmod(read_only, stat.S_IRUSR)
+        cases = cuix_fixture.corrupt_cases()
+        os.mkdir(os.path.join(self.tmp, "folder.cui"))
+        profiles = [("P", added), ("Chybí", os.path.join(self.dir, "none.cui")),
+                    ("Složka", os.path.join(self.tmp, "folder.cui")),
+                    ("Rozbitý", self.write("broken.cui", b"<CustSection><Header>")),
+                    ("Relativní", "relative/menu.cui"), ("ReadOnly", read_only)]
+        self.file_host(CUI_PRODUCT, profiles)
+        code, status = self.lines("--status")
+        self.assertEqual(code, 1)
+        self.assertEqual([s[:2] for s in status],
+                         [["P", "partial"], ["Chybí", "error"], ["Složka", "error"],
+                          ["Rozbitý", "error"], ["Relativní", "error"], ["ReadOnly", "absent"]])
+        self.assertEqual([s[3] for s in status[1:5]],
+                         ["file-missing", "not-regular-file", "malformed-document",
+                          "relative-path"])
+        # The dry run foresees what the real run does, reason for reason.
+        before = self.snapshot()
+        log = os.path.join(self.dir, "x-install", "run-r.log")
+        os.mkdir(os.path.dirname(log))
+        code, report = self.lines("-i", "--dry-run")
+        self.assertEqual(self.snapshot(), before)
+        self.assertEqual(code, 1)
+        foreseen = [(r[0], DRY_WORDS.get(r[1]) or r[3]) for r in report]
+        self.assertEqual(foreseen[0], ("P", "added"))
+        self.assertEqual(foreseen[-1], ("ReadOnly", "read-only"))
+        self.assertEqual(self.run_program("--log", log, "-i"), (1, ""))
+        logged = [line.split("\t") for line in read(log).decode("utf-8").splitlines()]
+        self.assertEqual([(l[0], l[2]) for l in logged[1:-1]], foreseen)
+        self.assertEqual(logged[-1], ["exit 1"])
+        self.assertEqual(self.lines("--status")[1][0][1], "present")
+        packages = [(name, self.write(name + ".cuix", cases[name]))
+                    for name in ("not_a_zip", "truncated", "wrong_crc")]
+        self.file_host(CUIX_PRODUCT, packages)
+        code, status = self.lines("--status")
+        self.assertEqual((code, [s[1:] for s in status]),
+                         (1, [["error", p, "malformed-package", "balík nabídek je poškozený"]
+                              for _, p in packages]))
+
+    def test_arguments_are_matched_whole(self):
+        path = self.write("m.cui", cui_fixture.make_cui(seed=6))
+        self.file_host(CUI_PRODUCT, [("P", path)])
+        before = self.snapshot()
+        # The parser's own test covers every mistake; here each must leave everything as it was.
+        for args in (["--dry-run"], ["-install"], ["-i", "--log"], ["--log", "-r", "-i"]):
+            with self.subTest(args=args):
+                code, out = self.run_program(*args)
+                self.assertEqual(code, 64)
+                self.assertIn("Použití:", out)
+                self.assertEqual(self.snapshot(), before)
+        for args in (["-h"], ["--help"], ["/?"]):
+            self.assertEqual(self.run_program(*args)[0], 0)
+        # A log path holding "-r" and "-i" changes neither the action nor anything else.
+        log = os.path.join(self.dir, "x-install", "run-r.log")
+        os.mkdir(os.path.dirname(log))
+        self.assertEqual(self.run_program("-i", "--log", log), (0, ""))
+        self.assertEqual(self.lines("--status")[1][0][1], "present")
+        self.assertEqual(self.run_program("/r", "--log", os.path.join(self.dir, "run-i.log"))[0], 0)
+        self.assertEqual(self.lines("--status")[1][0][1], "absent")
+
+    def test_log_appends_and_unwritable_logs_do_not_matter(self):
+        path = self.write("m.cuix", cuix_fixture.zip_bytes(cuix_fixture.package_members(seed=7)))
+        self.file_host(CUIX_PRODUCT, [("P", path), ("Q", os.path.join(self.dir, "gone.cuix"))])
+        log = os.path.join(self.dir, "run.log")
+        self.write("run.log", "starý řádek\n".encode())
+        for args in (["-i"], ["-i"], ["--status"], ["-r", "--dry-run"], ["-r"]):
+            self.run_program(*args, "--log", log)
+        text = read(log).decode("utf-8").splitlines()
+        self.assertEqual(text[0], "starý řádek")
+        runs = [text[i:i + 4] for i in range(1, len(text), 4)]
+        self.assertEqual(len(runs), 5)
+        for run, action in zip(runs, ["-i", "-i", "--status", "-r --dry-run", "-r"]):
+            stamp, version, logged_action, product = run[0].split("\t")
+            self.assertRegex(stamp, r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+            self.assertRegex(version, r"^Norvex Express \d+\.\d+\.\d+$")
+            self.assertEqual((logged_action, product), (action, CUIX_PRODUCT))
+            self.assertEqual(run[2].split("\t")[:3], ["Q", path.replace("m.cuix", "gone.cuix"),
+                                                      "file-missing"])
+            self.assertEqual(run[3], "exit 1")
+        self.assertEqual([r[1].split("\t")[2] for r in runs],
+                         ["added", "added", "present", "would remove", "removed"])
+        # A log that cannot be opened changes neither the run nor its exit code.
+        fifo = os.path.join(self.tmp, "fifo.log")
+        os.mkfifo(fifo)
+        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log"), fifo):
+            self.assertEqual(self.run_program("-i", "--log", bad), (1, ""))
+            self.assertEqual(self.lines("--status", "--log", bad)[1][0][:2], ["P", "present"])
+
+    def test_nothing_found(self):
+        self.assertEqual(self.run_program("--status"), (2, ""))
+        self.assertEqual(self.run_program("-i", "--dry-run")[0], 2)
+        self.assertFalse(os.path.exists(self.reg))
+
+
+if __name__ == "__main__":
+    unittest.main()

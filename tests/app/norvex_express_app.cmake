@@ -1,0 +1,3 @@
+if(NOT WIN32)
+  nvx_test(norvex_express_app_test norvex_express_app_test.cpp LIBS nvx_app)
+endif()
