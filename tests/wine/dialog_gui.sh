@@ -52,7 +52,8 @@ find_window() {  # title ; the X window id, or nothing
 }
 wait_window() {  # title
   local id
-  for _ in $(seq 100); do
+  # Up to a minute: a dialog under Wine can take that long on a machine under load.
+  for _ in $(seq 300); do
     id=$(find_window "$1")
     if [ -n "$id" ]; then sleep 0.5; echo "$id"; return 0; fi
     sleep 0.2
@@ -60,7 +61,7 @@ wait_window() {  # title
   fail "no window '$1'"
 }
 wait_gone() {  # title
-  for _ in $(seq 50); do
+  for _ in $(seq 150); do
     [ -z "$(find_window "$1")" ] && return 0
     sleep 0.2
   done

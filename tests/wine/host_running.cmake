@@ -24,5 +24,5 @@ foreach(build win32 win64)
             ${CMAKE_CURRENT_BINARY_DIR}/${build}-host-running-dialog
             ${CMAKE_CURRENT_BINARY_DIR}/window_texts-${build}.exe host_running)
   set_tests_properties(wine.${build}.host_running_dialog PROPERTIES TIMEOUT 600
-    SKIP_RETURN_CODE 77 ENVIRONMENT "NVX_HOST_SLEEPER=${sleeper}")
+    SKIP_RETURN_CODE 77 ENVIRONMENT "NVX_HOST_SLEEPER=${sleeper}" RESOURCE_LOCK wine_dialogs)
 endforeach()
