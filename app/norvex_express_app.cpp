@@ -148,16 +148,9 @@ int CNorvexExpressApp::UpdateAllProfiles(int mode, const CommandLineOptions& opt
 int CNorvexExpressApp::UpdateEachProfile(int mode, const CommandLineOptions& options, RunLog& log) {
   std::string action = mode == kModeAdd ? "-i" : "-r";
   if (options.dryRun) action += " --dry-run";
-  std::string productKey, supportBasePath;
-  int platformFlag;
-  bool installed = profiles_.ReadInstallSettings(&productKey, &platformFlag);
-  log.header(action, productKey);
-  if (!installed || !profiles_.ReadSupportBasePath(productKey, platformFlag, &supportBasePath))
-    return log.finish(kExitNotFound);
   std::vector<std::string> names;
   int unreadable = 0;
-  if (!profiles_.ListProfiles(&names, &unreadable) || (names.empty() && unreadable == 0))
-    return log.finish(kExitNotFound);
+  if (!FindProfiles(action, log, &names, &unreadable)) return log.finish(kExitNotFound);
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (HostIsRunning()) {
     ProfileReport report;
@@ -193,17 +186,20 @@ int CNorvexExpressApp::UpdateEachProfile(int mode, const CommandLineOptions& opt
   return log.finish(allDone ? kExitUpdated : kExitSomeFailed);
 }
 
-int CNorvexExpressApp::StatusOfEachProfile(RunLog& log) {
+bool CNorvexExpressApp::FindProfiles(const std::string& action, RunLog& log,
+                                     std::vector<std::string>* names, int* unreadable) {
   std::string productKey, supportBasePath;
   int platformFlag;
   bool installed = profiles_.ReadInstallSettings(&productKey, &platformFlag);
-  log.header("--status", productKey);
-  if (!installed || !profiles_.ReadSupportBasePath(productKey, platformFlag, &supportBasePath))
-    return log.finish(kExitNotFound);
+  log.header(action, productKey);
+  return installed && profiles_.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
+         profiles_.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0);
+}
+
+int CNorvexExpressApp::StatusOfEachProfile(RunLog& log) {
   std::vector<std::string> names;
   int unreadable = 0;
-  if (!profiles_.ListProfiles(&names, &unreadable) || (names.empty() && unreadable == 0))
-    return log.finish(kExitNotFound);
+  if (!FindProfiles("--status", log, &names, &unreadable)) return log.finish(kExitNotFound);
   bool allPresent = unreadable == 0;
   for (int i = 0; i < unreadable; ++i) {
     ProfileReport report;

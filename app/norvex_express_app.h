@@ -42,6 +42,9 @@ class CNorvexExpressApp : public ProfileOperations {
   class RunLog;
   int UpdateAllProfiles(int mode, const CommandLineOptions& options);
   int UpdateEachProfile(int mode, const CommandLineOptions& options, RunLog& log);
+  // Logs the run's header; false when the settings, the host or its profiles are not found.
+  bool FindProfiles(const std::string& action, RunLog& log, std::vector<std::string>* names,
+                    int* unreadable);
   int StatusOfEachProfile(RunLog& log);
   void Print(const std::string& text);
   std::unique_ptr<platform::Registry> registry_;

@@ -11,4 +11,7 @@ namespace platform {
 // NORVEX_EXPRESS_REGISTRY, only processes started with the same value count.
 bool isProcessRunningForCurrentUser(const char* executableName);
 
+// Platform part: the scan itself, which may throw std::bad_alloc.
+bool scanProcesses(const char* executableName);
+
 }  // namespace platform

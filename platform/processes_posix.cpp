@@ -127,7 +127,9 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-bool scan(const char* name) {
+}  // namespace
+
+bool scanProcesses(const char* name) {
   std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
   if (!proc) return true;  // nothing can be ruled out
   const pid_t self = getpid();
@@ -145,17 +147,6 @@ bool scan(const char* name) {
         isNamed(folder, name) && isLiveAndOurs(folder) && sharesOurRegistry(folder, ourRegistry);
   }
   return found;
-}
-
-}  // namespace
-
-bool isProcessRunningForCurrentUser(const char* executableName) {
-  if (!executableName || !*executableName) return false;
-  try {
-    return scan(executableName);
-  } catch (const std::bad_alloc&) {
-    return true;  // the scan could not finish, so nothing is ruled out
-  }
 }
 
 }  // namespace platform

@@ -73,7 +73,9 @@ bool ownedBy(DWORD processId, PSID user) {
          ProcessIdToSessionId(GetCurrentProcessId(), &ours) && theirs == ours;
 }
 
-bool scan(const char* name) {
+}  // namespace
+
+bool scanProcesses(const char* name) {
   std::vector<unsigned char> self;
   if (!tokenUser(GetCurrentProcess(), &self)) return true;  // nothing can be ruled out
   Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
@@ -90,17 +92,6 @@ bool scan(const char* name) {
     entry.dwSize = sizeof entry;
   } while (Process32NextW(snapshot.get(), &entry));
   return false;
-}
-
-}  // namespace
-
-bool isProcessRunningForCurrentUser(const char* executableName) {
-  if (!executableName || !*executableName) return false;
-  try {
-    return scan(executableName);
-  } catch (const std::bad_alloc&) {
-    return true;  // the scan could not finish, so nothing is ruled out
-  }
 }
 
 }  // namespace platform
