@@ -1,20 +1,13 @@
 # The dialogs of both Windows builds under Wine and Xvfb. The window text helper is built with
 # the cross compiler of each build. Each build also runs under a locale whose ANSI code page
 # is 1252, where the Czech texts must still read back unchanged.
-find_program(NVX_MINGW_CXX_win32 i686-w64-mingw32-g++-posix)
-find_program(NVX_MINGW_CXX_win64 x86_64-w64-mingw32-g++-posix)
 foreach(build win32 win64)
   string(TOUPPER ${build} upper)
   if(NOT NVX_${upper}_EXE OR NOT NVX_MINGW_CXX_${build})
     continue()
   endif()
-  set(helper ${CMAKE_CURRENT_BINARY_DIR}/window_texts-${build}.exe)
-  add_custom_command(OUTPUT ${helper}
-    COMMAND ${NVX_MINGW_CXX_${build}} -std=c++17 -O1 -Wall -Wextra -Werror -static
-            -o ${helper} ${CMAKE_CURRENT_SOURCE_DIR}/window_texts.cpp
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/window_texts.cpp
-    COMMENT "Building the window text helper (${build})")
-  add_custom_target(window_texts_${build} ALL DEPENDS ${helper})
+  nvx_windows_helper(${build} window_texts)
+  set(helper ${window_texts_exe})
   add_test(NAME wine.${build}.dialogs
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/dialog_gui.sh ${NVX_${upper}_EXE}
             ${CMAKE_CURRENT_BINARY_DIR}/${build}-dialogs ${helper})

@@ -1,19 +1,12 @@
 # The silent runs of both Windows builds under Wine while a program named acadlt.exe runs in
 # the same prefix. The stand-in is built with the cross compiler of each build.
-find_program(NVX_MINGW_CXX_win32 i686-w64-mingw32-g++-posix)
-find_program(NVX_MINGW_CXX_win64 x86_64-w64-mingw32-g++-posix)
 foreach(build win32 win64)
   string(TOUPPER ${build} upper)
   if(NOT NVX_${upper}_EXE OR NOT NVX_MINGW_CXX_${build})
     continue()
   endif()
-  set(sleeper ${CMAKE_CURRENT_BINARY_DIR}/host_sleeper-${build}.exe)
-  add_custom_command(OUTPUT ${sleeper}
-    COMMAND ${NVX_MINGW_CXX_${build}} -std=c++17 -O1 -Wall -Wextra -Werror -static
-            -o ${sleeper} ${CMAKE_CURRENT_SOURCE_DIR}/host_sleeper.cpp
-    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/host_sleeper.cpp
-    COMMENT "Building the host stand-in (${build})")
-  add_custom_target(host_sleeper_${build} ALL DEPENDS ${sleeper})
+  nvx_windows_helper(${build} host_sleeper)
+  set(sleeper ${host_sleeper_exe})
   add_test(NAME wine.${build}.host_running
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/host_running.sh ${NVX_${upper}_EXE}
             ${CMAKE_CURRENT_BINARY_DIR}/${build}-host-running ${sleeper})
