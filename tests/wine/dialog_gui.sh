@@ -84,9 +84,23 @@ shot() {  # name
   colours=$(identify -format '%k' "$work/shots/$1.png")
   [ "$colours" -gt 1 ] || fail "screenshot $1 is blank"
 }
-start_app() {
-  "$loader" "$exe" >/dev/null 2>&1 &
-  app_pid=$!
+start_app() {  # ; returns once the main window is up
+  local attempt
+  for attempt in 1 2; do
+    "$loader" "$exe" >>"$work/app.log" 2>&1 &
+    app_pid=$!
+    for _ in $(seq 450); do
+      [ -n "$(find_window "$main_caption")" ] && return 0
+      kill -0 "$app_pid" 2>/dev/null || break
+      sleep 0.2
+    done
+    # A first start in a fresh prefix under heavy load can hang in Wine's own set-up; one more
+    # start tells that apart from a program that never shows its window.
+    echo "($scenario) no main window after start $attempt" >>"$work/app.log"
+    kill "$app_pid" 2>/dev/null || true
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+  done
+  fail "no window '$main_caption' (see $work/app.log)"
 }
 wait_exit() {  # ; the program must end with 0
   for _ in $(seq 100); do
