@@ -44,6 +44,7 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
 
 make_prefix "$work/prefix"
+: >"$work/app.log"
 
 fail() { echo "FAIL ($scenario): $*" >&2; exit 1; }
 
