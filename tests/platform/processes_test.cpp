@@ -68,6 +68,7 @@ class Sleeper {
   bool started() const { return started_; }
   // Ends the process but leaves it unreaped, as a zombie.
   void killLeavingZombie() {
+    if (pid_ <= 0) return;  // kill(-1) would reach every process we may signal
     kill(pid_, SIGKILL);
     siginfo_t info;
     waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);

@@ -35,13 +35,34 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of our own: Xvfb picks a free number and writes it to the descriptor.
-"$(command -v Xvfb)" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+# A display of our own: Xvfb picks a free number and writes it to the descriptor. On a loaded
+# machine it can take many seconds to come up, and now and then it ends right after; a window
+# made without a display fails and the program ends with 1. So the display is checked before
+# every start of the program, and a display that is gone is started again.
+start_display() {  # ; true once a display answers
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  "$(command -v Xvfb)" -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+    >>"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 300); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || return 1
+  export DISPLAY=":$(head -n1 "$work/display")"
+  for _ in $(seq 150); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.2; done
+  return 1
+}
+ensure_display() {  # ; a display that answers, started anew up to three times
+  local attempt
+  xdpyinfo >/dev/null 2>&1 && return 0
+  for attempt in 1 2 3; do
+    start_display && return 0
+    echo "(display) no display after start $attempt" >>"$work/xvfb.log"
+  done
+  echo "FAIL: Xvfb did not start"
+  exit 1
+}
+unset DISPLAY
+: >"$work/xvfb.log"
+ensure_display
 
 make_prefix "$work/prefix"
 : >"$work/app.log"
@@ -88,6 +109,7 @@ shot() {  # name
 start_app() {  # ; returns once the main window is up
   local attempt
   for attempt in 1 2 3 4 5; do
+    ensure_display
     "$loader" "$exe" >>"$work/app.log" 2>&1 &
     app_pid=$!
     for _ in $(seq 450); do
@@ -95,7 +117,9 @@ start_app() {  # ; returns once the main window is up
       if ! kill -0 "$app_pid" 2>/dev/null; then
         local code=0
         wait "$app_pid" || code=$?
-        echo "($scenario) the program ended with $code before its window showed" >>"$work/app.log"
+        echo "($scenario) the program ended with $code before its window showed;" \
+          "the display $(xdpyinfo >/dev/null 2>&1 && echo answers || echo does not answer)" \
+          >>"$work/app.log"
         break
       fi
       sleep 0.2
