@@ -8,6 +8,7 @@
 #include <map>
 #include <utility>
 
+#include "platform/ascii_text.h"
 #include "platform/safe_file.h"
 #include "platform/text_utf.h"
 
@@ -18,17 +19,6 @@ constexpr std::uint32_t kKeyQueryValue = 0x0001;
 constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
 const char kHeader[] = "Windows Registry Editor Version 5.00";
-
-bool equalsIgnoreCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 std::vector<std::string> splitPath(const std::string& path) {
   std::vector<std::string> parts;
@@ -47,13 +37,13 @@ std::vector<std::string> splitPath(const std::string& path) {
 
 RegistryFile::Key* childKey(RegistryFile::Key* key, const std::string& name) {
   for (auto& sub : key->subkeys)
-    if (equalsIgnoreCase(sub->name, name)) return sub.get();
+    if (equalsIgnoringAsciiCase(sub->name, name)) return sub.get();
   return nullptr;
 }
 
 RegistryFile::Value* findValue(RegistryFile::Key* key, const std::string& name) {
   for (auto& value : key->values)
-    if (equalsIgnoreCase(value.name, name)) return &value;
+    if (equalsIgnoringAsciiCase(value.name, name)) return &value;
   return nullptr;
 }
 
@@ -286,7 +276,7 @@ bool RegistryFile::parse(const std::string& text) {
         }
         auto& subs = parentKey->subkeys;
         for (auto it = subs.begin(); it != subs.end(); ++it)
-          if (equalsIgnoreCase((*it)->name, parts.back())) {
+          if (equalsIgnoringAsciiCase((*it)->name, parts.back())) {
             removedKeys_.push_back(std::move(*it));
             subs.erase(it);
             break;
@@ -316,7 +306,7 @@ bool RegistryFile::parse(const std::string& text) {
     if (data == "-") {
       auto& values = key->values;
       for (auto it = values.begin(); it != values.end(); ++it)
-        if (equalsIgnoreCase(it->name, name)) {
+        if (equalsIgnoringAsciiCase(it->name, name)) {
           values.erase(it);
           break;
         }
@@ -368,9 +358,11 @@ RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath, bool cre
   std::vector<std::string> parts = splitPath(fullPath);
   if (parts.empty()) return nullptr;
   Key* key;
-  if (equalsIgnoreCase(parts[0], "HKEY_LOCAL_MACHINE") || equalsIgnoreCase(parts[0], "HKLM"))
+  if (equalsIgnoringAsciiCase(parts[0], "HKEY_LOCAL_MACHINE") ||
+      equalsIgnoringAsciiCase(parts[0], "HKLM"))
     key = &machine_;
-  else if (equalsIgnoreCase(parts[0], "HKEY_CURRENT_USER") || equalsIgnoreCase(parts[0], "HKCU"))
+  else if (equalsIgnoringAsciiCase(parts[0], "HKEY_CURRENT_USER") ||
+           equalsIgnoringAsciiCase(parts[0], "HKCU"))
     key = &user_;
   else
     return nullptr;
@@ -393,8 +385,8 @@ RegistryFile::Key* RegistryFile::findKey(RegRoot root, const std::string& path,
   std::vector<std::string> parts = splitPath(path);
   // The 32-bit view of the machine's software keys lives below WOW6432Node.
   if (root == RegRoot::kLocalMachine && (access & kKeyWow64_32Key) && !parts.empty() &&
-      equalsIgnoreCase(parts[0], "Software") &&
-      (parts.size() < 2 || !equalsIgnoreCase(parts[1], "WOW6432Node")))
+      equalsIgnoringAsciiCase(parts[0], "Software") &&
+      (parts.size() < 2 || !equalsIgnoringAsciiCase(parts[1], "WOW6432Node")))
     parts.insert(parts.begin() + 1, "WOW6432Node");
   for (const auto& part : parts) {
     key = childKey(key, part);
@@ -417,7 +409,7 @@ std::string RegistryFile::toText() const {
   };
   auto deletedSince = [this](const Key* key, const std::string& name) {
     for (const auto& deleted : deletedValues_)
-      if (deleted.first == key && equalsIgnoreCase(deleted.second, name)) return true;
+      if (deleted.first == key && equalsIgnoringAsciiCase(deleted.second, name)) return true;
     return false;
   };
 
@@ -428,7 +420,7 @@ std::string RegistryFile::toText() const {
     if (line.key && line.setsValue) {
       const Value* value = nullptr;
       for (const Value& candidate : line.key->values)
-        if (equalsIgnoreCase(candidate.name, line.valueName)) value = &candidate;
+        if (equalsIgnoringAsciiCase(candidate.name, line.valueName)) value = &candidate;
       if (deletedSince(line.key, line.valueName)) {
         // Deleted since (and perhaps made again, then written as a new value): every line
         // that set it goes, or reading the file again would bring an old one back.
@@ -577,7 +569,7 @@ long RegistryFile::deleteValue(RegKey key, const char* name) {
   std::vector<Value> before = target->values;
   auto& values = target->values;
   for (auto it = values.begin(); it != values.end(); ++it) {
-    if (!equalsIgnoreCase(it->name, name ? name : "")) continue;
+    if (!equalsIgnoringAsciiCase(it->name, name ? name : "")) continue;
     deletedValues_.emplace_back(target, it->name);
     values.erase(it);
     if (!save()) {

@@ -7,23 +7,20 @@
 #include <new>
 #include <set>
 
+#include "platform/ascii_text.h"
 #include "profiles/menu_file_patch.h"
 
 const char kOwnSettingsKey[] = "Software\\Norvex Studio\\Norvex Express";
 
 namespace {
 
+using platform::lowerAscii;
+
 using platform::RegKey;
 
 // A 64-bit process finds the 32-bit program's settings only in the 32-bit view.
 constexpr std::uint32_t kOwnSettingsAccess =
     platform::kKeyRead | (sizeof(void*) == 8 ? platform::kKeyWow64_32Key : 0);
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
 
 class KeyCloser {
  public:

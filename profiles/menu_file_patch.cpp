@@ -8,6 +8,7 @@
 #include "edits/element_search.h"
 #include "edits/menu_merge.h"
 #include "package/customization_file.h"
+#include "platform/ascii_text.h"
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/file_access.h"
@@ -16,6 +17,8 @@
 #include "profiles/host_profiles.h"
 
 namespace {
+
+using platform::lowerAscii;
 
 const char kMenuGroup[] = "NORVEX_EXPRESS";
 const char* const kToolbarIds[] = {"ID_Express", "TBU_0003", "TBU_0005",
@@ -31,12 +34,6 @@ bool endsWithIgnoreCase(const std::string& text, const char* suffix) {
   std::string tail(suffix);
   return text.size() >= tail.size() &&
          equalsIgnoreCase(text.c_str() + text.size() - tail.size(), suffix);
-}
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
 }
 
 // The profile's MenuFile value, as the registry holds it.
