@@ -88,6 +88,8 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
       options.action = action;
     } else if (argument == "--dry-run") {
       options.dryRun = true;
+    } else if (argument == "--all-users") {
+      options.allUsers = true;
     } else if (argument == "--log") {
       // The value is the next argument whole; one that looks like an option is refused, so
       // that a forgotten value never swallows the action.
@@ -109,6 +111,8 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
       options.action == CommandAction::kAdd || options.action == CommandAction::kRemove;
   if (options.dryRun && !silent) return usage("--dry-run");
   if (options.log && !silent && options.action != CommandAction::kStatus) return usage("--log");
+  if (options.allUsers && !silent && options.action != CommandAction::kStatus)
+    return usage("--all-users");
   return options;
 }
 

@@ -10,6 +10,7 @@ enum class CommandAction { kDialog, kAdd, kRemove, kStatus, kHelp, kUsage };
 struct CommandLineOptions {
   CommandAction action = CommandAction::kDialog;
   bool dryRun = false;
+  bool allUsers = false;  // every user profile of the machine, not only this user's
   bool log = false;
   std::string logPath;  // UTF-8
   std::string problem;  // for kUsage: the argument that was not understood
@@ -22,8 +23,8 @@ struct CommandLineOptions {
 std::vector<std::string> splitCommandLine(const std::string& commandLine);
 
 // kUsage for an unknown option (an argument that begins with "-" or "/"), an option without
-// its value, two actions, or --dry-run or --log without an action they belong to. Text that
-// is no option is left alone.
+// its value, two actions, or --dry-run, --log or --all-users without an action they belong to. Text
+// that is no option is left alone.
 CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage text, in Czech (UTF-8), ending with a line break.

@@ -21,7 +21,7 @@
 
 // The command line's help; the options themselves are not translated.
 #define NVX_TEXT_USAGE                                                                              \
-  "Použití: NorvexExpress [-i | -r | --status] [--dry-run] [--log SOUBOR]\n"                      \
+  "Použití: NorvexExpress [-i | -r | --status] [--all-users] [--dry-run] [--log SOUBOR]\n"        \
   "  (bez parametrů)  otevře hlavní okno\n"                                                      \
   "  -i, -I, /i       tiše přidá Norvex Express do všech profilů AutoCADu LT\n"                \
   "  -r, -R, /r       tiše odebere Norvex Express ze všech profilů\n"                            \
@@ -29,6 +29,7 @@
   "                   partial, error), soubor nebo klíč registru a důvod chyby\n"                \
   "  --dry-run        s -i nebo -r: nic nezapíše, jen vypíše, co by se změnilo\n"              \
   "  --log SOUBOR     s -i, -r nebo --status: připíše průběh na konec souboru (UTF-8)\n"       \
+  "  --all-users      s -i, -r nebo --status: pro všechny uživatele počítače (správce)\n"     \
   "  -h, --help, /?   vypíše tuto nápovědu\n"                                                   \
   "Návratové kódy: 0 hotovo, 1 některý profil se nepodařilo upravit (--status: chybí nebo\n" \
   "je neúplný), 2 nic nenalezeno, 3 AutoCAD LT běží, 64 nesrozumitelný příkazový řádek.\n"

@@ -8,6 +8,8 @@
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
 #include "platform/processes.h"
+#include "platform/user_hive_view.h"
+#include "profiles/machine_users.h"
 
 #ifndef NVX_VERSION
 #define NVX_VERSION "0"
@@ -16,8 +18,14 @@
 namespace {
 
 // The one place that asks whether the host runs.
+const char kHostExecutable[] = "acadlt.exe";
+
 bool hostProgramRuns() {
-  return platform::isProcessRunningForCurrentUser("acadlt.exe");
+  return platform::isProcessRunningForCurrentUser(kHostExecutable);
+}
+
+bool hostProgramRunsFor(const std::string& sid) {
+  return platform::isProcessRunningForUser(kHostExecutable, sid.c_str());
 }
 
 std::string localTimeText() {
@@ -78,8 +86,6 @@ class CNorvexExpressApp::RunLog {
     line("exit " + std::to_string(code));
     return code;
   }
-
- private:
   void line(const std::string& text) {
     if (!file_) return;
     std::string whole = text + "\n";
@@ -96,7 +102,8 @@ CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registr
     : registry_(std::move(registry)),
       profiles_(*registry_, run_),
       output_(writeStandardOutput),
-      hostRunning_(hostProgramRuns) {}
+      hostRunning_(hostProgramRuns),
+      userHostRunning_(hostProgramRunsFor) {}
 
 bool CNorvexExpressApp::HostIsRunning() {
   return hostRunning_ && hostRunning_();
@@ -118,17 +125,19 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
       Print(std::string(NVX_TEXT_USAGE_PROBLEM) + options.problem + "\n" + usageText());
       return kExitUsage;
     case CommandAction::kAdd:
-      return UpdateAllProfiles(kModeAdd, options);
     case CommandAction::kRemove:
-      return UpdateAllProfiles(kModeRemove, options);
     case CommandAction::kStatus:
       break;
   }
+  const int mode = options.action == CommandAction::kAdd      ? kModeAdd
+                   : options.action == CommandAction::kRemove ? kModeRemove
+                                                              : kModeStatus;
   try {
     RunLog log(options);
-    return StatusOfEachProfile(log);
+    return options.allUsers ? RunForAllUsers(mode, options, log)
+                            : RunForThisUser(mode, options, log);
   } catch (const std::bad_alloc&) {
-    return kExitSomeFailed;
+    return kExitSomeFailed;  // in finding the profiles; each profile's own update catches it
   }
 }
 
@@ -139,87 +148,146 @@ void CNorvexExpressApp::Print(const std::string& text) {
 int CNorvexExpressApp::UpdateAllProfiles(int mode, const CommandLineOptions& options) {
   try {
     RunLog log(options);
-    return UpdateEachProfile(mode, options, log);
+    return RunForThisUser(mode, options, log);
   } catch (const std::bad_alloc&) {
-    return kExitSomeFailed;  // in finding the profiles; each profile's own update catches it
+    return kExitSomeFailed;
   }
 }
 
-int CNorvexExpressApp::UpdateEachProfile(int mode, const CommandLineOptions& options, RunLog& log) {
-  std::string action = mode == kModeAdd ? "-i" : "-r";
+std::string CNorvexExpressApp::ActionText(int mode, const CommandLineOptions& options) {
+  std::string action = mode == kModeAdd ? "-i" : mode == kModeRemove ? "-r" : "--status";
+  if (options.allUsers) action += " --all-users";
   if (options.dryRun) action += " --dry-run";
+  return action;
+}
+
+int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log) {
+  std::string productKey;
+  int platformFlag;
+  profiles_.ReadInstallSettings(&productKey, &platformFlag);
+  log.header(ActionText(mode, options), productKey);
   std::vector<std::string> names;
   int unreadable = 0;
-  if (!FindProfiles(action, log, &names, &unreadable)) return log.finish(kExitNotFound);
+  if (!FindProfiles(profiles_, &names, &unreadable)) return log.finish(kExitNotFound);
+  const bool hostRunning = mode != kModeStatus && HostIsRunning();
+  return log.finish(
+      ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning));
+}
+
+int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log) {
+  std::string productKey;
+  int platformFlag;
+  bool installed = profiles_.ReadInstallSettings(&productKey, &platformFlag);
+  log.header(ActionText(mode, options), productKey);
+  std::vector<MachineUser> users;
+  long listed = installed ? listMachineUsers(*registry_, &users) : platform::kErrorSuccess;
+  if (!installed || listed != platform::kErrorSuccess) {
+    if (listed != platform::kErrorSuccess)
+      UserLine(options, log, "-", "HKEY_LOCAL_MACHINE\\" + std::string(kProfileListKey),
+               ProfileResult::kUserUnreachable, listed);
+    return log.finish(kExitNotFound);
+  }
+  bool allDone = true;
+  int usersWithHost = 0;
+  for (const MachineUser& user : users) {
+    AttachedHive hive(*registry_, user);
+    if (hive.error() != platform::kErrorSuccess) {
+      allDone = false;
+      UserLine(options, log, user.name, user.profileFolder.empty() ? user.sid : user.profileFolder,
+               ProfileResult::kUserUnreachable, hive.error());
+      continue;
+    }
+    platform::UserHiveView view(*registry_, hive.keyName());
+    HostProfiles profiles(view, run_);
+    platform::UserEnvironment environment = userEnvironment(view, user);
+    profiles.SetEnvironment(&environment);
+    std::vector<std::string> names;
+    int unreadable = 0;
+    if (!FindProfiles(profiles, &names, &unreadable)) {
+      // No host installation of this user's: nothing to do there.
+      UserLine(options, log, user.name, "HKEY_USERS\\" + user.sid, ProfileResult::kHostNotFound,
+               platform::kErrorSuccess);
+      continue;
+    }
+    ++usersWithHost;
+    const bool hostRunning = mode != kModeStatus && userHostRunning_ && userHostRunning_(user.sid);
+    int code =
+        ProfilesOfOneUser(profiles, names, unreadable, mode, options, log, user.name, hostRunning);
+    allDone = allDone && code == kExitUpdated;
+  }
+  if (!allDone) return log.finish(kExitSomeFailed);
+  return log.finish(usersWithHost == 0 ? kExitNotFound : kExitUpdated);
+}
+
+void CNorvexExpressApp::UserLine(const CommandLineOptions& options, RunLog& log,
+                                 const std::string& user, const std::string& target,
+                                 ProfileResult result, long error) {
+  const bool skipped = result == ProfileResult::kHostNotFound;
+  std::string reason = profileResultText(result);
+  if (error != platform::kErrorSuccess) reason += " (" + std::to_string(error) + ")";
+  log.line(user + "\t-\t" + target + "\t" + (skipped ? "skipped" : "error") + "\t" +
+           profileResultName(result) + "\t" + reason);
+  if (options.dryRun || options.action == CommandAction::kStatus)
+    Print(user + "\t-\t" + (skipped ? "skipped" : "error") + "\t" + target + "\t" +
+          profileResultName(result) + "\t" + reason + "\n");
+}
+
+int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
+                                         const std::vector<std::string>& names, int unreadable,
+                                         int mode, const CommandLineOptions& options, RunLog& log,
+                                         const std::string& user, bool hostRunning) {
+  const std::string prefix = user.empty() ? std::string() : user + "\t";
+  const bool printed = options.dryRun || mode == kModeStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
-  if (HostIsRunning()) {
+  if (hostRunning) {
     ProfileReport report;
     report.result = ProfileResult::kHostRunning;
     for (const std::string& name : names) {
-      log.profile(name, report, profileResultName(report.result));
-      if (options.dryRun) Print(name + "\terror\t-\t" + reasonColumns(report.result) + "\n");
+      log.profile(prefix + name, report, profileResultName(report.result));
+      if (printed) Print(prefix + name + "\terror\t-\t" + reasonColumns(report.result) + "\n");
     }
-    return log.finish(kExitHostRunning);
+    return user.empty() ? kExitHostRunning : kExitSomeFailed;
   }
   bool allDone = unreadable == 0;
   for (int i = 0; i < unreadable; ++i) {
     ProfileReport report;
     report.result = ProfileResult::kProfileNameTooLong;
-    log.profile("?", report, profileResultName(report.result));
-    if (options.dryRun) Print("?\terror\t-\t" + reasonColumns(report.result) + "\n");
+    log.profile(prefix + "?", report, profileResultName(report.result));
+    if (printed) Print(prefix + "?\terror\t-\t" + reasonColumns(report.result) + "\n");
   }
   for (const std::string& name : names) {
     ProfileReport report;
-    profiles_.Update(name.c_str(), mode, options.dryRun, &report);
-    allDone = allDone && profileResultDone(report.result);
-    log.profile(name, report,
-                options.dryRun && profileResultDone(report.result)
-                    ? dryRunWord(report.result)
-                    : profileResultName(report.result));
-    if (options.dryRun) {
-      std::string line = name + "\t" + dryRunWord(report.result) + "\t" +
+    const char* outcome;
+    if (mode == kModeStatus) {
+      profiles.Status(name.c_str(), &report);
+      allDone = allDone && report.state == ProfileState::kPresent;
+      outcome = profileStateName(report.state);
+    } else {
+      profiles.Update(name.c_str(), mode, options.dryRun, &report);
+      allDone = allDone && profileResultDone(report.result);
+      outcome = options.dryRun ? dryRunWord(report.result) : profileResultName(report.result);
+    }
+    const bool failed = mode == kModeStatus ? report.state == ProfileState::kError
+                                            : !profileResultDone(report.result);
+    log.profile(prefix + name, report, failed ? profileResultName(report.result) : outcome);
+    if (printed) {
+      std::string line = prefix + name + "\t" +
+                         (failed && mode != kModeStatus ? "error" : outcome) + "\t" +
                          (report.target.empty() ? "-" : report.target);
-      if (!profileResultDone(report.result)) line += "\t" + reasonColumns(report.result);
+      if (failed) line += "\t" + reasonColumns(report.result);
       Print(line + "\n");
     }
   }
-  return log.finish(allDone ? kExitUpdated : kExitSomeFailed);
+  return allDone ? kExitUpdated : kExitSomeFailed;
 }
 
-bool CNorvexExpressApp::FindProfiles(const std::string& action, RunLog& log,
-                                     std::vector<std::string>* names, int* unreadable) {
+bool CNorvexExpressApp::FindProfiles(HostProfiles& profiles, std::vector<std::string>* names,
+                                     int* unreadable) {
   std::string productKey, supportBasePath;
   int platformFlag;
-  bool installed = profiles_.ReadInstallSettings(&productKey, &platformFlag);
-  log.header(action, productKey);
-  return installed && profiles_.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
-         profiles_.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0);
-}
-
-int CNorvexExpressApp::StatusOfEachProfile(RunLog& log) {
-  std::vector<std::string> names;
-  int unreadable = 0;
-  if (!FindProfiles("--status", log, &names, &unreadable)) return log.finish(kExitNotFound);
-  bool allPresent = unreadable == 0;
-  for (int i = 0; i < unreadable; ++i) {
-    ProfileReport report;
-    report.result = ProfileResult::kProfileNameTooLong;
-    log.profile("?", report, profileResultName(report.result));
-    Print("?\terror\t-\t" + reasonColumns(report.result) + "\n");
-  }
-  for (const std::string& name : names) {
-    ProfileReport report;
-    profiles_.Status(name.c_str(), &report);
-    allPresent = allPresent && report.state == ProfileState::kPresent;
-    std::string line = name + "\t" + profileStateName(report.state) + "\t" +
-                       (report.target.empty() ? "-" : report.target);
-    if (report.state == ProfileState::kError) line += "\t" + reasonColumns(report.result);
-    Print(line + "\n");
-    log.profile(name, report,
-                report.state == ProfileState::kError ? profileResultName(report.result)
-                                                     : profileStateName(report.state));
-  }
-  return log.finish(allPresent ? kExitUpdated : kExitSomeFailed);
+  return profiles.ReadInstallSettings(&productKey, &platformFlag) &&
+         profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
+         profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0);
 }
 
 void CNorvexExpressApp::ListProfiles(std::vector<std::string>* profiles) {

@@ -32,6 +32,10 @@ class CNorvexExpressApp : public ProfileOperations {
   void SetOutput(Output output) { output_ = std::move(output); }
   // Whether the host runs for this user; the process check by default.
   void SetHostCheck(std::function<bool()> check) { hostRunning_ = std::move(check); }
+  // Whether it runs for the user with a SID, in a run over every user.
+  void SetUserHostCheck(std::function<bool(const std::string&)> check) {
+    userHostRunning_ = std::move(check);
+  }
 
   void ListProfiles(std::vector<std::string>* profiles) override;
   bool AddToProfile(const char* profile) override;
@@ -41,15 +45,26 @@ class CNorvexExpressApp : public ProfileOperations {
  private:
   class RunLog;
   int UpdateAllProfiles(int mode, const CommandLineOptions& options);
-  int UpdateEachProfile(int mode, const CommandLineOptions& options, RunLog& log);
-  // Logs the run's header; false when the settings, the host or its profiles are not found.
-  bool FindProfiles(const std::string& action, RunLog& log, std::vector<std::string>* names,
-                    int* unreadable);
-  int StatusOfEachProfile(RunLog& log);
+  static std::string ActionText(int mode, const CommandLineOptions& options);
+  // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
+  int RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log);
+  int RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log);
+  // Updates or looks up names; lines begin with user when it is not empty. Returns the exit
+  // code of this user's part.
+  int ProfilesOfOneUser(HostProfiles& profiles, const std::vector<std::string>& names,
+                        int unreadable, int mode, const CommandLineOptions& options, RunLog& log,
+                        const std::string& user, bool hostRunning);
+  // False when the settings, the host or its profiles are not found.
+  static bool FindProfiles(HostProfiles& profiles, std::vector<std::string>* names,
+                           int* unreadable);
+  // A user skipped (no host) or failed as a whole.
+  void UserLine(const CommandLineOptions& options, RunLog& log, const std::string& user,
+                const std::string& target, ProfileResult result, long error);
   void Print(const std::string& text);
   std::unique_ptr<platform::Registry> registry_;
   EditRun run_;
   HostProfiles profiles_;
   Output output_;
   std::function<bool()> hostRunning_;
+  std::function<bool(const std::string&)> userHostRunning_;
 };

@@ -5,9 +5,13 @@
 namespace platform {
 
 bool isProcessRunningForCurrentUser(const char* executableName) {
+  return isProcessRunningForUser(executableName, nullptr);
+}
+
+bool isProcessRunningForUser(const char* executableName, const char* sid) {
   if (!executableName || !*executableName) return false;
   try {
-    return scanProcesses(executableName);
+    return scanProcesses(executableName, sid);
   } catch (const std::bad_alloc&) {
     return true;  // the scan could not finish, so nothing is ruled out
   }

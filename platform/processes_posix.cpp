@@ -107,13 +107,9 @@ bool isNamed(const std::string& folder, const char* name) {
   return readProcFile(folder + "/cmdline", &text, true) && baseNameIs(text, name);
 }
 
-// The substitute registry stands for one machine: while it is named by NORVEX_EXPRESS_REGISTRY,
-// only programs started with the same name run on that machine.
-bool sharesOurRegistry(const std::string& folder, const char* ourRegistry) {
-  if (!ourRegistry || !*ourRegistry) return true;
+bool environmentHas(const std::string& folder, const std::string& wanted) {
   std::string environment;
   if (!readProcFile(folder + "/environ", &environment, false)) return false;
-  const std::string wanted = std::string("NORVEX_EXPRESS_REGISTRY=") + ourRegistry;
   for (size_t at = 0; at < environment.size();) {
     size_t end = environment.find('\0', at);
     if (end == std::string::npos) end = environment.size();
@@ -123,13 +119,25 @@ bool sharesOurRegistry(const std::string& folder, const char* ourRegistry) {
   return false;
 }
 
+// The substitute registry stands for one machine: while it is named by NORVEX_EXPRESS_REGISTRY,
+// only programs started with the same name run on that machine.
+bool sharesOurRegistry(const std::string& folder, const char* ourRegistry) {
+  if (!ourRegistry || !*ourRegistry) return true;
+  return environmentHas(folder, std::string("NORVEX_EXPRESS_REGISTRY=") + ourRegistry);
+}
+
+// Another user of the substitute machine is a process started with that user's SID.
+bool runsFor(const std::string& folder, const char* sid) {
+  return !sid || environmentHas(folder, std::string("NORVEX_EXPRESS_USER_SID=") + sid);
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
 }  // namespace
 
-bool scanProcesses(const char* name) {
+bool scanProcesses(const char* name, const char* sid) {
   std::unique_ptr<DIR, DirCloser> proc(opendir("/proc"));
   if (!proc) return true;  // nothing can be ruled out
   const pid_t self = getpid();
@@ -143,8 +151,8 @@ bool scanProcesses(const char* name) {
     long pid = std::strtol(entry->d_name, &end, 10);
     if (end == entry->d_name || *end != '\0' || pid <= 0 || pid == self) continue;
     std::string folder = std::string("/proc/") + entry->d_name;
-    found =
-        isNamed(folder, name) && isLiveAndOurs(folder) && sharesOurRegistry(folder, ourRegistry);
+    found = isNamed(folder, name) && isLiveAndOurs(folder) &&
+            sharesOurRegistry(folder, ourRegistry) && runsFor(folder, sid);
   }
   return found;
 }

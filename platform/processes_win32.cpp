@@ -1,8 +1,10 @@
 #include <windows.h>
 // windows.h first: the Tool Help header needs its types.
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -59,8 +61,8 @@ bool nameIs(const wchar_t* candidate, const char* name) {
 }
 
 // A process that we cannot open is not ours. One whose owner we cannot read, as when it runs
-// elevated and we do not, counts when it runs in our session.
-bool ownedBy(DWORD processId, PSID user) {
+// elevated and we do not, counts when it runs in our session (or, for another user, always).
+bool ownedBy(DWORD processId, PSID user, bool currentUser) {
   HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   // Systems before Vista know only the full query right.
   if (!opened) opened = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
@@ -68,6 +70,7 @@ bool ownedBy(DWORD processId, PSID user) {
   if (!process.valid()) return false;
   std::vector<unsigned char> owner;
   if (tokenUser(process.get(), &owner)) return EqualSid(sidOf(owner), user) != 0;
+  if (!currentUser) return true;
   DWORD theirs = 0, ours = 0;
   return ProcessIdToSessionId(processId, &theirs) &&
          ProcessIdToSessionId(GetCurrentProcessId(), &ours) && theirs == ours;
@@ -75,9 +78,21 @@ bool ownedBy(DWORD processId, PSID user) {
 
 }  // namespace
 
-bool scanProcesses(const char* name) {
+struct SidFree {
+  void operator()(void* sid) const { LocalFree(sid); }
+};
+
+bool scanProcesses(const char* name, const char* sidText) {
   std::vector<unsigned char> self;
-  if (!tokenUser(GetCurrentProcess(), &self)) return true;  // nothing can be ruled out
+  PSID user = nullptr;
+  std::unique_ptr<void, SidFree> givenSid;
+  if (sidText) {
+    if (!ConvertStringSidToSidA(sidText, &user)) return true;  // nothing can be ruled out
+    givenSid.reset(user);
+  } else {
+    if (!tokenUser(GetCurrentProcess(), &self)) return true;
+    user = sidOf(self);
+  }
   Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot.valid()) return true;
   PROCESSENTRY32W entry;
@@ -87,7 +102,7 @@ bool scanProcesses(const char* name) {
   const DWORD ownId = GetCurrentProcessId();
   do {
     if (entry.th32ProcessID != ownId && nameIs(entry.szExeFile, name) &&
-        ownedBy(entry.th32ProcessID, sidOf(self)))
+        ownedBy(entry.th32ProcessID, user, sidText == nullptr))
       return true;
     entry.dwSize = sizeof entry;
   } while (Process32NextW(snapshot.get(), &entry));

@@ -17,6 +17,7 @@ using RegKey = std::uintptr_t;
 enum class RegRoot : std::uint32_t {
   kCurrentUser = 0x80000001u,
   kLocalMachine = 0x80000002u,
+  kUsers = 0x80000003u,
 };
 
 // Error codes.
@@ -27,6 +28,8 @@ constexpr long kErrorInvalidHandle = 6;
 constexpr long kErrorInvalidParameter = 87;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
+constexpr long kErrorCallNotImplemented = 120;
+constexpr long kErrorAlreadyExists = 183;
 
 // Value types.
 constexpr std::uint32_t kRegNone = 0;
@@ -67,6 +70,18 @@ class Registry {
   virtual long deleteValue(RegKey key, const char* name) = 0;
   // RegCloseKey.
   virtual long closeKey(RegKey key) = 0;
+  // RegLoadKeyA below HKEY_USERS: the hive in file (a user's NTUSER.DAT) becomes the key
+  // HKEY_USERS\name until unloadHive(name). Asks for the backup and restore privileges first.
+  virtual long loadHive(const char* name, const char* file) {
+    (void)name;
+    (void)file;
+    return kErrorCallNotImplemented;
+  }
+  // RegUnLoadKeyA below HKEY_USERS; every key opened in the hive must be closed first.
+  virtual long unloadHive(const char* name) {
+    (void)name;
+    return kErrorCallNotImplemented;
+  }
 };
 
 // The registry of this platform: ADVAPI32 on Windows; on POSIX the registry file named by

@@ -91,6 +91,40 @@ std::string quote(const std::string& text) {
   return out + "\"";
 }
 
+std::string hexList(const std::vector<unsigned char>& bytes) {
+  std::string out;
+  char buffer[4];
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", bytes[i]);
+    out += buffer;
+  }
+  return out;
+}
+
+// A hex(2) value holds UTF-16LE text with its terminator; it is kept as UTF-8, as the ANSI
+// functions give it. Bytes that are no such text stay as they are.
+std::vector<unsigned char> expandableTextFromFile(const std::vector<unsigned char>& bytes) {
+  std::string wide(bytes.begin(), bytes.end()), text;
+  if (wide.size() < 2 || wide.size() % 2 || wide[wide.size() - 1] || wide[wide.size() - 2])
+    return bytes;
+  wide.resize(wide.size() - 2);
+  if (!utf16leToUtf8(wide, &text) || text.find('\0') != std::string::npos) return bytes;
+  std::vector<unsigned char> out(text.begin(), text.end());
+  out.push_back(0);
+  return out;
+}
+
+// The file's UTF-16LE form of text kept by expandableTextFromFile; empty when it is not text.
+std::vector<unsigned char> expandableTextToFile(const std::vector<unsigned char>& data) {
+  if (data.empty() || data.back() != 0) return {};
+  std::string text(data.begin(), data.end() - 1), wide;
+  if (text.find('\0') != std::string::npos || !utf8ToUtf16le(text, &wide)) return {};
+  std::vector<unsigned char> out(wide.begin(), wide.end());
+  out.push_back(0);
+  out.push_back(0);
+  return out;
+}
+
 // The text of one value line, without its line end.
 std::string renderValue(const RegistryFile::Value& value) {
   std::string out = value.name.empty() ? std::string("@") : quote(value.name);
@@ -106,6 +140,8 @@ std::string renderValue(const RegistryFile::Value& value) {
   char buffer[32];
   if (plainString) {
     out += quote(std::string(d.begin(), d.end() - 1));
+  } else if (value.type == kRegExpandSz && !expandableTextToFile(d).empty()) {
+    out += "hex(2):" + hexList(expandableTextToFile(d));
   } else if (value.type == kRegDword && d.size() == 4) {
     std::snprintf(buffer, sizeof buffer, "dword:%08x",
                   d[0] | (d[1] << 8) | (d[2] << 16) | (static_cast<unsigned>(d[3]) << 24));
@@ -117,10 +153,7 @@ std::string renderValue(const RegistryFile::Value& value) {
       std::snprintf(buffer, sizeof buffer, "hex(%x):", value.type);
       out += buffer;
     }
-    for (size_t i = 0; i < d.size(); ++i) {
-      std::snprintf(buffer, sizeof buffer, i ? ",%02x" : "%02x", d[i]);
-      out += buffer;
-    }
+    out += hexList(d);
   }
   return out;
 }
@@ -340,6 +373,7 @@ bool RegistryFile::parse(const std::string& text) {
         return false;
       value.type = static_cast<std::uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
       if (!readHexBytes(data.substr(close + 2), &value.data)) return false;
+      if (value.type == kRegExpandSz) value.data = expandableTextFromFile(value.data);
     } else {
       return false;
     }
@@ -364,6 +398,9 @@ RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath, bool cre
   else if (equalsIgnoringAsciiCase(parts[0], "HKEY_CURRENT_USER") ||
            equalsIgnoringAsciiCase(parts[0], "HKCU"))
     key = &user_;
+  else if (equalsIgnoringAsciiCase(parts[0], "HKEY_USERS") ||
+           equalsIgnoringAsciiCase(parts[0], "HKU"))
+    key = &users_;
   else
     return nullptr;
   for (size_t i = 1; i < parts.size(); ++i) {
@@ -381,7 +418,10 @@ RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath, bool cre
 
 RegistryFile::Key* RegistryFile::findKey(RegRoot root, const std::string& path,
                                          std::uint32_t access) const {
-  Key* key = const_cast<Key*>(root == RegRoot::kLocalMachine ? &machine_ : &user_);
+  const Key* rootKey = root == RegRoot::kLocalMachine ? &machine_
+                       : root == RegRoot::kUsers      ? &users_
+                                                      : &user_;
+  Key* key = const_cast<Key*>(rootKey);
   std::vector<std::string> parts = splitPath(path);
   // The 32-bit view of the machine's software keys lives below WOW6432Node.
   if (root == RegRoot::kLocalMachine && (access & kKeyWow64_32Key) && !parts.empty() &&
@@ -400,7 +440,7 @@ std::string RegistryFile::toText() const {
   // (keys without a section in the file) in new sections at the end, in tree order.
   std::map<long, const Key*> appendAfter;
   std::vector<std::pair<std::string, const Key*>> newSections;
-  for (const Key* root : {&machine_, &user_})
+  for (const Key* root : {&machine_, &user_, &users_})
     collectNewValues(*root, root->name, &appendAfter, &newSections);
 
   auto freshValues = [this](const Key& key, std::string* out) {
@@ -466,7 +506,22 @@ bool RegistryFile::save() {
 long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) {
   if (!key) return kErrorInvalidParameter;
   if (!valid_) return kErrorBadDatabase;
-  if (root != RegRoot::kLocalMachine && root != RegRoot::kCurrentUser) return kErrorInvalidHandle;
+  if (root != RegRoot::kLocalMachine && root != RegRoot::kCurrentUser && root != RegRoot::kUsers)
+    return kErrorInvalidHandle;
+  if (root == RegRoot::kUsers && subKey) {
+    std::string path = subKey;
+    size_t separator = path.find('\\');
+    auto hive = hives_.find(lowerAscii(path.substr(0, separator)));
+    if (hive != hives_.end()) {
+      RegKey inner = 0;
+      std::string rest = separator == std::string::npos ? "" : path.substr(separator + 1);
+      long opened = hive->second->openKey(RegRoot::kCurrentUser, rest.c_str(), access, &inner);
+      if (opened != kErrorSuccess) return opened;
+      *key = nextHandle_++;
+      handles_[*key] = Handle{nullptr, access, hive->second.get(), inner};
+      return kErrorSuccess;
+    }
+  }
   Key* found = findKey(root, subKey ? subKey : "", access);
   if (!found) return kErrorFileNotFound;
   *key = nextHandle_++;
@@ -476,6 +531,9 @@ long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t acces
 
 long RegistryFile::queryValue(RegKey key, const char* name, std::uint32_t* type,
                               unsigned char* data, std::uint32_t* size) {
+  RegKey inner = 0;
+  if (RegistryFile* hive = hiveOf(key, &inner))
+    return hive->queryValue(inner, name, type, data, size);
   auto handle = handles_.find(key);
   if (handle == handles_.end()) return kErrorInvalidHandle;
   if (!(handle->second.access & kKeyQueryValue)) return kErrorAccessDenied;
@@ -496,6 +554,8 @@ long RegistryFile::queryValue(RegKey key, const char* name, std::uint32_t* type,
 }
 
 long RegistryFile::enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) {
+  RegKey inner = 0;
+  if (RegistryFile* hive = hiveOf(key, &inner)) return hive->enumKey(inner, index, name, nameSize);
   auto handle = handles_.find(key);
   if (handle == handles_.end()) return kErrorInvalidHandle;
   if (!(handle->second.access & kKeyEnumerateSubKeys)) return kErrorAccessDenied;
@@ -511,6 +571,9 @@ long RegistryFile::enumKey(RegKey key, std::uint32_t index, char* name, std::uin
 
 long RegistryFile::enumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                              std::uint32_t* type, unsigned char* data, std::uint32_t* dataSize) {
+  RegKey inner = 0;
+  if (RegistryFile* hive = hiveOf(key, &inner))
+    return hive->enumValue(inner, index, name, nameSize, type, data, dataSize);
   auto handle = handles_.find(key);
   if (handle == handles_.end()) return kErrorInvalidHandle;
   if (!(handle->second.access & kKeyQueryValue)) return kErrorAccessDenied;
@@ -537,6 +600,9 @@ long RegistryFile::enumValue(RegKey key, std::uint32_t index, char* name, std::u
 
 long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
                             const unsigned char* data, std::uint32_t size) {
+  RegKey inner = 0;
+  if (RegistryFile* hive = hiveOf(key, &inner))
+    return hive->setValue(inner, name, type, data, size);
   auto handle = handles_.find(key);
   if (handle == handles_.end()) return kErrorInvalidHandle;
   if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
@@ -562,6 +628,8 @@ long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
 }
 
 long RegistryFile::deleteValue(RegKey key, const char* name) {
+  RegKey inner = 0;
+  if (RegistryFile* hive = hiveOf(key, &inner)) return hive->deleteValue(inner, name);
   auto handle = handles_.find(key);
   if (handle == handles_.end()) return kErrorInvalidHandle;
   if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
@@ -583,7 +651,39 @@ long RegistryFile::deleteValue(RegKey key, const char* name) {
 }
 
 long RegistryFile::closeKey(RegKey key) {
+  RegKey inner = 0;
+  if (RegistryFile* hive = hiveOf(key, &inner)) hive->closeKey(inner);
   return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+RegistryFile* RegistryFile::hiveOf(RegKey key, RegKey* inner) const {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end() || !handle->second.hive) return nullptr;
+  *inner = handle->second.inner;
+  return handle->second.hive;
+}
+
+long RegistryFile::loadHive(const char* name, const char* file) {
+  if (!valid_) return kErrorBadDatabase;
+  if (!name || !*name || std::strchr(name, '\\') || !file || !*file) return kErrorInvalidParameter;
+  std::string lowerName = lowerAscii(name);
+  if (hives_.count(lowerName) || childKey(&users_, name)) return kErrorAlreadyExists;
+  struct stat status;
+  if (stat(file, &status) != 0) return errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied;
+  if (!S_ISREG(status.st_mode)) return kErrorBadDatabase;
+  std::unique_ptr<RegistryFile> hive = fromFile(file);
+  if (!hive->valid()) return kErrorBadDatabase;
+  hives_[lowerName] = std::move(hive);
+  return kErrorSuccess;
+}
+
+long RegistryFile::unloadHive(const char* name) {
+  auto hive = hives_.find(lowerAscii(name ? name : ""));
+  if (hive == hives_.end()) return kErrorInvalidParameter;
+  for (const auto& handle : handles_)
+    if (handle.second.hive == hive->second.get()) return kErrorAccessDenied;  // keys still open
+  hives_.erase(hive);  // every change was written back when it was made
+  return kErrorSuccess;
 }
 
 std::string registryFilePath() {

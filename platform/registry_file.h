@@ -8,7 +8,8 @@
 // line ends; only the line of a changed or deleted value changes, and a new value goes after
 // the last line of its key's last section (or into a new section at the end). A file that
 // cannot be read or parsed gives a registry whose every open fails, so a damaged file is never
-// overwritten.
+// overwritten. REG_EXPAND_SZ values are written hex(2): in UTF-16LE, as the registry editor
+// exports them, and read as text.
 #pragma once
 
 #include <cstdint>
@@ -47,6 +48,11 @@ class RegistryFile : public Registry {
                 std::uint32_t size) override;
   long deleteValue(RegKey key, const char* name) override;
   long closeKey(RegKey key) override;
+  // A hive is another registry file whose keys are written below HKEY_CURRENT_USER, as an
+  // export of that user's own HKEY_CURRENT_USER would be. While loaded, its keys are
+  // HKEY_USERS\name\...; each change to them is written back to the hive's file at once.
+  long loadHive(const char* name, const char* file) override;
+  long unloadHive(const char* name) override;
 
   struct Value {
     std::string name;
@@ -76,7 +82,11 @@ class RegistryFile : public Registry {
   struct Handle {
     Key* key;
     std::uint32_t access;
+    RegistryFile* hive = nullptr;  // a key of a loaded hive: the hive's own handle is inner
+    RegKey inner = 0;
   };
+  // The loaded hive a handle belongs to, or null.
+  RegistryFile* hiveOf(RegKey key, RegKey* inner) const;
   // One logical line of the file (continued lines joined), as read.
   struct Line {
     std::string text;          // every physical line of it, line ends included
@@ -92,6 +102,9 @@ class RegistryFile : public Registry {
   std::string newline_ = "\r\n";
   Key machine_{"HKEY_LOCAL_MACHINE", {}, {}};
   Key user_{"HKEY_CURRENT_USER", {}, {}};
+  Key users_{"HKEY_USERS", {}, {}};
+  // Loaded hives by lower-case name.
+  std::map<std::string, std::unique_ptr<RegistryFile>> hives_;
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x100;
   std::string path_;  // empty: memory only

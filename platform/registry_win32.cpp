@@ -9,12 +9,37 @@ HKEY toHkey(RegKey key) {
   return reinterpret_cast<HKEY>(key);
 }
 
+HKEY rootHkey(RegRoot root) {
+  switch (root) {
+    case RegRoot::kLocalMachine:
+      return HKEY_LOCAL_MACHINE;
+    case RegRoot::kUsers:
+      return HKEY_USERS;
+    default:
+      return HKEY_CURRENT_USER;
+  }
+}
+
+// Loading and unloading hives needs both privileges enabled in the process token; an account
+// that does not hold them gets ERROR_PRIVILEGE_NOT_HELD from the load itself.
+void enableHivePrivileges() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  for (const char* name : {"SeRestorePrivilege", "SeBackupPrivilege"}) {
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid))
+      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+  }
+  CloseHandle(token);
+}
+
 class Win32Registry : public Registry {
  public:
   long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
-    HKEY rootKey = root == RegRoot::kLocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
     HKEY opened = nullptr;
-    LONG result = RegOpenKeyExA(rootKey, subKey, 0, access, &opened);
+    LONG result = RegOpenKeyExA(rootHkey(root), subKey, 0, access, &opened);
     if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(opened);
     return result;
   }
@@ -54,6 +79,14 @@ class Win32Registry : public Registry {
     return RegDeleteValueA(toHkey(key), name);
   }
   long closeKey(RegKey key) override { return RegCloseKey(toHkey(key)); }
+  long loadHive(const char* name, const char* file) override {
+    enableHivePrivileges();
+    return RegLoadKeyA(HKEY_USERS, name, file);
+  }
+  long unloadHive(const char* name) override {
+    enableHivePrivileges();
+    return RegUnLoadKeyA(HKEY_USERS, name);
+  }
 };
 
 }  // namespace

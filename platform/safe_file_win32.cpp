@@ -1,4 +1,6 @@
 #include <windows.h>
+// windows.h first: the ACL header needs its types.
+#include <aclapi.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -29,9 +31,40 @@ bool resolveReplacementTarget(const std::string& path, std::string* target) {
   return true;
 }
 
+namespace {
+
+// A new file made as a copy of another (a backup) gets that file's ACL, and its owner and
+// group where this account may set them, so that the user keeps the access they had.
+void copySecurity(const std::string& from, const std::string& to) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PSID owner = nullptr, group = nullptr;
+  PACL dacl = nullptr;
+  const SECURITY_INFORMATION wanted =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if (GetNamedSecurityInfoA(from.c_str(), SE_FILE_OBJECT, wanted, &owner, &group, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  SECURITY_INFORMATION daclInfo = DACL_SECURITY_INFORMATION;
+  if (GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+      (control & SE_DACL_PROTECTED))
+    daclInfo |= PROTECTED_DACL_SECURITY_INFORMATION;
+  // Nothing here allocates: the new file has no name its caller holds yet.
+  char* target = const_cast<char*>(to.c_str());
+  if (dacl)
+    SetNamedSecurityInfoA(target, SE_FILE_OBJECT, daclInfo, nullptr, nullptr, dacl, nullptr);
+  SetNamedSecurityInfoA(target, SE_FILE_OBJECT,
+                        OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, owner, group,
+                        nullptr, nullptr);
+  LocalFree(descriptor);
+}
+
+}  // namespace
+
 // The new file gets its security and attributes from the original when ReplaceFile moves it
-// over; identitySource matters only for a new target (a backup), which inherits the folder's.
-bool createUniqueFileBeside(const std::string& path, const std::string& /*identitySource*/,
+// over; a new target (a backup) takes them from identitySource.
+bool createUniqueFileBeside(const std::string& path, const std::string& identitySource,
                             std::string* newPath) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
@@ -44,6 +77,8 @@ bool createUniqueFileBeside(const std::string& path, const std::string& /*identi
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
       CloseHandle(file);
+      if (!identitySource.empty() && identitySource != path)
+        copySecurity(identitySource, candidate);
       *newPath = std::move(candidate);  // no allocation once the file exists
       return true;
     }

@@ -384,10 +384,10 @@ ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
   const char* extension = release >= 15 ? ".CUIX" : ".CUI";
   if (release >= 11 && mode == kModeStatus)
     return MenuFileStatus(registry_, productKey, supportBasePath, profile, platformFlag, extension,
-                          report);
+                          report, environment_);
   if (release >= 11)
     return PatchMenuFile(registry_, run_, productKey, supportBasePath, profile, mode, platformFlag,
-                         extension, dryRun, report);
+                         extension, dryRun, report, environment_);
   if (mode == kModeStatus) return MenuGroupStatus(productKey, profile, platformFlag, report);
   return RegisterMenuGroup(productKey, supportBasePath, profile, mode, platformFlag, dryRun,
                            report);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "edits/edit_run.h"
+#include "platform/environment.h"
 #include "platform/registry.h"
 #include "profiles/profile_result.h"
 
@@ -27,6 +28,10 @@ extern const char kOwnSettingsKey[];
 class HostProfiles {
  public:
   HostProfiles(platform::Registry& registry, EditRun& run) : registry_(registry), run_(run) {}
+
+  // Paths in the profiles' values are expanded in environment (borrowed), not in this
+  // process's; null goes back to this process's.
+  void SetEnvironment(const platform::UserEnvironment* environment) { environment_ = environment; }
 
   bool ReadInstallSettings(std::string* productKey, int* platformFlag);
   bool ReadSupportBasePath(const std::string& productKey, int platformFlag, std::string* path);
@@ -64,6 +69,7 @@ class HostProfiles {
                                 int platformFlag, ProfileReport* report);
   platform::Registry& registry_;
   EditRun& run_;
+  const platform::UserEnvironment* environment_ = nullptr;
 };
 
 // The view bit for keys below HKEY_CURRENT_USER.

@@ -62,7 +62,8 @@ struct MenuFileTarget {
 // kAdded stands for success here; report->target names what was looked at.
 ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& productKey,
                               const std::string& supportBasePath, const char* profile,
-                              int platformFlag, const char* extension, MenuFileTarget* target,
+                              int platformFlag, const char* extension,
+                              const platform::UserEnvironment* environment, MenuFileTarget* target,
                               ProfileReport* report) {
   std::string& menuFile = target->menuFile;
   ProfileResult read =
@@ -71,11 +72,18 @@ ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& p
   report->target = menuFile;
   if (!endsWithIgnoreCase(menuFile, extension)) menuFile += extension;
   if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
-  std::vector<char> expanded(kValueSize);
-  std::uint32_t count = platform::expandEnvironmentStrings(menuFile.c_str(), expanded.data(),
-                                                           static_cast<std::uint32_t>(kValueSize));
-  if (count > kValueSize) return ProfileResult::kPathTooLong;
-  if (count != 0) menuFile = expanded.data();
+  if (environment) {
+    // Another user's paths, in that user's environment.
+    std::string expanded = environment->expand(menuFile);
+    if (expanded.size() >= kValueSize) return ProfileResult::kPathTooLong;
+    menuFile = expanded;
+  } else {
+    std::vector<char> expanded(kValueSize);
+    std::uint32_t count = platform::expandEnvironmentStrings(
+        menuFile.c_str(), expanded.data(), static_cast<std::uint32_t>(kValueSize));
+    if (count > kValueSize) return ProfileResult::kPathTooLong;
+    if (count != 0) menuFile = expanded.data();
+  }
   report->target = menuFile;
   if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
   // A relative path would name a file in whatever folder the caller happens to run in.
@@ -187,10 +195,11 @@ class Backup {
 ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
                             const char* profile, int mode, int platformFlag, const char* extension,
-                            bool dryRun, ProfileReport* report) {
+                            bool dryRun, ProfileReport* report,
+                            const platform::UserEnvironment* environment) {
   MenuFileTarget target;
   ProfileResult resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
-                                           platformFlag, extension, &target, report);
+                                           platformFlag, extension, environment, &target, report);
   if (resolved != ProfileResult::kAdded) return resolved;
   const std::string& menuFile = target.menuFile;
   const std::string& documentPath = target.documentPath;
@@ -232,10 +241,11 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
 // What of the add-on a profile's document holds.
 ProfileResult menuFileStatus(platform::Registry& registry, const std::string& productKey,
                              const std::string& supportBasePath, const char* profile,
-                             int platformFlag, const char* extension, ProfileReport* report) {
+                             int platformFlag, const char* extension, ProfileReport* report,
+                             const platform::UserEnvironment* environment) {
   MenuFileTarget target;
   ProfileResult resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
-                                           platformFlag, extension, &target, report);
+                                           platformFlag, extension, environment, &target, report);
   if (resolved != ProfileResult::kAdded) return resolved;
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(target.menuFile, &loaded));
@@ -274,11 +284,12 @@ std::string backupPathFor(const std::string& menuFile) {
 ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
                             const char* profile, int mode, int platformFlag, const char* extension,
-                            bool dryRun, ProfileReport* report) {
+                            bool dryRun, ProfileReport* report,
+                            const platform::UserEnvironment* environment) {
   // Memory that runs out fails this profile only; what it made is gone with the unwinding.
   try {
     return patchMenuFile(registry, run, productKey, supportBasePath, profile, mode, platformFlag,
-                         extension, dryRun, report);
+                         extension, dryRun, report, environment);
   } catch (const std::bad_alloc&) {
     return ProfileResult::kOutOfMemory;
   }
@@ -294,10 +305,11 @@ bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string
 
 ProfileResult MenuFileStatus(platform::Registry& registry, const std::string& productKey,
                              const std::string& supportBasePath, const char* profile,
-                             int platformFlag, const char* extension, ProfileReport* report) {
+                             int platformFlag, const char* extension, ProfileReport* report,
+                             const platform::UserEnvironment* environment) {
   try {
     return menuFileStatus(registry, productKey, supportBasePath, profile, platformFlag, extension,
-                          report);
+                          report, environment);
   } catch (const std::bad_alloc&) {
     return ProfileResult::kOutOfMemory;
   }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "edits/edit_run.h"
+#include "platform/environment.h"
 #include "platform/registry.h"
 #include "profiles/profile_result.h"
 
@@ -17,12 +18,15 @@ bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string
                    const std::string& supportBasePath, const char* profile, int mode,
                    int platformFlag, const char* extension);
 // The same with its reason; report->target names the file (or the key) looked at. A dry run
-// does everything but write: no backup, no new file, no save.
+// does everything but write: no backup, no new file, no save. The MenuFile value is expanded
+// in environment, or in this process's environment when it is null.
 ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
                             const char* profile, int mode, int platformFlag, const char* extension,
-                            bool dryRun, ProfileReport* report);
+                            bool dryRun, ProfileReport* report,
+                            const platform::UserEnvironment* environment = nullptr);
 // Reads the profile's file and sets report->state; kAlreadyAsAsked when it could be read.
 ProfileResult MenuFileStatus(platform::Registry& registry, const std::string& productKey,
                              const std::string& supportBasePath, const char* profile,
-                             int platformFlag, const char* extension, ProfileReport* report);
+                             int platformFlag, const char* extension, ProfileReport* report,
+                             const platform::UserEnvironment* environment = nullptr);

@@ -35,6 +35,7 @@ const ResultNames kNames[] = {
     {ProfileResult::kHostRunning, "host-running", "AutoCAD LT je spuštěný"},
     {ProfileResult::kOutOfMemory, "out-of-memory", "nedostatek paměti"},
     {ProfileResult::kSaveFailed, "save-failed", "soubor nabídek nelze uložit"},
+    {ProfileResult::kUserUnreachable, "user-unreachable", "registr uživatele nelze otevřít"},
 };
 
 const ResultNames* find(ProfileResult result) {

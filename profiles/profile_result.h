@@ -30,6 +30,7 @@ enum class ProfileResult {
   kHostRunning,
   kOutOfMemory,
   kSaveFailed,
+  kUserUnreachable,  // the user's registry hive cannot be loaded or opened
 };
 
 // Whether the profile is as asked after the operation (added, removed or already so).

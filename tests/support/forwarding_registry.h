@@ -37,6 +37,10 @@ class ForwardingRegistry : public platform::Registry {
     return inner_->deleteValue(key, name);
   }
   long closeKey(platform::RegKey key) override { return inner_->closeKey(key); }
+  long loadHive(const char* name, const char* file) override {
+    return inner_->loadHive(name, file);
+  }
+  long unloadHive(const char* name) override { return inner_->unloadHive(name); }
 
  private:
   platform::Registry* inner_;

@@ -1,0 +1,9 @@
+#include "platform/accounts.h"
+
+namespace platform {
+
+bool accountNameOfSid(const std::string&, std::string*) {
+  return false;
+}
+
+}  // namespace platform
