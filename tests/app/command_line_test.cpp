@@ -106,6 +106,10 @@ TEST(ParseCommandLine, ActionsOptionsAndMistakes) {
       {{"-i", "/x"}, usage, false, nullptr},
       {{"--help", "--bogus"}, usage, false, nullptr},
       {{"-"}, usage, false, nullptr},
+      {{"--all-users"}, usage, false, nullptr},
+      {{"--all-users", "-i", "--dry-run"}, add, true, nullptr},
+      {{"--status", "--all-users"}, status, false, nullptr},
+      {{"-r", "--all-user"}, usage, false, nullptr},
   };
   for (const Case& c : cases) {
     std::string shown;
@@ -117,6 +121,7 @@ TEST(ParseCommandLine, ActionsOptionsAndMistakes) {
       continue;
     }
     EXPECT_EQ(options.dryRun, c.dryRun) << shown;
+    EXPECT_EQ(options.allUsers, shown.find("--all-users") != std::string::npos) << shown;
     EXPECT_EQ(options.log, c.log != nullptr) << shown;
     if (c.log) {
       EXPECT_EQ(options.logPath, c.log) << shown;

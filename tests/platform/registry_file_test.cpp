@@ -523,3 +523,70 @@ TEST(RegistryFile, RandomChangesReadBackAsMade) {
     }
   }
 }
+
+TEST(RegistryFile, HivesLoadBelowUsersAndWriteBackToTheirOwnFile) {
+  TempFolder dir;
+  const std::string machinePath = dir.path() + "/machine.reg",
+                    hivePath = dir.path() + "/NTUSER.DAT";
+  const std::string machineText = kHead + "[HKEY_USERS\\S-1-5-21-1\\K]\r\n\"N\"=\"signed in\"\r\n";
+  const std::string hiveText =
+      kHead + "; the user's own\r\n[HKEY_CURRENT_USER\\K]\r\n\"N\"=\"v\"\r\n";
+  writeFile(machinePath, machineText);
+  writeFile(hivePath, hiveText);
+  auto r = RegistryFile::fromFile(machinePath);
+  EXPECT_EQ(querySz(*r, RegRoot::kUsers, "S-1-5-21-1\\K", "N"), "signed in");
+  EXPECT_EQ(r->loadHive("S-1-5-21-1", hivePath.c_str()), kErrorAlreadyExists);
+  EXPECT_EQ(r->loadHive("Away", (dir.path() + "/none").c_str()), kErrorFileNotFound);
+  writeFile(dir.path() + "/junk", "not a registry");
+  EXPECT_EQ(r->loadHive("Away", (dir.path() + "/junk").c_str()), kErrorBadDatabase);
+  EXPECT_EQ(r->loadHive("Away", dir.path().c_str()), kErrorBadDatabase);
+
+  ASSERT_EQ(r->loadHive("Away", hivePath.c_str()), kErrorSuccess);
+  EXPECT_EQ(r->loadHive("away", hivePath.c_str()), kErrorAlreadyExists);
+  EXPECT_EQ(querySz(*r, RegRoot::kUsers, "away\\K", "N"), "v");
+  RegKey key;
+  ASSERT_EQ(r->openKey(RegRoot::kUsers, "Away\\K", kKeyAllAccess, &key), 0);
+  const unsigned char value[] = "changed";
+  EXPECT_EQ(r->setValue(key, "N", kRegSz, value, sizeof value), 0);
+  EXPECT_EQ(r->setValue(key, "New", kRegSz, value, sizeof value), 0);
+  EXPECT_EQ(r->unloadHive("Away"), kErrorAccessDenied) << "a key of it is open";
+  EXPECT_EQ(r->closeKey(key), 0);
+  EXPECT_EQ(r->unloadHive("Away"), kErrorSuccess);
+  EXPECT_EQ(r->unloadHive("Away"), kErrorInvalidParameter);
+  EXPECT_EQ(querySz(*r, RegRoot::kUsers, "Away\\K", "N"), "<no key>");
+
+  EXPECT_EQ(readFile(machinePath), machineText);
+  EXPECT_EQ(readFile(hivePath), kHead +
+                                    "; the user's own\r\n[HKEY_CURRENT_USER\\K]\r\n"
+                                    "\"N\"=\"changed\"\r\n\"New\"=\"changed\"\r\n");
+  // Loaded again, the hive reads as it was written.
+  ASSERT_EQ(r->loadHive("Again", hivePath.c_str()), kErrorSuccess);
+  EXPECT_EQ(querySz(*r, RegRoot::kUsers, "Again\\K", "New"), "changed");
+  EXPECT_EQ(r->unloadHive("Again"), kErrorSuccess);
+}
+
+TEST(RegistryFile, ExpandableStringsAreUtf16InTheFileAndTextToCallers) {
+  std::string wide;
+  ASSERT_TRUE(utf8ToUtf16le(std::string("%USERPROFILE%\\Plocha \xC5\x99") + '\0', &wide));
+  std::string hex;
+  for (unsigned char c : wide) {
+    char byte[4];
+    std::snprintf(byte, sizeof byte, "%02x,", c);
+    hex += byte;
+  }
+  hex.pop_back();
+  std::string text = kHead + "[HKEY_CURRENT_USER\\K]\r\n\"Path\"=hex(2):" + hex +
+                     "\r\n\"Raw\"=hex(2):01,02,03\r\n";
+  auto r = RegistryFile::fromText(text);
+  EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "Path"), "%USERPROFILE%\\Plocha \xC5\x99");
+  EXPECT_EQ(r->toText(), text) << "read alone, nothing changes";
+  RegKey key;
+  ASSERT_EQ(r->openKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+  const unsigned char value[] = "%TEMP%";
+  ASSERT_EQ(r->setValue(key, "Path", kRegExpandSz, value, sizeof value), 0);
+  r->closeKey(key);
+  EXPECT_NE(r->toText().find("\"Path\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00\r\n"),
+            std::string::npos)
+      << r->toText();
+  EXPECT_NE(r->toText().find("\"Raw\"=hex(2):01,02,03"), std::string::npos);
+}
