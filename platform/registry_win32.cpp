@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <initializer_list>
+
 #include "platform/registry.h"
 
 namespace platform {

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# all_users.sh EXE WORKDIR HIVE_HELPER — the run over every user of a Windows build under Wine:
+# the signed-in user's hive in use, and two users whose NTUSER.DAT hives (made with RegSaveKey
+# by the helper) are loaded and unloaded again. Each user's .cuix package, named with
+# %USERPROFILE%, is patched; --status then reports present for every profile of every user.
+set -euo pipefail
+exe=$1 work=$2 make_hive=$3
+if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
+here=$(cd "$(dirname "$0")" && pwd)
+export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
+source "$here/wine_env.sh"
+if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
+fail() { echo "FAIL: $*"; exit 1; }
+make_prefix "$work/prefix"
+drive="$WINEPREFIX/drive_c"
+product='Software\Norvex Test\Host LT\R19.1\HOSTLT-7001:405'
+list='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\ProfileList'
+me=$(query "$list" /s | awk '/^HKEY.*S-1-5-21-/ { sub(/.*\\/, ""); print; exit }')
+[ -n "$me" ] || fail "Wine has no signed-in user in ProfileList"
+my_folder=$(query "$list\\$me" /v ProfileImagePath | awk '/ProfileImagePath/ { print $NF }')
+
+# The keys of one user's host, below the given root.
+host_keys() {  # root
+  local base="$1\\${product//\\/\\\\}"
+  base=${base//\\\\/\\}
+  printf '[%s]\n"RoamableRootFolder"="C:\\\\Roaming"\n\n' "$base"
+  for profile in Kreslení Výkresy; do
+    printf '[%s\\Profiles\\%s\\General Configuration]\n' "$base" "$profile"
+    printf '"MenuFile"="%%USERPROFILE%%\\\\%s.cuix"\n\n' "$profile"
+  done
+}
+{
+  printf 'Windows Registry Editor Version 5.00\n\n'
+  printf '[HKEY_LOCAL_MACHINE\\Software\\Wow6432Node\\Norvex Studio\\Norvex Express]\n'
+  printf '"AcadPathReg"="%s"\n\n' "${product//\\/\\\\}"
+  printf '[%s\\S-1-5-21-5-5-5-1001]\n"ProfileImagePath"="C:\\\\users\\\\petr"\n\n' "$list"
+  # %SystemDrive%\users\eva, as REG_EXPAND_SZ.
+  printf '[%s\\S-1-5-21-5-5-5-1002]\n"ProfileImagePath"=hex(2):%s\n\n' "$list" \
+    "$(printf '%%SystemDrive%%\\users\\eva\0' | iconv -t UTF-16LE | od -An -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
+  host_keys HKEY_CURRENT_USER
+  host_keys 'HKEY_CURRENT_USER\NvxHive\petr'
+  host_keys 'HKEY_CURRENT_USER\NvxHive\eva'
+} > "$work/users.reg"
+import_reg "$work/users.reg"
+windows_folder() { printf '%s' "$drive/${1#C:\\}" | tr '\\' '/'; }
+folders=("$(windows_folder "$my_folder")" "$drive/users/petr" "$drive/users/eva")
+for folder in "${folders[@]}"; do
+  mkdir -p "$folder"
+  for profile in Kreslení Výkresy; do
+    python3 -c "import sys; sys.path.insert(0, sys.argv[1]); import cuix_fixture; cuix_fixture.write_package(sys.argv[2], seed=len(sys.argv[2]))" \
+      "$here/../fixtures" "$folder/$profile.cuix"
+  done
+done
+for user in petr eva; do
+  [ "$(run_exe "$make_hive" "NvxHive\\$user" "C:\\users\\$user\\NTUSER.DAT")" = 0 ] \
+    || fail "the helper could not save $user's hive"
+done
+query 'HKCU\NvxHive\petr' >/dev/null && fail "the helper left its keys"
+"$WINE64" reg delete 'HKCU\NvxHive' /f >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
+
+piped() {
+  set +e
+  out=$("$WINE64" "$exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  code=$?
+  set -e
+  /usr/lib/wine/wineserver -w
+}
+snapshot() { find "${folders[@]}" -name '*.cuix' -exec md5sum {} + | sort; }
+before=$(snapshot)
+piped -i --all-users --dry-run
+[ "$code" = 0 ] || fail "the dry run exited $code: $out"
+[ "$(printf '%s\n' "$out" | cut -f3 | sort | uniq -c | awk '{ print $1, $2, $3 }')" = "6 would add" ] \
+  || fail "the dry run printed: $out"
+[ "$(snapshot)" = "$before" ] || fail "the dry run changed files"
+
+[ "$(run_exe "$exe" -i --all-users)" = 0 ] || fail "-i --all-users did not exit 0"
+for folder in "${folders[@]}"; do
+  for profile in Kreslení Výkresy; do
+    [ -f "$folder/$profile.cuix.norvex-express.bak" ] || fail "$folder/$profile.cuix was not patched"
+  done
+done
+[ "$(query HKU | grep -c 'HKEY_USERS\\')" = 2 ] || fail "hives left loaded: $(query HKU)"
+
+piped --status --all-users
+[ "$code" = 0 ] || fail "--status --all-users exited $code: $out"
+[ "$(printf '%s\n' "$out" | awk -F'\t' '{ print $1, $3 }' | LC_ALL=C sort | uniq -c | wc -l)" = 3 ] \
+  || fail "--status named the wrong users: $out"
+[ "$(printf '%s\n' "$out" | cut -f3 | sort -u)" = present ] || fail "--status printed: $out"
+printf '%s\n' "$out" | grep -q "^petr	Kreslení	present	C:\\\\users\\\\petr\\\\Kreslení.cuix" \
+  || fail "petr's profile was not read from his own folder: $out"
+printf '%s\n' "$out" | grep -q "^eva	Výkresy	present	C:\\\\users\\\\eva\\\\Výkresy.cuix" \
+  || fail "eva's folder was not expanded: $out"
+/usr/lib/wine/wineserver -k || true
+echo "passed"
