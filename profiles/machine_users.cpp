@@ -65,7 +65,10 @@ AttachedHive::AttachedHive(platform::Registry& machine, const MachineUser& user)
   {
     // A signed-in user's hive is loaded already.
     RegistryKey loaded(machine, platform::RegRoot::kUsers, name_, platform::kKeyRead);
-    if (loaded.isOpen()) return;
+    if (loaded.error() != platform::kErrorFileNotFound) {
+      error_ = loaded.error();  // 0, or loaded but out of our reach
+      return;
+    }
   }
   if (user.profileFolder.empty()) {
     error_ = platform::kErrorFileNotFound;
