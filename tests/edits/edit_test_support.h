@@ -26,6 +26,19 @@ inline std::string writtenText(xmlNode* node, bool chain = true) {
   return text;
 }
 
+// Three workspaces, the first without a name, the second with toolbar entries.
+inline const char kWorkspaceDocument[] =
+    "<CustSection><Header><WorkspaceRoot>"
+    "<Workspace UID=\"WS_5\"><Other>x</Other></Workspace>"
+    "<Workspace UID=\"WSU_12\"><Name>Kreslení 2D</Name>"
+    "<WSToolbarRoot>"
+    "<WSToolbar pUID=\"TBU_0003\" UID=\"wsu_3\" />"
+    "<WSToolbar MenuGroup=\"Other\" pUID=\"TBU_0003\" UID=\"WSTU_2\" />"
+    "<WSToolbar MenuGroup=\"norvex_express\" pUID=\"tbu_0003\" UID=\"WSTU_41\" />"
+    "</WSToolbarRoot></Workspace>"
+    "<Workspace><Name>Anotace</Name></Workspace>"
+    "</WorkspaceRoot></Header></CustSection>";
+
 struct TestPackageContent : extraData {
   TestPackageContent() : extraData(kExtraPackageRoot) {}
 };
