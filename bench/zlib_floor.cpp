@@ -3,9 +3,10 @@
 #include <zlib.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
+#include <string>
 #include <vector>
+
+#include "platform/file_read.h"
 
 namespace {
 
@@ -46,31 +47,35 @@ bool deflateRaw(const std::vector<unsigned char>& in, std::vector<unsigned char>
 ZlibFloor measureZlibFloor(const std::string& packagePath) {
   ZlibFloor floor;
   auto start = std::chrono::steady_clock::now();
-  std::ifstream file(packagePath, std::ios::binary);
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), {});
-  if (bytes.size() < 22) return floor;
+  std::string file;
+  if (platform::readRegularFile(packagePath, platform::kNoSizeLimit, &file) !=
+      platform::FileReadResult::kRead)
+    return floor;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
+  const std::size_t total = file.size();
+  if (total < 22) return floor;
   // The end of the central directory, then every member through its central header.
-  std::size_t end = bytes.size() - 22;
-  while (end > 0 && get32(&bytes[end]) != 0x06054B50) --end;
-  if (get32(&bytes[end]) != 0x06054B50) return floor;
-  std::size_t count = get16(&bytes[end + 10]);
-  std::size_t at = get32(&bytes[end + 16]);
+  std::size_t end = total - 22;
+  while (end > 0 && get32(bytes + end) != 0x06054B50) --end;
+  if (get32(bytes + end) != 0x06054B50) return floor;
+  std::size_t count = get16(bytes + end + 10);
+  std::size_t at = get32(bytes + end + 16);
   std::vector<unsigned char> data, packed;
   for (std::size_t i = 0; i < count; ++i) {
-    if (at + 46 > bytes.size() || get32(&bytes[at]) != 0x02014B50) return floor;
-    const unsigned char* c = &bytes[at];
+    if (at + 46 > total || get32(bytes + at) != 0x02014B50) return floor;
+    const unsigned char* c = bytes + at;
     std::uint32_t method = get16(c + 10), compressed = get32(c + 20), size = get32(c + 24);
     std::size_t local = get32(c + 42);
     at += 46 + get16(c + 28) + get16(c + 30) + get16(c + 32);
-    if (local + 30 > bytes.size()) return floor;
-    std::size_t dataAt = local + 30 + get16(&bytes[local + 26]) + get16(&bytes[local + 28]);
-    if (dataAt + compressed > bytes.size()) return floor;
+    if (local + 30 > total) return floor;
+    std::size_t dataAt = local + 30 + get16(bytes + local + 26) + get16(bytes + local + 28);
+    if (dataAt + compressed > total) return floor;
     data.resize(size);
     if (method == 8) {
-      if (!inflateRaw(&bytes[dataAt], compressed, &data) || !deflateRaw(data, &packed))
+      if (!inflateRaw(bytes + dataAt, compressed, &data) || !deflateRaw(data, &packed))
         return floor;
     } else {
-      data.assign(&bytes[dataAt], &bytes[dataAt] + compressed);
+      data.assign(bytes + dataAt, bytes + dataAt + compressed);
     }
     crc32(0, data.data(), static_cast<uInt>(data.size()));
     floor.uncompressedBytes += size;

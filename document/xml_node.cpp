@@ -5,15 +5,10 @@
 #include <initializer_list>
 #include <new>
 
+#include "platform/ascii_text.h"
+
 bool equalsIgnoreCase(const char* a, const char* b) {
-  if (!a || !b) return false;
-  for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(*a), y = static_cast<unsigned char>(*b);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return false;
-    if (!x) return true;
-  }
+  return a && b && platform::equalsIgnoringAsciiCase(a, b);
 }
 
 xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,

@@ -1,9 +1,13 @@
 // The state that one run of the program carries from document to document: the identifier
 // counters of idPrefixTable and the customization format version that new revision stamps
-// declare. A run makes one EditRun and hands it to every edit; tests make a fresh one.
+// declare, and the allocation of new identifiers from them. A run makes one EditRun and hands
+// it to every edit; tests make a fresh one. The functions own nothing of the documents they read.
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "document/xml_node.h"
 
 struct IdPrefix {
   const char* prefix;
@@ -20,3 +24,10 @@ struct EditRun {
   unsigned formatMajorVersion = 16;
   unsigned formatMinorVersion = 2;
 };
+
+// Raises the counters of run above every identifier in the document and the nodes after it;
+// prefixes compare without regard to ASCII case.
+void scanIdentifiers(EditRun& run, xmlNode* document);
+// "WSTU_" and the next number.
+std::string newToolbarId(EditRun& run);
+void setFormatVersion(EditRun& run, unsigned major, unsigned minor);

@@ -9,7 +9,9 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 
+#include "platform/ascii_text.h"
 #include "platform/processes.h"
 
 namespace platform {
@@ -18,22 +20,11 @@ namespace {
 // The kernel keeps only this many bytes of a process's name in comm.
 constexpr size_t kCommLength = 15;
 
-bool equalNoCase(const char* a, size_t aLength, const char* b) {
-  if (std::strlen(b) != aLength) return false;
-  for (size_t i = 0; i < aLength; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // The last part of a path; a Windows program under a compatibility layer shows '\' paths.
 bool baseNameIs(const std::string& path, const char* name) {
   size_t slash = path.find_last_of("/\\");
   size_t start = slash == std::string::npos ? 0 : slash + 1;
-  return !path.empty() && equalNoCase(path.data() + start, path.size() - start, name);
+  return !path.empty() && equalsIgnoringAsciiCase(std::string_view(path).substr(start), name);
 }
 
 // Reads a /proc file up to its end or, with stopAtNul, its first NUL. False when it cannot be
@@ -97,7 +88,7 @@ bool isNamed(const std::string& folder, const char* name) {
   // A comm of the full length may have been cut short, so it proves only a shorter name.
   if (std::strlen(name) < kCommLength && readProcFile(folder + "/comm", &text, false)) {
     if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (equalNoCase(text.data(), text.size(), name)) return true;
+    if (equalsIgnoringAsciiCase(text, name)) return true;
   }
   char target[PATH_MAX + 1];
   ssize_t length = readlink((folder + "/exe").c_str(), target, sizeof target);

@@ -214,12 +214,10 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   if (!document) return loadFailure(menuFile);
   if (equalsIgnoreCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
-  checkTree(document.get());
   mergeMenuGroup(run, document.get(), nullptr, documentPath.c_str(), kMenuGroup, kToolbarIds,
                  kToolbarPositions, kToolbarCount, mode == kModeRemove);
   // The reference goes even from a document whose workspaces have no name.
   if (mode == kModeRemove) removePartialMenu(document.get(), documentPath.c_str());
-  checkTree(document.get());
   // A merge that did not reach what was asked is not saved: the file stays as it was.
   if (!verifyMerge(document.get(), documentPath, mode))
     return mode == kModeAdd && !findWorkspace(document.get(), nullptr)

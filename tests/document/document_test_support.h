@@ -9,6 +9,7 @@
 #include "document/xml_node.h"
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
+#include "tests/support/test_files.h"
 
 inline xmlNode* parseText(const std::string& text) {
   return parseDocument(text.c_str(), newNode(nullptr, nullptr));
@@ -16,18 +17,14 @@ inline xmlNode* parseText(const std::string& text) {
 
 // The text the writer gives for every top-level node of document, and the trailing comment.
 inline std::string writeText(xmlNode* document) {
-  std::FILE* stream = std::tmpfile();
-  if (!stream) return "(no temporary file)";
-  for (xmlNode* node = document; node; node = node->next)
-    if (writeNode(node, stream, 0) != 0) return "(write failed)";
-  if (document) writeComment(document->trailingComment, stream);
   std::string text;
-  std::rewind(stream);
-  char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, got);
-  std::fclose(stream);
-  return text;
+  auto write = [document](std::FILE* stream) {
+    for (xmlNode* node = document; node; node = node->next)
+      if (writeNode(node, stream, 0) != 0) return false;
+    if (document) writeComment(document->trailingComment, stream);
+    return true;
+  };
+  return test_support::streamText(write, &text) ? text : "(write failed)";
 }
 
 // Random well-formed text in the subset the parser reads: an optional byte order mark, blank

@@ -9,6 +9,7 @@
 #include "document/xml_node.h"
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
+#include "tests/support/test_files.h"
 
 inline xmlNode* parseText(const char* text) {
   return parseDocument(text, newNode(nullptr, nullptr));
@@ -16,15 +17,28 @@ inline xmlNode* parseText(const char* text) {
 
 // The whole chain from node on (or the node alone), as the writer gives it.
 inline std::string writtenText(xmlNode* node, bool chain = true) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* stream = open_memstream(&buffer, &size);
-  for (; node; node = chain ? node->next : nullptr) writeNode(node, stream, 0);
-  std::fclose(stream);
-  std::string text(buffer, size);
-  std::free(buffer);
+  std::string text;
+  test_support::streamText(
+      [&](std::FILE* stream) {
+        for (; node; node = chain ? node->next : nullptr) writeNode(node, stream, 0);
+        return true;
+      },
+      &text);
   return text;
 }
+
+// Three workspaces, the first without a name, the second with toolbar entries.
+inline const char kWorkspaceDocument[] =
+    "<CustSection><Header><WorkspaceRoot>"
+    "<Workspace UID=\"WS_5\"><Other>x</Other></Workspace>"
+    "<Workspace UID=\"WSU_12\"><Name>Kreslení 2D</Name>"
+    "<WSToolbarRoot>"
+    "<WSToolbar pUID=\"TBU_0003\" UID=\"wsu_3\" />"
+    "<WSToolbar MenuGroup=\"Other\" pUID=\"TBU_0003\" UID=\"WSTU_2\" />"
+    "<WSToolbar MenuGroup=\"norvex_express\" pUID=\"tbu_0003\" UID=\"WSTU_41\" />"
+    "</WSToolbarRoot></Workspace>"
+    "<Workspace><Name>Anotace</Name></Workspace>"
+    "</WorkspaceRoot></Header></CustSection>";
 
 struct TestPackageContent : extraData {
   TestPackageContent() : extraData(kExtraPackageRoot) {}

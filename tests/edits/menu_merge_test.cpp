@@ -7,8 +7,11 @@
 
 #include "edit_test_support.h"
 #include "edits/element_search.h"
+#include "tests/support/tree_check.h"
 
 namespace {
+
+using test_support::checkTree;
 
 const char kGroup[] = "NORVEX_EXPRESS";
 const char* const kIds[] = {"ID_Express", "TBU_0003", "TBU_0005",

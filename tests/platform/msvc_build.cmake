@@ -1,18 +1,8 @@
 # The documented MSVC build cannot be compiled here, but its configuration can be checked:
 # the project is configured for Windows with a stand-in compiler that CMake takes for MSVC, and
 # every compilation with /WX must also turn off the CRT's deprecation warnings (C4996), which
-# /WX would make errors. Included as a test fragment it registers the test; run with
-# `cmake -P` it is the test.
-if(NOT CMAKE_SCRIPT_MODE_FILE)
-  if(NOT WIN32)
-    add_test(NAME msvc_build_turns_off_crt_deprecation
-      COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-              -DWORK_DIR=${CMAKE_CURRENT_BINARY_DIR}/msvc_build
-              "-DGENERATOR=${CMAKE_GENERATOR}" "-DMAKE_PROGRAM=${CMAKE_MAKE_PROGRAM}"
-              -P ${CMAKE_CURRENT_LIST_FILE})
-  endif()
-  return()
-endif()
+# /WX would make errors. Run with `cmake -P` by the test that tests/platform/CMakeLists.txt
+# registers.
 
 set(build ${WORK_DIR}/build)
 file(REMOVE_RECURSE ${WORK_DIR})

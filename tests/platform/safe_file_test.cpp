@@ -119,3 +119,12 @@ TEST(SafeFileStale, NewFilesOfRunsThatAreGoneAreRemoved) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(folderNames(dir.path()), expected);
 }
+
+TEST(SafeFileRemove, RemovesAFileOnceOnly) {
+  TempFolder dir;
+  const std::string name = dir / "VT_CUI_1";
+  writeFile(name, "");
+  EXPECT_TRUE(removeFile(name));
+  EXPECT_FALSE(removeFile(name));
+  EXPECT_TRUE(folderNames(dir.path()).empty());
+}

@@ -11,7 +11,6 @@
 #include "platform/code_page.h"
 #include "platform/environment.h"
 #include "platform/safe_file.h"
-#include "platform/temp_file.h"
 #include "tests/support/test_files.h"
 
 using namespace platform;
@@ -146,28 +145,4 @@ TEST(SafeFile, FullDiskFailsTheCommitAndKeepsTheOriginal) {
   EXPECT_EQ(result, 0) << "a write past the limit was reported as success";
   EXPECT_EQ(readFile(target), original);
   EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"file.cuix"});
-}
-
-TEST(TempFile, NamesAreNewFilesRemovedByTheGuard) {
-  TempFolder dir;
-  setenv("TMPDIR", dir.path().c_str(), 1);
-  std::string name = makeTempFileName();
-  ASSERT_FALSE(name.empty());
-  EXPECT_EQ(name.rfind(dir.path() + "/VT_", 0), 0u);
-  EXPECT_EQ(access(name.c_str(), F_OK), 0);
-  EXPECT_NE(name, makeTempFileName());
-  std::string guarded;
-  {
-    TempFile file;
-    ASSERT_TRUE(file.valid());
-    guarded = file.path();
-    EXPECT_NE(guarded.substr(guarded.size() - 5), ".cuix");
-    EXPECT_EQ(access(guarded.c_str(), F_OK), 0);
-  }
-  EXPECT_EQ(access(guarded.c_str(), F_OK), -1);
-  EXPECT_TRUE(removeFile(name));
-  EXPECT_FALSE(removeFile(name));
-  setenv("TMPDIR", (dir.path() + "/absent").c_str(), 1);
-  EXPECT_EQ(makeTempFileName(), "");
-  unsetenv("TMPDIR");
 }

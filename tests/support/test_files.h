@@ -9,19 +9,37 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/file_read.h"
+
 namespace test_support {
 
+// The whole regular file; empty when it cannot be read.
 inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::string bytes;
+  platform::readRegularFile(path, platform::kNoSizeLimit, &bytes);
+  return bytes;
+}
+
+// What write puts into a stream, in *text; false when write returns false or no stream can be
+// made or completed.
+inline bool streamText(const std::function<bool(std::FILE*)>& write, std::string* text) {
+  char* buffer = nullptr;
+  size_t size = 0;
+  std::FILE* stream = open_memstream(&buffer, &size);
+  if (!stream) return false;
+  bool written = write(stream);
+  bool closed = std::fclose(stream) == 0;
+  text->assign(buffer ? buffer : "", buffer ? size : 0);
+  std::free(buffer);
+  return written && closed;
 }
 
 inline void writeFile(const std::string& path, const std::string& bytes) {

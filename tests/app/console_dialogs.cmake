@@ -1,1 +1,0 @@
-nvx_test(console_dialogs_test console_dialogs_test.cpp LIBS nvx_dialogs)

@@ -1,1 +1,0 @@
-nvx_test(document_xml_node_test xml_node_test.cpp LIBS nvx_document)

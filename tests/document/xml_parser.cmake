@@ -1,1 +1,0 @@
-nvx_test(document_xml_parser_test xml_parser_test.cpp LIBS nvx_document)

@@ -1,1 +1,0 @@
-nvx_test(document_xml_writer_test xml_writer_test.cpp LIBS nvx_document)

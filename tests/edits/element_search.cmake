@@ -1,1 +1,0 @@
-nvx_test(element_search_test element_search_test.cpp LIBS nvx_edits)

@@ -1,1 +1,0 @@
-nvx_test(menu_merge_test menu_merge_test.cpp LIBS nvx_edits)

@@ -1,1 +1,0 @@
-nvx_test(zip_entry_test zip_entry_test.cpp LIBS nvx_package)

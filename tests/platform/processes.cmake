@@ -1,3 +1,0 @@
-if(NOT WIN32)
-  nvx_test(processes_test processes_test.cpp LIBS nvx_platform)
-endif()

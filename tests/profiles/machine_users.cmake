@@ -1,1 +1,0 @@
-nvx_test(machine_users_test machine_users_test.cpp LIBS nvx_profiles)

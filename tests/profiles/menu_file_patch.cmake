@@ -1,1 +1,0 @@
-nvx_test(menu_file_patch_test menu_file_patch_test.cpp LIBS nvx_profiles)

@@ -1,1 +1,0 @@
-nvx_test(out_of_memory_test out_of_memory_test.cpp LIBS nvx_profiles)

@@ -1,1 +1,0 @@
-nvx_test(profile_result_test profile_result_test.cpp LIBS nvx_profiles)
