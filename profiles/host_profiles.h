@@ -65,8 +65,6 @@ class HostProfiles {
  private:
   // kModeAdd or kModeRemove, or kModeStatus for a look-up.
   ProfileResult UpdateOneProfile(const char* profile, int mode, bool dryRun, ProfileReport* report);
-  ProfileResult MenuGroupStatus(const std::string& productKey, const char* profile,
-                                int platformFlag, ProfileReport* report);
   platform::Registry& registry_;
   EditRun& run_;
   const platform::UserEnvironment* environment_ = nullptr;

@@ -15,6 +15,7 @@
 #include "platform/file_read.h"
 #include "platform/safe_file.h"
 #include "profiles/host_profiles.h"
+#include "profiles/registry_key.h"
 
 namespace {
 
@@ -43,13 +44,10 @@ ProfileResult readMenuFileValue(platform::Registry& registry, const std::string&
   std::string path = productKey + "\\Profiles\\" + profile + "\\General Configuration";
   *keyPath = "HKEY_CURRENT_USER\\" + path;
   if (path.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
-  platform::RegKey key;
-  if (registry.openKey(platform::RegRoot::kCurrentUser, path.c_str(),
-                       platform::kKeyRead | hostView(platformFlag),
-                       &key) != platform::kErrorSuccess)
-    return ProfileResult::kNoMenuFileValue;
-  bool ok = readStringValue(registry, key, "MenuFile", kKeyPathSize, menuFile);
-  registry.closeKey(key);
+  RegistryKey key(registry, platform::RegRoot::kCurrentUser, path,
+                  platform::kKeyRead | hostView(platformFlag));
+  if (!key.isOpen()) return ProfileResult::kNoMenuFileValue;
+  bool ok = readStringValue(registry, key.get(), "MenuFile", kKeyPathSize, menuFile);
   return ok && !menuFile->empty() ? ProfileResult::kAdded : ProfileResult::kNoMenuFileValue;
 }
 
