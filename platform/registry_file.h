@@ -72,7 +72,11 @@ class RegistryFile : public Registry {
 
  private:
   RegistryFile() = default;
+  // The text side (registry_text.cpp): the file's lines into keys and values.
   bool parse(const std::string& text);
+  static std::vector<std::string> splitPath(const std::string& path);
+  static Key* childKey(Key* key, const std::string& name);
+  static Value* findValue(Key* key, const std::string& name);
   bool save();
   Key* findKey(RegRoot root, const std::string& path, std::uint32_t access) const;
   // The key at fullPath ("HKEY_...\\a\\b"), made with its parents when create is set;
