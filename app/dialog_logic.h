@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/profile_operations.h"
+#include "profiles/profile_operations.h"
 
 constexpr unsigned kIconInformation = 0x40;
 constexpr unsigned kIconError = 0x10;

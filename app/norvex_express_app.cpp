@@ -18,12 +18,6 @@
 namespace {
 
 // The one place that asks whether the host runs.
-const char kHostExecutable[] = "acadlt.exe";
-
-bool hostProgramRuns() {
-  return platform::isProcessRunningForCurrentUser(kHostExecutable);
-}
-
 bool hostProgramRunsFor(const std::string& sid) {
   return platform::isProcessRunningForUser(kHostExecutable, sid.c_str());
 }
@@ -102,12 +96,7 @@ CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registr
     : registry_(std::move(registry)),
       profiles_(*registry_, run_),
       output_(writeStandardOutput),
-      hostRunning_(hostProgramRuns),
       userHostRunning_(hostProgramRunsFor) {}
-
-bool CNorvexExpressApp::HostIsRunning() {
-  return hostRunning_ && hostRunning_();
-}
 
 int CNorvexExpressApp::InitInstance(const char* commandLine) {
   return Run(splitCommandLine(commandLine ? commandLine : ""));
@@ -117,7 +106,7 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
   CommandLineOptions options = parseCommandLine(arguments);
   switch (options.action) {
     case CommandAction::kDialog:
-      return runMainDialog(*this);
+      return runMainDialog(profiles_);
     case CommandAction::kHelp:
       Print(usageText());
       return kExitUpdated;
@@ -169,7 +158,7 @@ int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& option
   std::vector<std::string> names;
   int unreadable = 0;
   if (!FindProfiles(profiles_, &names, &unreadable)) return log.finish(kExitNotFound);
-  const bool hostRunning = mode != kModeStatus && HostIsRunning();
+  const bool hostRunning = mode != kModeStatus && profiles_.HostIsRunning();
   return log.finish(
       ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning));
 }
@@ -288,25 +277,4 @@ bool CNorvexExpressApp::FindProfiles(HostProfiles& profiles, std::vector<std::st
   return profiles.ReadInstallSettings(&productKey, &platformFlag) &&
          profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
          profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0);
-}
-
-void CNorvexExpressApp::ListProfiles(std::vector<std::string>* profiles) {
-  profiles_.ListProfiles(profiles);
-}
-
-// Memory that runs out fails the one profile; the run goes on with the next.
-bool CNorvexExpressApp::AddToProfile(const char* profile) {
-  try {
-    return profiles_.AddToProfile(profile);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-bool CNorvexExpressApp::RemoveFromProfile(const char* profile) {
-  try {
-    return profiles_.RemoveFromProfile(profile);
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
 }

@@ -10,12 +10,11 @@
 
 #include "app/command_line.h"
 #include "app/exit_codes.h"
-#include "app/profile_operations.h"
 #include "edits/edit_run.h"
 #include "platform/registry.h"
 #include "profiles/host_profiles.h"
 
-class CNorvexExpressApp : public ProfileOperations {
+class CNorvexExpressApp {
  public:
   using Output = std::function<bool(const std::string&)>;
 
@@ -31,16 +30,11 @@ class CNorvexExpressApp : public ProfileOperations {
   // Where printed lines go; standard output by default.
   void SetOutput(Output output) { output_ = std::move(output); }
   // Whether the host runs for this user; the process check by default.
-  void SetHostCheck(std::function<bool()> check) { hostRunning_ = std::move(check); }
+  void SetHostCheck(std::function<bool()> check) { profiles_.SetHostCheck(std::move(check)); }
   // Whether it runs for the user with a SID, in a run over every user.
   void SetUserHostCheck(std::function<bool(const std::string&)> check) {
     userHostRunning_ = std::move(check);
   }
-
-  void ListProfiles(std::vector<std::string>* profiles) override;
-  bool AddToProfile(const char* profile) override;
-  bool RemoveFromProfile(const char* profile) override;
-  bool HostIsRunning() override;
 
  private:
   class RunLog;
@@ -65,6 +59,5 @@ class CNorvexExpressApp : public ProfileOperations {
   EditRun run_;
   HostProfiles profiles_;
   Output output_;
-  std::function<bool()> hostRunning_;
   std::function<bool(const std::string&)> userHostRunning_;
 };

@@ -5,7 +5,7 @@
 
 #include "app/dialog_logic.h"
 #include "app/modal_dialog.h"
-#include "app/profile_operations.h"
+#include "profiles/profile_operations.h"
 
 class CNorvexExpressDlg : public ModalDialog, private DialogUi {
  public:

@@ -5,11 +5,13 @@
 #include <cstring>
 #include <new>
 
+#include "platform/processes.h"
 #include "profiles/menu_file_patch.h"
 #include "profiles/menu_group_registration.h"
 #include "profiles/registry_key.h"
 
 const char kOwnSettingsKey[] = "Software\\Norvex Studio\\Norvex Express";
+const char kHostExecutable[] = "acadlt.exe";
 
 namespace {
 
@@ -20,6 +22,11 @@ constexpr std::uint32_t kOwnSettingsAccess =
     platform::kKeyRead | (sizeof(void*) == 8 ? platform::kKeyWow64_32Key : 0);
 
 }  // namespace
+
+HostProfiles::HostProfiles(platform::Registry& registry, EditRun& run)
+    : registry_(registry),
+      run_(run),
+      hostRunning_([] { return platform::isProcessRunningForCurrentUser(kHostExecutable); }) {}
 
 bool readStringValue(platform::Registry& registry, RegKey key, const char* name, std::size_t size,
                      std::string* text) {

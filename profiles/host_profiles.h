@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "edits/edit_run.h"
 #include "platform/environment.h"
 #include "platform/registry.h"
+#include "profiles/profile_operations.h"
 #include "profiles/profile_result.h"
 
 // Sizes of the fixed buffers of the registry's data model. Longer input is refused.
@@ -24,10 +26,14 @@ constexpr int kModeRemove = 1;
 constexpr int kModeStatus = 2;
 
 extern const char kOwnSettingsKey[];
+extern const char kHostExecutable[];  // the host program, as the process list names it
 
-class HostProfiles {
+class HostProfiles : public ProfileOperations {
  public:
-  HostProfiles(platform::Registry& registry, EditRun& run) : registry_(registry), run_(run) {}
+  HostProfiles(platform::Registry& registry, EditRun& run);
+
+  // Whether the host runs for this user; the process check by default.
+  void SetHostCheck(std::function<bool()> check) { hostRunning_ = std::move(check); }
 
   // Paths in the profiles' values are expanded in environment (borrowed), not in this
   // process's; null goes back to this process's.
@@ -37,15 +43,19 @@ class HostProfiles {
   bool ReadSupportBasePath(const std::string& productKey, int platformFlag, std::string* path);
   // Appends the profile names in registry order. False when the settings or the "Profiles"
   // key cannot be found. unreadable counts profiles whose names do not fit.
-  bool ListProfiles(std::vector<std::string>* profiles, int* unreadable = nullptr);
-  bool AddToProfile(const char* profile) {
+  bool ListProfiles(std::vector<std::string>* profiles, int* unreadable);
+  bool ListProfiles(std::vector<std::string>* profiles) override {
+    return ListProfiles(profiles, nullptr);
+  }
+  bool AddToProfile(const char* profile) override {
     ProfileReport report;
     return profileResultDone(Update(profile, kModeAdd, false, &report));
   }
-  bool RemoveFromProfile(const char* profile) {
+  bool RemoveFromProfile(const char* profile) override {
     ProfileReport report;
     return profileResultDone(Update(profile, kModeRemove, false, &report));
   }
+  bool HostIsRunning() override { return hostRunning_ && hostRunning_(); }
   // The add or remove of one profile with its reason; a dry run writes nothing. The result is
   // also left in report->result, beside the file or key it was about.
   ProfileResult Update(const char* profile, int mode, bool dryRun, ProfileReport* report);
@@ -68,6 +78,7 @@ class HostProfiles {
   platform::Registry& registry_;
   EditRun& run_;
   const platform::UserEnvironment* environment_ = nullptr;
+  std::function<bool()> hostRunning_;
 };
 
 // The view bit for keys below HKEY_CURRENT_USER.

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/dialog_logic.h"
-#include "app/profile_operations.h"
+#include "profiles/profile_operations.h"
 
 class FakeOperations : public ProfileOperations {
  public:
@@ -19,9 +19,10 @@ class FakeOperations : public ProfileOperations {
   std::deque<bool> hostRuns;       // one answer per check; none left means not running
   int hostChecks = 0;
 
-  void ListProfiles(std::vector<std::string>* out) override {
+  bool ListProfiles(std::vector<std::string>* out) override {
     calls.push_back("list");
     out->insert(out->end(), profiles.begin(), profiles.end());
+    return true;
   }
   bool AddToProfile(const char* profile) override {
     calls.push_back(std::string("add:") + profile);

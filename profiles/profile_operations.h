@@ -8,9 +8,9 @@
 class ProfileOperations {
  public:
   virtual ~ProfileOperations() = default;
-  // Appends the host's profile names in registry order; leaves the list as it was when
-  // the host installation cannot be found.
-  virtual void ListProfiles(std::vector<std::string>* profiles) = 0;
+  // Appends the host's profile names in registry order; false, with the list left as it
+  // was, when the host installation cannot be found.
+  virtual bool ListProfiles(std::vector<std::string>* profiles) = 0;
   // True only when the profile was updated (or already was as asked).
   virtual bool AddToProfile(const char* profile) = 0;
   virtual bool RemoveFromProfile(const char* profile) = 0;
