@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# all_users.sh EXE WORKDIR HIVE_HELPER — the run over every user of a Windows build under Wine:
+# all_users.sh EXE WORKDIR HIVE_HELPER SLEEPER — the run over every user of a Windows build
+# under Wine:
 # the signed-in user's hive in use, and two users whose NTUSER.DAT hives (made with RegSaveKey
 # by the helper) are loaded and unloaded again. Each user's .cuix package, named with
 # %USERPROFILE%, is patched; --status then reports present for every profile of every user.
+# While a host stand-in runs for the signed-in user, only that user's profiles fail.
 set -euo pipefail
-exe=$1 work=$2 make_hive=$3
+exe=$1 work=$2 make_hive=$3 sleeper=$4
 if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
 here=$(cd "$(dirname "$0")" && pwd)
 export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
@@ -73,6 +75,28 @@ piped -i --all-users --dry-run
 [ "$(printf '%s\n' "$out" | cut -f3 | sort | uniq -c | awk '{ print $1, $2, $3 }')" = "6 would add" ] \
   || fail "the dry run printed: $out"
 [ "$(snapshot)" = "$before" ] || fail "the dry run changed files"
+
+# The stand-in runs as the signed-in user, so the others go on.
+host_dir="$drive/Program Files/Host"
+mkdir -p "$host_dir"
+cp "$sleeper" "$host_dir/acadlt.exe"
+sleeper_loader=$WINE64
+if file "$sleeper" | grep -q 'PE32 executable'; then sleeper_loader=$WINE32; fi
+"$sleeper_loader" "$host_dir/acadlt.exe" 'C:\host-ready' >/dev/null 2>&1 &
+host_pid=$!
+while [ ! -e "$drive/host-ready" ]; do
+  kill -0 "$host_pid" 2>/dev/null || fail "the host stand-in did not start"
+  sleep 0.2
+done
+set +e
+out=$("$WINE64" "$exe" -i --all-users --dry-run 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+code=$?
+set -e
+[ "$code" = 1 ] || fail "the dry run beside a running host exited $code: $out"
+[ "$(printf '%s\n' "$out" | awk -F'\t' '{ print ($1 == "petr" || $1 == "eva") ? "other " $3 : "signed-in " $5 }' | sort | uniq -c | sed 's/^ *//' | tr '\n' ';')" \
+  = "4 other would add;2 signed-in host-running;" ] || fail "beside a running host: $out"
+/usr/lib/wine/wineserver -k || true
+wait "$host_pid" 2>/dev/null || true
 
 [ "$(run_exe "$exe" -i --all-users)" = 0 ] || fail "-i --all-users did not exit 0"
 for folder in "${folders[@]}"; do
