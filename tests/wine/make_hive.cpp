@@ -1,33 +1,15 @@
 // A test helper: saves the key HKEY_CURRENT_USER\<key> as a hive file (a user's NTUSER.DAT)
 // and deletes the key. Usage: make_hive.exe KEY FILE; exits 0 when the hive was written.
+// Wine saves without the backup privilege that Windows would ask for.
 #include <windows.h>
 
 #include <cstdio>
-#include <initializer_list>
-
-namespace {
-
-void enablePrivileges() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-  for (const char* name : {"SeBackupPrivilege", "SeRestorePrivilege"}) {
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid))
-      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-  }
-  CloseHandle(token);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: make_hive KEY FILE\n");
     return 64;
   }
-  enablePrivileges();
   HKEY key = nullptr;
   LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, argv[1], 0, KEY_ALL_ACCESS, &key);
   if (result != ERROR_SUCCESS) {
