@@ -1,7 +1,6 @@
 #include <windows.h>
 
-#include <initializer_list>
-
+#include "platform/hive_privileges_win32.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -20,21 +19,6 @@ HKEY rootHkey(RegRoot root) {
     default:
       return HKEY_CURRENT_USER;
   }
-}
-
-// Loading and unloading hives needs both privileges enabled in the process token; an account
-// that does not hold them gets ERROR_PRIVILEGE_NOT_HELD from the load itself.
-void enableHivePrivileges() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-  for (const char* name : {"SeRestorePrivilege", "SeBackupPrivilege"}) {
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueA(nullptr, name, &privileges.Privileges[0].Luid))
-      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-  }
-  CloseHandle(token);
 }
 
 class Win32Registry : public Registry {

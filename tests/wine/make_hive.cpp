@@ -1,15 +1,17 @@
 // A test helper: saves the key HKEY_CURRENT_USER\<key> as a hive file (a user's NTUSER.DAT)
 // and deletes the key. Usage: make_hive.exe KEY FILE; exits 0 when the hive was written.
-// Wine saves without the backup privilege that Windows would ask for.
 #include <windows.h>
 
 #include <cstdio>
+
+#include "platform/hive_privileges_win32.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: make_hive KEY FILE\n");
     return 64;
   }
+  platform::enableHivePrivileges();
   HKEY key = nullptr;
   LONG result = RegOpenKeyExA(HKEY_CURRENT_USER, argv[1], 0, KEY_ALL_ACCESS, &key);
   if (result != ERROR_SUCCESS) {
