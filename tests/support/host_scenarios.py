@@ -168,8 +168,12 @@ class Profile:
         self.path = path or menu_file
 
 
-def package_bytes(seed, scale=1):
-    return cuix_fixture.zip_bytes(cuix_fixture.package_members(seed=seed, scale=scale))
+def package_bytes(seed, scale=1, comment=b""):
+    return cuix_fixture.zip_bytes(cuix_fixture.package_members(seed=seed, scale=scale), comment)
+
+
+def commented_package(seed, scale=1):
+    return package_bytes(seed, scale, cuix_fixture.ARCHIVE_COMMENT)
 
 
 def unnamed_package(seed):
@@ -194,11 +198,12 @@ def mixed_profiles(release):
             Profile("ReadOnly", folder + "locked" + ext, None, "read_only", data(4))]
 
 
-def package_profiles(release):
+def package_profiles():
+    """Three good packages: one named through an environment reference without extension."""
     return [Profile("<<Unnamed Profile>>", "%NVX_ROAMING%\\cs-CZ\\hostlt",
-                    ROAMING_VARIABLE + "\\cs-CZ\\hostlt.CUIX", "good", package_bytes(1, 2)),
-            Profile("Výkresy", "C:\\Data\\Výkresy.cuix", None, "good", package_bytes(2, 2)),
-            Profile("Third", "C:\\Data\\third.cuix", None, "good", package_bytes(3, 2))]
+                    ROAMING_VARIABLE + "\\cs-CZ\\hostlt.CUIX", "good", commented_package(1, 2)),
+            Profile("Výkresy", "C:\\Data\\Výkresy.cuix", None, "good", commented_package(2, 2)),
+            Profile("Third", "C:\\Data\\third.cuix", None, "good", commented_package(3, 2))]
 
 
 def plain_profiles():
@@ -209,7 +214,7 @@ def plain_profiles():
 
 def failing_profiles():
     cases = cuix_fixture.corrupt_cases()
-    return [Profile("Good", "C:\\Data\\good.cuix", None, "good", package_bytes(9)),
+    return [Profile("Good", "C:\\Data\\good.cuix", None, "good", commented_package(9)),
             Profile("missing", "C:\\Data\\missing.cuix", None, "missing", None),
             Profile("not_a_zip", "C:\\Data\\not_a_zip.cuix", None, "broken", cases["not_a_zip"]),
             Profile("malformed", "C:\\Data\\malformed.cuix", None, "broken", cases["malformed_known_part"]),
@@ -410,8 +415,8 @@ SCENARIOS = [
              mixed_profiles("R18.0"), 1),
     FileHost("mixed_R20", "R20.1", "C:\\Uživatelé\\Jana\\Roaming Kůň\\",
              mixed_profiles("R20.1"), 1),
-    FileHost("packages_R18", "R18.0", "C:\\Roaming\\ŽLUTÝ Kůň & Co/", package_profiles("R18.0"), 0),
-    FileHost("packages_R20", "R20.1", "C:\\Roaming\\ŽLUTÝ Kůň & Co/", package_profiles("R20.1"), 0),
+    FileHost("packages_R18", "R18.0", "C:\\Roaming\\ŽLUTÝ Kůň & Co/", package_profiles(), 0),
+    FileHost("packages_R20", "R20.1", "C:\\Roaming\\ŽLUTÝ Kůň & Co/", package_profiles(), 0),
     FileHost("plain_files", "R12", "C:\\Users\\Jana\\AppData\\Roaming\\Host & Co\\",
              plain_profiles(), 0),
     FileHost("failing_profiles", "R20.0", "C:\\R", failing_profiles(), 1),
