@@ -18,7 +18,7 @@ import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from host_check import registry, registry_keys  # noqa: E402
+from host_check import read, registry, registry_keys  # noqa: E402
 
 OLD_PRODUCT = "Software\\Norvex Test\\Host LT\\R10\\HOSTLT-4001:405"
 CUI_PRODUCT = "Software\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405"
@@ -31,11 +31,6 @@ def registry_form(product, profiles):
     return registry_keys(product, "C:\\Roaming", [
         (name, {"Menus": [("Group%d" % i, g) for i, g in enumerate(groups, 1)]})
         for name, groups in profiles], platform=None)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 class CommandLine(unittest.TestCase):

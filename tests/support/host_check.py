@@ -15,6 +15,12 @@ TABLE = [("ID_Express", 70, 112), ("TBU_0003", 200, 112), ("TBU_0005", 580, 172)
 BARE_AMPERSAND = re.compile(r"&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)")
 
 
+def read(path):
+    """The whole file's bytes."""
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def esc(text):
     return text.replace("\\", "\\\\").replace('"', '\\"')
 

@@ -25,7 +25,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "fixtures"))
 import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
-from host_check import GROUP, TABLE, parse, reference_for, registry_keys, shape, table_of  # noqa: E402
+from host_check import (GROUP, TABLE, parse, read, reference_for, registry_keys, shape,  # noqa: E402
+                        table_of)
 
 ROAMING_VARIABLE = "C:\\Uživatelé\\Jana"  # %NVX_ROAMING%
 PRODUCT = "Software\\Norvex Test\\Host LT\\%s\\HOSTLT-9001:405"
@@ -112,8 +113,7 @@ class Wine(Host):
     def begin(self, name):
         self.enter(name)
         shutil.rmtree(self.root, ignore_errors=True)
-        for key in self.KEYS:
-            self.step("delete_key", key)
+        self.step("delete_keys", *self.KEYS)
 
     def value(self, path):
         return "C:\\%s\\%s" % (self.name, path[3:]) if path[:3] == "C:\\" else path
@@ -146,11 +146,6 @@ class Fault(Exception):
 def check(condition, message):
     if not condition:
         raise Fault(message)
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
 
 
 def unescape(text):

@@ -59,8 +59,9 @@ import_reg() {  # UTF-8 .reg file; wine's reg reads UTF-16LE with a byte order m
   /usr/lib/wine/wineserver -w
 }
 
-delete_key() {  # key ; gone afterwards, whether it was there or not
-  "$WINE64" reg delete "$1" /f >/dev/null 2>&1 || true
+delete_keys() {  # keys... ; gone afterwards, whether they were there or not
+  local key
+  for key in "$@"; do "$WINE64" reg delete "$key" /f >/dev/null 2>&1 || true; done
   /usr/lib/wine/wineserver -w
 }
 
