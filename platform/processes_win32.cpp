@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/processes.h"
 
 #ifndef PROCESS_QUERY_LIMITED_INFORMATION
@@ -51,11 +52,10 @@ PSID sidOf(std::vector<unsigned char>& buffer) {
 bool nameIs(const wchar_t* candidate, const char* name) {
   size_t i = 0;
   for (; candidate[i] && name[i]; ++i) {
-    wchar_t a = candidate[i];
-    wchar_t b = static_cast<unsigned char>(name[i]);
-    if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
-    if (b >= L'A' && b <= L'Z') b = static_cast<wchar_t>(b - L'A' + L'a');
-    if (a != b) return false;
+    // A character past Latin-1 matches no byte of the name.
+    if (candidate[i] > 0xFF ||
+        lowerAsciiLetter(static_cast<char>(candidate[i])) != lowerAsciiLetter(name[i]))
+      return false;
   }
   return candidate[i] == 0 && name[i] == 0;
 }

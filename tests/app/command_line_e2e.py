@@ -18,7 +18,7 @@ import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from host_check import esc, registry  # noqa: E402
+from host_check import read, registry, registry_keys  # noqa: E402
 
 OLD_PRODUCT = "Software\\Norvex Test\\Host LT\\R10\\HOSTLT-4001:405"
 CUI_PRODUCT = "Software\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405"
@@ -28,20 +28,9 @@ DRY_WORDS = {"would add": "added", "would remove": "removed", "unchanged": "unch
 
 def registry_form(product, profiles):
     """Registry text of an old release whose profiles keep their menu groups as values."""
-    base = "HKEY_CURRENT_USER\\" + product
-    lines = ["Windows Registry Editor Version 5.00", "",
-             "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]",
-             '"AcadPathReg"="%s"' % esc(product), "", "[%s]" % base,
-             '"RoamableRootFolder"="C:\\\\Roaming"', "", "[%s\\Profiles]" % base, ""]
-    for name, groups in profiles:
-        lines += ["[%s\\Profiles\\%s\\Menus]" % (base, name)]
-        lines += ['"Group%d"="%s"' % (i, esc(g)) for i, g in enumerate(groups, 1)] + [""]
-    return "\r\n".join(lines) + "\r\n"
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+    return registry_keys(product, "C:\\Roaming", [
+        (name, {"Menus": [("Group%d" % i, g) for i, g in enumerate(groups, 1)]})
+        for name, groups in profiles], platform=None)
 
 
 class CommandLine(unittest.TestCase):

@@ -12,7 +12,7 @@ import unittest
 
 PROGRAM = sys.argv.pop(1)
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from host_check import registry  # noqa: E402
+from host_check import read, registry  # noqa: E402
 
 PRODUCT = "Software\\Autodesk\\AutoCAD LT\\R12\\ACLT-7001:405"
 CUI = ('\ufeff<?xml version="1.0" encoding="utf-8"?>\r\n<!-- ř € 한국어 -->\r\n'
@@ -26,8 +26,7 @@ def snapshot(folder):
     for root, _, names in os.walk(folder):
         for name in names:
             path = os.path.join(root, name)
-            with open(path, "rb") as f:
-                files[os.path.relpath(path, folder)] = f.read()
+            files[os.path.relpath(path, folder)] = read(path)
     return files
 
 

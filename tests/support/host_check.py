@@ -15,22 +15,39 @@ TABLE = [("ID_Express", 70, 112), ("TBU_0003", 200, 112), ("TBU_0005", 580, 172)
 BARE_AMPERSAND = re.compile(r"&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)")
 
 
+def read(path):
+    """The whole file's bytes."""
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def esc(text):
     return text.replace("\\", "\\\\").replace('"', '\\"')
 
 
-def registry(product, roaming, profiles):
-    """Registry text: our settings, the host's roaming folder and profiles with their MenuFile."""
+def registry_keys(product, roaming, profiles, platform="1", settings=True):
+    """Registry text: our settings (unless settings is false), the host's roaming folder and
+    profiles, each a name and its keys: {key below the profile: [(value name, text)]}."""
     base = "HKEY_CURRENT_USER\\" + product
-    lines = ["Windows Registry Editor Version 5.00", "",
-             "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]",
-             '"AcadPathReg"="%s"' % esc(product), '"AcadPlatform"="1"', "",
-             "[%s]" % base, '"RoamableRootFolder"="%s"' % esc(roaming), "",
-             "[%s\\Profiles]" % base, ""]
-    for name, menu_file in profiles:
-        lines += ["[%s\\Profiles\\%s\\General Configuration]" % (base, name),
-                  '"MenuFile"="%s"' % esc(menu_file), ""]
+    lines = ["Windows Registry Editor Version 5.00", ""]
+    if settings:
+        lines += ["[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]",
+                  '"AcadPathReg"="%s"' % esc(product)]
+        lines += ['"AcadPlatform"="%s"' % platform] if platform is not None else []
+        lines += [""]
+    lines += ["[%s]" % base, '"RoamableRootFolder"="%s"' % esc(roaming), "",
+              "[%s\\Profiles]" % base, ""]
+    for name, keys in profiles:
+        for key, values in keys.items():
+            lines.append("[%s\\Profiles\\%s\\%s]" % (base, name, key))
+            lines += ['"%s"="%s"' % (esc(n), esc(v)) for n, v in values] + [""]
     return "\r\n".join(lines) + "\r\n"
+
+
+def registry(product, roaming, profiles):
+    """Registry text of a host whose profiles are (name, MenuFile) pairs."""
+    return registry_keys(product, roaming, [(name, {"General Configuration": [("MenuFile", menu_file)]})
+                                            for name, menu_file in profiles])
 
 
 def lower_ascii(text):

@@ -2,20 +2,14 @@
 # command_line.sh EXE WORKDIR — the command line of a Windows build under Wine on a .cuix host:
 # --status read through a pipe before and after -i and -r, a dry run that changes nothing,
 # a log whose name holds "-r", and an unknown option that changes nothing.
-set -euo pipefail
-exe=$1 work=$2
-if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
 here=$(cd "$(dirname "$0")" && pwd)
-export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
 source "$here/wine_env.sh"
-if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
-fail() { echo "FAIL: $*"; exit 1; }
-export NVX_ROAMING='C:\Uživatelé\Jana'
-make_prefix "$work/prefix"
-drive="$WINEPREFIX/drive_c"
-release=R20.1
-python3 "$here/file_hosts_check.py" make "$drive" "$release" "$work/$release.reg"
-import_reg "$work/$release.reg"
+wine_test_begin "$1" "$2"
+# The host of the scenario mixed_R20, on its own folder of drive C:.
+scenario=mixed_R20
+scenarios() { python3 "$here/../support/host_scenarios.py" wine "$exe" "$work" "$1" "$scenario"; }
+scenarios make
+export NVX_ROAMING="C:\\$scenario\\Uživatelé\\Jana"
 
 # Runs the program with its output through a pipe: the output in $out, the exit code in $code.
 piped() {
@@ -28,7 +22,7 @@ piped() {
 # "profile state reason" per line, in one order (the registry's order is Wine's).
 states() { printf '%s\n' "$out" | awk -F'\t' '{ print $1, $2, $4 }' | LC_ALL=C sort; }
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort; }
-snapshot() { find "$drive/Data" "$drive/Uživatelé" -type f -exec md5sum {} + | sort; }
+snapshot() { find "$drive/$scenario" -type f -exec md5sum {} + | sort; }
 
 expect_states() {  # code, then the lines of states
   local want_code=$1; shift
@@ -54,14 +48,14 @@ piped --bogus -i
 mkdir -p "$drive/x-install"
 piped -i --log 'C:\x-install\run-r.log'
 [ "$code" = 1 ] && [ -z "$out" ] || fail "the add exited $code and printed: $out"
-python3 "$here/file_hosts_check.py" added "$drive" "$release"
+scenarios added
 grep -q $'^exit 1$' "$drive/x-install/run-r.log" || fail "the log has no exit line"
 grep -q $'^ReadOnly\t.*\tread-only\t' "$drive/x-install/run-r.log" || fail "the log lacks the reason"
 expect_states 1 "Kreslení present " "Výkresy present " "Broken error malformed-package" \
   "ReadOnly absent "
 
 piped /r
-python3 "$here/file_hosts_check.py" removed "$drive" "$release"
+scenarios removed
 expect_states 1 "Kreslení absent " "Výkresy absent " "Broken error malformed-package" \
   "ReadOnly absent "
 left=$(find "$drive" -iname 'VT_*' 2>/dev/null | head -5)

@@ -5,9 +5,8 @@
 # message box is kept in WORKDIR/shots. LANG_OVERRIDE chooses the locale (cs_CZ.UTF-8).
 # Exits 77 when this machine cannot run the test.
 set -euo pipefail
-exe=$1 work=$2 helper=$3
+helper=$3
 scenarios=${4:-"add_one_profile add_third_of_three close_selection remove_without_host"}
-if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
 if [ ! -f "$helper" ]; then echo "no window text helper at $helper; skipped"; exit 77; fi
 for tool in Xvfb xdotool import identify iconv; do
   command -v "$tool" >/dev/null || { echo "$tool missing; skipped"; exit 77; }
@@ -16,12 +15,9 @@ wanted_locale=${LANG_OVERRIDE:-cs_CZ.UTF-8}
 if ! locale -a 2>/dev/null | grep -qix "$(echo "$wanted_locale" | sed 's/UTF-8/utf8/I')"; then
   echo "locale $wanted_locale missing; skipped"; exit 77
 fi
-export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
 source "$(dirname "$0")/wine_env.sh"
-if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
-
-loader=$WINE64
-if file "$exe" | grep -q 'PE32 executable'; then loader=$WINE32; fi
+wine_test_begin "$1" "$2"
+loader=$(loader_of "$exe")
 mkdir -p "$work"
 rm -rf "$work/shots"
 mkdir -p "$work/shots"
@@ -64,7 +60,6 @@ unset DISPLAY
 : >"$work/xvfb.log"
 ensure_display
 
-make_prefix "$work/prefix"
 : >"$work/app.log"
 
 fail() { echo "FAIL ($scenario): $*" >&2; exit 1; }
@@ -188,6 +183,14 @@ check_main_texts() {  # file
 message_text() {  # file ; the text of the message box's static control
   awk -F'\t' '/^window/ {box = ($3 == "Norvex_Express")} box && $1 == "control" && $4 ~ /Vortan/ {print $4}' "$1"
 }
+# The message box shows text; its button closes it.
+confirm_message() {  # box text
+  texts "$work/box.txt"
+  [ "$(message_text "$work/box.txt")" = "$2" ] || fail "message: $(message_text "$work/box.txt")"
+  shot "$scenario-message"
+  press "$1" space
+  wait_gone Norvex_Express
+}
 
 add_one_profile() {
   host 'Kreslení'
@@ -200,12 +203,7 @@ add_one_profile() {
   press "$main" space  # Add has the focus
   box=$(wait_window Norvex_Express)
   [ -z "$(find_window "$select_caption")" ] || fail "one profile must not be asked for"
-  texts "$work/box.txt"
-  [ "$(message_text "$work/box.txt")" = "Vortan Express byl přidán do $releases" ] \
-    || fail "message: $(message_text "$work/box.txt")"
-  shot "$scenario-message"
-  press "$box" space
-  wait_gone Norvex_Express
+  confirm_message "$box" "Vortan Express byl přidán do $releases"
   # The dialog stays open after a command.
   main=$(wait_window "$main_caption")
   press "$main" Escape
@@ -233,12 +231,7 @@ add_third_of_three() {
   expect_line "$work/select2.txt" "item	2	Výkresy	selected"
   press "$select" Tab space  # to OK, and press it
   box=$(wait_window Norvex_Express)
-  texts "$work/box.txt"
-  [ "$(message_text "$work/box.txt")" = "Vortan Express byl přidán do $releases" ] \
-    || fail "message: $(message_text "$work/box.txt")"
-  shot "$scenario-message"
-  press "$box" space
-  wait_gone Norvex_Express
+  confirm_message "$box" "Vortan Express byl přidán do $releases"
   press "$(wait_window "$main_caption")" Escape
   wait_exit
   menus_of 'Výkresy' "$work/menus.txt"
@@ -283,12 +276,7 @@ remove_without_host() {
   press "$main" Tab space
   box=$(wait_window Norvex_Express)
   [ -z "$(find_window "$select_caption")" ] || fail "no profile must not be asked for"
-  texts "$work/box.txt"
-  [ "$(message_text "$work/box.txt")" = "Vortan Express se nepodařilo odebrat z $releases" ] \
-    || fail "message: $(message_text "$work/box.txt")"
-  shot "$scenario-message"
-  press "$box" space
-  wait_gone Norvex_Express
+  confirm_message "$box" "Vortan Express se nepodařilo odebrat z $releases"
   press "$(wait_window "$main_caption")" Escape
   wait_exit
 }
@@ -299,16 +287,8 @@ host_running() {
   [ -n "${NVX_HOST_SLEEPER:-}" ] || fail "NVX_HOST_SLEEPER is not set"
   host 'Kreslení' 'Stavby'
   export_key 'HKCU\Software\Autodesk' "$work/before.txt"
-  local host_dir="$WINEPREFIX/drive_c/Program Files/Host" host_pid main box
-  mkdir -p "$host_dir"
-  cp "$NVX_HOST_SLEEPER" "$host_dir/acadlt.exe"
-  rm -f "$WINEPREFIX/drive_c/host-ready"
-  "$loader" "$host_dir/acadlt.exe" 'C:\host-ready' >/dev/null 2>&1 &
-  host_pid=$!
-  while [ ! -e "$WINEPREFIX/drive_c/host-ready" ]; do
-    kill -0 "$host_pid" 2>/dev/null || fail "the host stand-in did not start"
-    sleep 0.2
-  done
+  local main box
+  start_host_stand_in "$NVX_HOST_SLEEPER"
   start_app
   for keys in space "Tab space"; do  # Add, then Remove
     main=$(wait_window "$main_caption")

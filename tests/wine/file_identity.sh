@@ -1,16 +1,9 @@
 #!/usr/bin/env bash
 # file_identity.sh EXE WORKDIR — under Wine, a saved file keeps its attributes (a hidden
 # customization file stays hidden), and a MenuFile that names a device fails at once.
-set -euo pipefail
-exe=$1 work=$2
-if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
 here=$(cd "$(dirname "$0")" && pwd)
-export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
 source "$here/wine_env.sh"
-if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
-fail() { echo "FAIL: $*"; exit 1; }
-make_prefix "$work/prefix"
-drive="$WINEPREFIX/drive_c"
+wine_test_begin "$1" "$2"
 mkdir -p "$drive/Data"
 python3 "$here/../fixtures/cui_fixture.py" "$drive/Data/hidden.cui" --seed 4 --crlf
 python3 - "$work/host.reg" "$here/../support" <<'PY'
@@ -27,7 +20,7 @@ import_reg "$work/host.reg"
 attributes() { "$WINE64" cmd /c attrib 'C:\Data\hidden.cui' 2>/dev/null | tr -d '\r'; }
 attributes | grep -q '^ *[A-Z ]*H' || fail "the fixture could not be hidden: $(attributes)"
 # The two device profiles fail (exit 1) without blocking the run; the hidden one is done.
-code=$(timeout 300 bash -c "source '$here/wine_env.sh'; run_exe '$exe' -i") || fail "the run did not end"
+code=$(timeout 300 bash "$here/wine_env.sh" run_exe "$exe" -i) || fail "the run did not end"
 [ "$code" = 1 ] || fail "add with device profiles exited $code, not 1"
 grep -q 'norvex_express.CUI</PartialMenuFile>' "$drive/Data/hidden.cui" || fail "hidden profile not updated"
 attributes | grep -q '^ *[A-Z ]*H' || fail "the saved file lost its hidden attribute: $(attributes)"

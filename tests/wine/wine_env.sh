@@ -1,26 +1,55 @@
-# Sourced by the Wine tests: a fresh prefix per test, copied from one template prefix that
-# the first test makes (under a lock, since ctest runs tests in parallel).
+# The Wine tests' shared set-up. A test script sources it and starts with
+#   wine_test_begin EXE WORKDIR
+# which skips the test (exit 77) where EXE is missing or this machine cannot run it, and
+# otherwise gives a fresh prefix WORKDIR/prefix ($WINEPREFIX, its drive C: in $drive).
+# Prefixes are copies of one template prefix that the first test makes (under a lock, since
+# ctest runs tests in parallel). Run as a command, `wine_env.sh STEP ARGS...` does one of the
+# steps below in the prefix of $WINEPREFIX (for the scenario runner of tests/support).
 set -euo pipefail
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=${LANG_OVERRIDE:-cs_CZ.UTF-8}
 WINE32=/usr/lib/wine/wine
 WINE64=/usr/lib/wine/wine64
-wine_template=${NVX_WINE_TEMPLATE:?}
+
+fail() { echo "FAIL: $*"; exit 1; }
 
 make_prefix() {  # folder
-  mkdir -p "$(dirname "$wine_template")"
+  local template=${NVX_WINE_TEMPLATE:?}
+  mkdir -p "$(dirname "$template")"
   (
     flock 9
-    if [ ! -f "$wine_template/.ready" ]; then
-      rm -rf "$wine_template"
-      WINEPREFIX="$wine_template" "$WINE64" wineboot -i >/dev/null 2>&1 || true
-      WINEPREFIX="$wine_template" /usr/lib/wine/wineserver -w
-      touch "$wine_template/.ready"
+    if [ ! -f "$template/.ready" ]; then
+      rm -rf "$template"
+      WINEPREFIX="$template" "$WINE64" wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX="$template" /usr/lib/wine/wineserver -w
+      touch "$template/.ready"
     fi
-  ) 9>"$wine_template.lock"
+  ) 9>"$template.lock"
   mkdir -p "$(dirname "$1")"
   rm -rf "$1"
-  cp -a "$wine_template" "$1"
+  cp -a "$template" "$1"
   export WINEPREFIX=$1
+}
+
+# The loader of a Windows program: the 32-bit one for a PE32 file.
+loader_of() {  # exe
+  if file "$1" | grep -q 'PE32 executable'; then echo "$WINE32"; else echo "$WINE64"; fi
+}
+
+# The 32-bit loader needs the kernel's 32-bit support, which some machines lack.
+can_run_exe() {  # exe
+  if [ "$(loader_of "$1")" = "$WINE32" ]; then "$WINE32" --version >/dev/null 2>&1; fi
+}
+
+wine_test_begin() {  # exe workdir
+  exe=$1 work=$2
+  if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
+  export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
+  if ! can_run_exe "$exe"; then
+    echo "this machine cannot run 32-bit programs under Wine; skipped"
+    exit 77
+  fi
+  make_prefix "$work/prefix"
+  drive="$WINEPREFIX/drive_c"
 }
 
 import_reg() {  # UTF-8 .reg file; wine's reg reads UTF-16LE with a byte order mark
@@ -30,17 +59,16 @@ import_reg() {  # UTF-8 .reg file; wine's reg reads UTF-16LE with a byte order m
   /usr/lib/wine/wineserver -w
 }
 
-# The 32-bit loader needs the kernel's 32-bit support, which some machines lack.
-can_run_exe() {  # exe
-  if file "$1" | grep -q 'PE32 executable'; then "$WINE32" --version >/dev/null 2>&1; fi
+delete_keys() {  # keys... ; gone afterwards, whether they were there or not
+  local key
+  for key in "$@"; do "$WINE64" reg delete "$key" /f >/dev/null 2>&1 || true; done
+  /usr/lib/wine/wineserver -w
 }
 
 run_exe() {  # exe args... ; prints the exit code
   local exe=$1; shift
-  local loader=$WINE64
-  if file "$exe" | grep -q 'PE32 executable'; then loader=$WINE32; fi
   set +e
-  "$loader" "$exe" "$@" >/dev/null 2>&1
+  "$(loader_of "$exe")" "$exe" "$@" >/dev/null 2>&1
   local code=$?
   set -e
   /usr/lib/wine/wineserver -w
@@ -50,3 +78,23 @@ run_exe() {  # exe args... ; prints the exit code
 query() {  # key [value] ; the output of reg query, with CR removed
   "$WINE64" reg query "$@" 2>/dev/null | tr -d '\r'
 }
+
+# A program named acadlt.exe (the host stand-in SLEEPER, renamed) running in the prefix until
+# it is killed; its process in $host_pid. The stand-in creates C:\host-ready once it runs;
+# there is no time limit here beyond the test's own.
+start_host_stand_in() {  # sleeper
+  local host_dir="$WINEPREFIX/drive_c/Program Files/Host"
+  mkdir -p "$host_dir"
+  cp "$1" "$host_dir/acadlt.exe"
+  rm -f "$WINEPREFIX/drive_c/host-ready"
+  "$(loader_of "$1")" "$host_dir/acadlt.exe" 'C:\host-ready' >/dev/null 2>&1 &
+  host_pid=$!
+  while [ ! -e "$WINEPREFIX/drive_c/host-ready" ]; do
+    kill -0 "$host_pid" 2>/dev/null || fail "the host stand-in did not start"
+    sleep 0.2
+  done
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  "$@"
+fi
