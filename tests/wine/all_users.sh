@@ -1,20 +1,14 @@
 #!/usr/bin/env bash
 # all_users.sh EXE WORKDIR HIVE_HELPER SLEEPER — the run over every user of a Windows build
-# under Wine:
-# the signed-in user's hive in use, and two users whose NTUSER.DAT hives (made with RegSaveKey
-# by the helper) are loaded and unloaded again. Each user's .cuix package, named with
+# under Wine: the signed-in user's hive in use, and two users whose NTUSER.DAT hives (made with
+# RegSaveKey by the helper) are loaded and unloaded again. Each user's .cuix package, named with
 # %USERPROFILE%, is patched; --status then reports present for every profile of every user.
 # While a host stand-in runs for the signed-in user, only that user's profiles fail.
-set -euo pipefail
-exe=$1 work=$2 make_hive=$3 sleeper=$4
-if [ ! -f "$exe" ]; then echo "no Windows build at $exe; skipped"; exit 77; fi
+make_hive=$3 sleeper=$4
 here=$(cd "$(dirname "$0")" && pwd)
-export NVX_WINE_TEMPLATE=$(dirname "$work")/wine-template
 source "$here/wine_env.sh"
-if ! can_run_exe "$exe"; then echo "this machine cannot run 32-bit programs under Wine; skipped"; exit 77; fi
-fail() { echo "FAIL: $*"; exit 1; }
-make_prefix "$work/prefix"
-drive="$WINEPREFIX/drive_c"
+wine_test_begin "$1" "$2"
+trap '/usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
 product='Software\Norvex Test\Host LT\R19.1\HOSTLT-7001:405'
 list='HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\ProfileList'
 me=$(query "$list" /s | awk '/^HKEY.*S-1-5-21-/ { sub(/.*\\/, ""); print; exit }')
@@ -58,16 +52,8 @@ for user in petr eva; do
     || fail "the helper could not save $user's hive"
 done
 query 'HKCU\NvxHive\petr' >/dev/null && fail "the helper left its keys"
-"$WINE64" reg delete 'HKCU\NvxHive' /f >/dev/null 2>&1
-/usr/lib/wine/wineserver -w
+delete_keys 'HKCU\NvxHive'
 
-piped() {
-  set +e
-  out=$("$WINE64" "$exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
-  code=$?
-  set -e
-  /usr/lib/wine/wineserver -w
-}
 snapshot() { find "${folders[@]}" -name '*.cuix' -exec md5sum {} + | sort; }
 before=$(snapshot)
 piped -i --all-users --dry-run
@@ -77,21 +63,8 @@ piped -i --all-users --dry-run
 [ "$(snapshot)" = "$before" ] || fail "the dry run changed files"
 
 # The stand-in runs as the signed-in user, so the others go on.
-host_dir="$drive/Program Files/Host"
-mkdir -p "$host_dir"
-cp "$sleeper" "$host_dir/acadlt.exe"
-sleeper_loader=$WINE64
-if file "$sleeper" | grep -q 'PE32 executable'; then sleeper_loader=$WINE32; fi
-"$sleeper_loader" "$host_dir/acadlt.exe" 'C:\host-ready' >/dev/null 2>&1 &
-host_pid=$!
-while [ ! -e "$drive/host-ready" ]; do
-  kill -0 "$host_pid" 2>/dev/null || fail "the host stand-in did not start"
-  sleep 0.2
-done
-set +e
-out=$("$WINE64" "$exe" -i --all-users --dry-run 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
-code=$?
-set -e
+start_host_stand_in "$sleeper"
+piped_now -i --all-users --dry-run
 [ "$code" = 1 ] || fail "the dry run beside a running host exited $code: $out"
 [ "$(printf '%s\n' "$out" | awk -F'\t' '{ print ($1 == "petr" || $1 == "eva") ? "other " $3 : "signed-in " $5 }' | sort | uniq -c | sed 's/^ *//' | tr '\n' ';')" \
   = "4 other would add;2 signed-in host-running;" ] || fail "beside a running host: $out"

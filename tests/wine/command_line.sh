@@ -11,14 +11,6 @@ scenarios() { python3 "$here/../support/host_scenarios.py" wine "$exe" "$work" "
 scenarios make
 export NVX_ROAMING="C:\\$scenario\\Uživatelé\\Jana"
 
-# Runs the program with its output through a pipe: the output in $out, the exit code in $code.
-piped() {
-  set +e
-  out=$("$WINE64" "$exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
-  code=$?
-  set -e
-  /usr/lib/wine/wineserver -w
-}
 # "profile state reason" per line, in one order (the registry's order is Wine's).
 states() { printf '%s\n' "$out" | awk -F'\t' '{ print $1, $2, $4 }' | LC_ALL=C sort; }
 sorted() { printf '%s\n' "$@" | LC_ALL=C sort; }

@@ -75,6 +75,19 @@ run_exe() {  # exe args... ; prints the exit code
   echo "$code"
 }
 
+# Runs $exe with its output through a pipe: the output in $out (CR removed), the exit code in
+# $code. piped_now does not wait for the prefix to empty, which it does not while a host runs.
+piped_now() {  # args...
+  set +e
+  out=$("$(loader_of "$exe")" "$exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  code=$?
+  set -e
+}
+piped() {  # args...
+  piped_now "$@"
+  /usr/lib/wine/wineserver -w
+}
+
 query() {  # key [value] ; the output of reg query, with CR removed
   "$WINE64" reg query "$@" 2>/dev/null | tr -d '\r'
 }
