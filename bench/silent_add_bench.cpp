@@ -16,6 +16,7 @@
 #include "bench/zlib_floor.h"
 #include "platform/heap_tuning.h"
 #include "platform/registry_file.h"
+#include "tests/support/registry_text.h"
 
 namespace {
 
@@ -23,25 +24,18 @@ constexpr int kProfiles = 3;
 constexpr int kRounds = 5;
 const std::string kProduct = "Software\\Bench\\Host LT\\R20.1\\HOSTLT-9001:405";
 
-// A value's text in registry-file form: backslashes and quotes escaped.
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out;
-}
+using test_support::registryEscaped;
 
 std::string registryText(const std::vector<std::string>& menuFiles, const std::string& roaming) {
   std::string text = "Windows Registry Editor Version 5.00\r\n\r\n";
   text += "[HKEY_LOCAL_MACHINE\\Software\\WOW6432Node\\Norvex Studio\\Norvex Express]\r\n";
-  text += "\"AcadPathReg\"=\"" + escaped(kProduct) + "\"\r\n\"AcadPlatform\"=\"1\"\r\n\r\n";
+  text += "\"AcadPathReg\"=\"" + registryEscaped(kProduct) + "\"\r\n\"AcadPlatform\"=\"1\"\r\n\r\n";
   const std::string base = "HKEY_CURRENT_USER\\" + kProduct;  // key paths are not escaped
-  text += "[" + base + "]\r\n\"RoamableRootFolder\"=\"" + escaped(roaming) + "\"\r\n\r\n";
+  text += "[" + base + "]\r\n\"RoamableRootFolder\"=\"" + registryEscaped(roaming) + "\"\r\n\r\n";
   for (std::size_t i = 0; i < menuFiles.size(); ++i) {
     text += "[" + base + "\\Profiles\\Profile " + std::to_string(i + 1) +
-            "\\General Configuration]\r\n\"MenuFile\"=\"" + escaped(menuFiles[i]) + "\"\r\n\r\n";
+            "\\General Configuration]\r\n\"MenuFile\"=\"" + registryEscaped(menuFiles[i]) +
+            "\"\r\n\r\n";
   }
   return text;
 }

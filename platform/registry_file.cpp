@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "platform/ascii_text.h"
+#include "platform/file_read.h"
 #include "platform/safe_file.h"
 #include "platform/text_utf.h"
 
@@ -63,19 +64,10 @@ RegistryFile::Value* RegistryFile::findValue(Key* key, const std::string& name) 
 std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
   std::unique_ptr<RegistryFile> registry(new RegistryFile());
   registry->path_ = path;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) {
-    registry->valid_ = errno == ENOENT;  // a missing file is an empty registry
-    return registry;
-  }
   std::string bytes;
-  char buffer[65536];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, got);
-  bool readError = std::ferror(file) != 0;
-  std::fclose(file);
-  if (readError) {
-    registry->valid_ = false;
+  FileReadResult read = readRegularFile(path, kNoSizeLimit, &bytes);
+  if (read != FileReadResult::kRead) {
+    registry->valid_ = read == FileReadResult::kMissing;  // a missing file is an empty registry
     return registry;
   }
   std::string text;
@@ -325,9 +317,17 @@ long RegistryFile::loadHive(const char* name, const char* file) {
   if (!name || !*name || std::strchr(name, '\\') || !file || !*file) return kErrorInvalidParameter;
   std::string lowerName = lowerAscii(name);
   if (hives_.count(lowerName) || childKey(&users_, name)) return kErrorAlreadyExists;
-  struct stat status;
-  if (stat(file, &status) != 0) return errno == ENOENT ? kErrorFileNotFound : kErrorAccessDenied;
-  if (!S_ISREG(status.st_mode)) return kErrorBadDatabase;
+  FileIdentity identity;
+  switch (readFileIdentity(file, &identity)) {
+    case FileReadResult::kRead:
+      break;
+    case FileReadResult::kMissing:
+      return kErrorFileNotFound;
+    case FileReadResult::kNotRegular:
+      return kErrorBadDatabase;
+    default:
+      return kErrorAccessDenied;
+  }
   std::unique_ptr<RegistryFile> hive = fromFile(file);
   if (!hive->valid()) return kErrorBadDatabase;
   hives_[lowerName] = std::move(hive);

@@ -31,10 +31,10 @@ struct DocumentDeleter {
   void operator()(xmlNode* node) const { destroyNode(node); }
 };
 
-bool endsWithIgnoreCase(const std::string& text, const char* suffix) {
-  std::string tail(suffix);
-  return text.size() >= tail.size() &&
-         equalsIgnoreCase(text.c_str() + text.size() - tail.size(), suffix);
+bool endsWithIgnoreCase(const std::string& text, const std::string& suffix) {
+  return text.size() >= suffix.size() &&
+         platform::equalsIgnoringAsciiCase(
+             std::string_view(text).substr(text.size() - suffix.size()), suffix);
 }
 
 // The profile's MenuFile value, as the registry holds it.

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/ascii_text.h"
 #include "platform/registry_file.h"
 #include "profiles/host_profiles.h"
 #include "tests/support/failing_registry.h"
 #include "tests/support/recording_registry.h"
+#include "tests/support/registry_text.h"
 
 namespace {
 
@@ -87,9 +89,7 @@ TEST(HostProfiles, RegistrationAddsOnceAndRemovesEveryTrace) {
                      "\"Group3\"=\"norvex_express b\"\r\n\"MyGroupX\"=\"Third\"\r\n")));
   ASSERT_TRUE(twice.profiles.RemoveFromProfile("P"));
   text = twice.file->toText();
-  std::string lower = text;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  EXPECT_EQ(lower.find("norvex_express"), std::string::npos) << text;
+  EXPECT_EQ(platform::lowerAscii(text).find("norvex_express"), std::string::npos) << text;
   EXPECT_NE(text.find("\"Group1\"=\"Host C:\\\\MixedCase\""), std::string::npos);
   EXPECT_NE(text.find("\"Group2\"=\"Third\""), std::string::npos);
 }
@@ -130,27 +130,16 @@ Val szValue(const std::string& name, const std::string& text) {
   return Val{name, platform::kRegSz, sz(text)};
 }
 
-std::string lower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return text;
-}
+using platform::lowerAscii;
 
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\\' || c == '"') out += '\\';
-    out += c;
-  }
-  return out;
-}
+using test_support::registryEscaped;
 
 std::string valueLines(const std::vector<Val>& values) {
   std::string out;
   for (const Val& v : values) {
-    out += "\"" + escaped(v.name) + "\"=";
+    out += "\"" + registryEscaped(v.name) + "\"=";
     if (v.type == platform::kRegSz && !v.data.empty() && v.data.back() == 0) {
-      out += "\"" + escaped(std::string(v.data.begin(), v.data.end() - 1)) + "\"";
+      out += "\"" + registryEscaped(std::string(v.data.begin(), v.data.end() - 1)) + "\"";
     } else {
       char buffer[16];
       std::snprintf(buffer, sizeof buffer, "hex(%x):", v.type);
@@ -182,12 +171,12 @@ std::vector<Val> readValues(platform::Registry& registry, const std::string& pat
 }
 
 bool isGroup(const Val& v) {
-  return v.type == platform::kRegSz && lower(v.name).find("group") != std::string::npos;
+  return v.type == platform::kRegSz && lowerAscii(v.name).find("group") != std::string::npos;
 }
 
 bool namesAddOn(const Val& v) {
   std::string text(v.data.begin(), v.data.end());
-  return isGroup(v) && lower(text.c_str()).find("norvex_express") != std::string::npos;
+  return isGroup(v) && lowerAscii(text).find("norvex_express") != std::string::npos;
 }
 
 // The groups a removal keeps: the data of every group value that does not name the add-on,
@@ -210,7 +199,7 @@ std::vector<Val> removed(const std::vector<Val>& before) {
   for (const Val& v : before)
     if (!isGroup(v)) {
       after.push_back(v);
-      foreign.insert(lower(v.name));
+      foreign.insert(lowerAscii(v.name));
     }
   int number = 0;
   for (const auto& data : userGroups(before)) {
@@ -228,7 +217,7 @@ std::string shape(const std::vector<Val>& values) {
   for (const Val& v : values) {
     std::string data(v.data.begin(), v.data.end());
     if (isGroup(v))
-      groups += lower(v.name) + "=" + data + "|";
+      groups += lowerAscii(v.name) + "=" + data + "|";
     else
       others += v.name + ":" + std::to_string(v.type) + "=" + data + "|";
   }
@@ -367,7 +356,7 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
     int count = static_cast<int>(random() % 8);
     for (int i = 0; i < count; ++i) {
       std::string name = names[random() % (sizeof names / sizeof *names)];
-      if (!used.insert(lower(name)).second) continue;
+      if (!used.insert(lowerAscii(name)).second) continue;
       std::string text = texts[random() % (sizeof texts / sizeof *texts)];
       switch (random() % 6) {
         case 0:
@@ -384,7 +373,7 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
     }
     if (random() % 4) {  // mostly with the add-on somewhere
       std::string name = "Group" + std::to_string(random() % 10);
-      if (used.insert(lower(name)).second)
+      if (used.insert(lowerAscii(name)).second)
         values.insert(values.begin() + random() % (values.size() + 1),
                       szValue(name, "Norvex_Express C:\\R"));
     }
@@ -400,7 +389,8 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
     } else {
       ASSERT_EQ(after.size(), values.size() + 1) << seed;
       EXPECT_EQ(shape({after.begin(), after.end() - 1}), shape(values)) << seed;
-      for (const Val& v : values) EXPECT_NE(lower(v.name), lower(after.back().name)) << seed;
+      for (const Val& v : values)
+        EXPECT_NE(lowerAscii(v.name), lowerAscii(after.back().name)) << seed;
     }
   }
 }

@@ -13,6 +13,7 @@
 #include "platform/registry_file.h"
 #include "platform/safe_file.h"
 #include "profiles/host_profiles.h"
+#include "tests/support/registry_text.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -23,11 +24,7 @@ const char kFile[] =
     "<Name>A</Name><WSToolbarRoot><WSToolbar MenuGroup=\"X\" pUID=\"T\" UID=\"WSTU_9\" />"
     "</WSToolbarRoot></Workspace></WorkspaceRoot></Header></CustSection>\r\n";
 
-std::string escaped(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-  return out;
-}
+using test_support::registryEscaped;
 
 using test_support::readFile;
 using test_support::writeFile;
@@ -42,8 +39,9 @@ class MenuFilePatch : public testing::Test {
 
   bool patch(const std::string& menuFile, int mode, const char* extension = ".CUI") {
     auto registry = platform::RegistryFile::fromText(
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + escaped(kProduct) +
-        "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" + escaped(menuFile) + "\"\r\n");
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+        registryEscaped(kProduct) + "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" +
+        registryEscaped(menuFile) + "\"\r\n");
     return PatchMenuFile(*registry, run_, kProduct, "C:\\Support\\Norvex_Express", "P", mode, 0,
                          extension);
   }
@@ -51,8 +49,9 @@ class MenuFilePatch : public testing::Test {
   ProfileResult result(const std::string& menuFile, int mode, bool dryRun,
                        const char* extension = ".CUI") {
     auto registry = platform::RegistryFile::fromText(
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" + escaped(kProduct) +
-        "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" + escaped(menuFile) + "\"\r\n");
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
+        registryEscaped(kProduct) + "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" +
+        registryEscaped(menuFile) + "\"\r\n");
     ProfileReport report;
     return PatchMenuFile(*registry, run_, kProduct, "C:\\Support\\Norvex_Express", "P", mode, 0,
                          extension, dryRun, &report);
