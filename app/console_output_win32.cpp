@@ -4,19 +4,9 @@
 #include <climits>
 
 #include "app/console_output.h"
+#include "app/wide_text.h"
 
 namespace {
-
-std::wstring wideFromUtf8(const std::string& text) {
-  if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return std::wstring();
-  const int length = static_cast<int>(text.size());
-  int needed = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, nullptr, 0);
-  if (needed <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(needed), L'\0');
-  int written = MultiByteToWideChar(CP_UTF8, 0, text.data(), length, &wide[0], needed);
-  wide.resize(written > 0 ? static_cast<size_t>(written) : 0);
-  return wide;
-}
 
 // Where the output goes, found at the first write: the handle the program was started with
 // when it is a pipe, a file or a device (UTF-8 bytes; UTF-16 to a console), else the parent's

@@ -11,6 +11,8 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/prf_select_dlg_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/norvex_express_dlg_win32.cpp)
   target_link_libraries(nvx_dialogs PUBLIC user32 gdi32)
+  # The console output converts its text as the dialogs do.
+  target_link_libraries(nvx_app PRIVATE nvx_dialogs)
 
   # The icon is drawn at build time by the project's own generator.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -21,6 +21,10 @@ std::wstring wideFromAnsi(const std::string& text) {
   return wideFrom(CP_ACP, text);
 }
 
+std::wstring wideFromUtf8(const std::string& text) {
+  return wideFrom(CP_UTF8, text);
+}
+
 std::wstring loadResourceString(int id) {
   // With a zero buffer size LoadStringW hands out the resource's own text and its length,
   // so the text is never cut to a buffer.
