@@ -179,12 +179,10 @@ xmlNode* setAttribute(xmlNode* element, const char* name, const char* value) {
   if (!element) return nullptr;
   if (xmlNode* existing = findSibling(element->firstAttribute, name))
     return setValue(existing, value) ? existing : nullptr;
-  xmlNode* attribute = newNode(nullptr, nullptr);
+  // Name and value in the node's own allocation: a merge makes tens of thousands of these.
+  xmlNode* attribute = name ? newNode(name, value) : nullptr;
   if (!attribute) return nullptr;
-  if (!setName(attribute, name) || !setValue(attribute, value)) {
-    destroyNode(attribute);
-    return nullptr;
-  }
+  attribute->edited = true;
   appendAttribute(element, attribute);
   return attribute;
 }

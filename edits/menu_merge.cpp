@@ -32,14 +32,20 @@ std::string writtenForm(const char* text) {
 
 namespace {
 
-int mergeWorkspace(EditRun& run, xmlNode* document, xmlNode* workspace, const char* path,
-                   const char* menuGroup, const char* const* toolbarIds, const int* positions,
-                   int toolbarCount, bool remove) {
+// The reference is in place (or gone) for every workspace once it was placed for one: placing
+// it again would take it out and put it back where it is.
+bool placeReference(EditRun& run, xmlNode* document, const char* path, bool remove) {
   if (remove) {
     removePartialMenu(document, path);
-  } else if (!addPartialMenu(run, document, path)) {
-    return 1;
+    return true;
   }
+  return addPartialMenu(run, document, path);
+}
+
+int mergeWorkspace(EditRun& run, xmlNode* workspace, bool referenced, const char* menuGroup,
+                   const char* const* toolbarIds, const int* positions, int toolbarCount,
+                   bool remove) {
+  if (!referenced) return 1;
   // Every earlier entry goes, so that neither an add nor a remove leaves a stray copy.
   for (int i = 0; i < toolbarCount; ++i)
     while (xmlNode* entry = findToolbarEntry(workspace, menuGroup, toolbarIds[i]))
@@ -115,20 +121,19 @@ const char* fileNamePart(const char* path) {
 int mergeMenuGroup(EditRun& run, xmlNode* document, const char* workspace, const char* partialPath,
                    const char* menuGroup, const char* const* toolbarIds, const int* positions,
                    int toolbarCount, bool remove) {
-  if (workspace) {
-    xmlNode* node = findWorkspace(document, workspace);
-    return node ? mergeWorkspace(run, document, node, partialPath, menuGroup, toolbarIds, positions,
-                                 toolbarCount, remove)
-                : 1;
-  }
+  xmlNode* first = findWorkspace(document, workspace);
+  if (!first) return workspace ? 1 : 0;
+  const bool referenced = placeReference(run, document, partialPath, remove);
+  if (workspace)
+    return mergeWorkspace(run, first, referenced, menuGroup, toolbarIds, positions, toolbarCount,
+                          remove);
   // Each named workspace by its node, so that two workspaces of the same name both get the
   // entries.
   int sum = 0;
-  for (xmlNode* node = findWorkspace(document, nullptr); node;
-       node = findNextNamed(node, "Workspace"))
+  for (xmlNode* node = first; node; node = findNextNamed(node, "Workspace"))
     if (workspaceName(node))
-      sum += mergeWorkspace(run, document, node, partialPath, menuGroup, toolbarIds, positions,
-                            toolbarCount, remove);
+      sum += mergeWorkspace(run, node, referenced, menuGroup, toolbarIds, positions, toolbarCount,
+                            remove);
   return sum;
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "document/xml_file.h"
 #include "package/extra_data.h"
@@ -38,14 +39,20 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
     if (!content->list.readArchive(path, packagePartNames)) return nullptr;
     xmlNodeHolder root(newNode(nullptr, nullptr));
     if (!root) return nullptr;
-    const zipEntryList& list = content->list;
+    zipEntryList& list = content->list;
     root->extra = content.release();
     for (const char* const* row = packagePartNames; *row; ++row) {
-      const zipEntry* entry = list.findEntry(*row);
+      zipEntry* entry = list.findEntry(*row);
       if (!entry) continue;
+      // Parsed where it lies, terminated in the room the read kept for it.
+      std::vector<unsigned char>& data = entry->data;
+      data.push_back(0);
       xmlNodeHolder document(
-          parseXmlText(reinterpret_cast<const char*>(entry->data.data()), entry->data.size()));
+          parseTerminatedXmlText(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+      data.pop_back();
       if (!document) return nullptr;
+      // The text lives on in the tree; a save writes the member's bytes as they were read.
+      list.releaseData(entry);
       document->extra = new extraDataFileName(*row);
       xmlNode* part = newNode(*row, nullptr);
       if (!part) return nullptr;
@@ -75,7 +82,9 @@ int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
       if (!member) return -1;
       // A part nothing changed since the load keeps its member byte for byte.
       const zipEntry* entry = list.findEntry(member);
-      if (!part->edited && entry && !entry->data.empty()) continue;
+      if (!part->edited && entry && (entry->dataReleased || !entry->data.empty())) continue;
+      // Room for the text as read and a quarter more, so that it seldom grows in steps.
+      if (entry) text.reserve(entry->info.uncompressedSize + entry->info.uncompressedSize / 4);
       int result = writeXmlText(document, &text);
       if (result != 0) return result;
       list.setEntryData(member, reinterpret_cast<const unsigned char*>(text.data()), text.size());
