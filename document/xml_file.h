@@ -5,7 +5,7 @@
 // up to three bytes that are not white space (a byte order mark), kept in the first node's
 // prefix and written back, and then any white space, which is layout: load and save, and load
 // and save again, give the same bytes.
-// The caller owns a loaded or parsed document and frees it with destroyNode; the functions
+// The caller owns a loaded or parsed document and holds it in an xmlNodeHolder; the functions
 // keep nothing they are given.
 #pragma once
 

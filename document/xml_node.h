@@ -55,8 +55,8 @@ xmlNode* newNode(const char* name, const char* value);
 xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
                           std::size_t valueLength);
 void destroyNode(xmlNode* node);
-// Owns a node, and all the node owns, until released: for trees held across allocations
-// that may throw.
+// The one owner of a loaded document, or of any node and all it owns, until released: every
+// caller holds what it loads or makes in one, and none calls destroyNode itself.
 struct xmlNodeDeleter {
   void operator()(xmlNode* node) const { destroyNode(node); }
 };

@@ -190,7 +190,8 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
                          int dockColumn, int userVersion) {
   xmlNode* toolbarRoot = findChild(workspace, "WSToolbarRoot", true);
   if (!toolbarRoot) return nullptr;
-  xmlNode* entry = newNode("WSToolbar", nullptr);
+  // Held until linked: a string below may throw when memory runs out.
+  xmlNodeHolder entry(newNode("WSToolbar", nullptr));
   if (!entry) return nullptr;
   const std::string numbers[] = {std::to_string(display), std::to_string(x),
                                  std::to_string(y),       std::to_string(rows),
@@ -202,30 +203,22 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
       {"xval", numbers[1].c_str()},       {"yval", numbers[2].c_str()},
       {"rows", numbers[3].c_str()},       {"dockrow", numbers[4].c_str()},
       {"dockcolumn", numbers[5].c_str()}, {"UID", uid.c_str()}};
-  xmlNode* stamp = makeRevisionStamp(run, userVersion);
-  bool ok = stamp != nullptr;
+  xmlNodeHolder stamp(makeRevisionStamp(run, userVersion));
+  if (!stamp) return nullptr;
   for (const auto& attribute : attributes)
-    ok = ok && setAttribute(entry, attribute[0], writtenForm(attribute[1]).c_str());
-  if (!ok) {
-    destroyNode(stamp);
-    destroyNode(entry);
-    return nullptr;
-  }
-  appendChild(entry, stamp);
-  appendChild(toolbarRoot, entry);
-  return entry;
+    if (!setAttribute(entry.get(), attribute[0], writtenForm(attribute[1]).c_str())) return nullptr;
+  appendChild(entry.get(), stamp.release());
+  appendChild(toolbarRoot, entry.get());
+  return entry.release();
 }
 
 xmlNode* makeRevisionStamp(const EditRun& run, int userVersion) {
-  xmlNode* stamp = newNode(nullptr, nullptr);
+  xmlNodeHolder stamp(newNode(nullptr, nullptr));
   bool modern =
       run.formatMajorVersion > 17 || (run.formatMajorVersion == 17 && run.formatMinorVersion >= 2);
-  if (!stamp || !setName(stamp, modern ? "ModifiedRev" : "Revision")) {
-    destroyNode(stamp);
-    return nullptr;
-  }
-  setVersionAttributes(run, stamp, userVersion);
-  return stamp;
+  if (!stamp || !setName(stamp.get(), modern ? "ModifiedRev" : "Revision")) return nullptr;
+  setVersionAttributes(run, stamp.get(), userVersion);
+  return stamp.release();
 }
 
 void setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion) {

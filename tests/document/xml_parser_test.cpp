@@ -97,17 +97,16 @@ TEST(DocumentParser, AcceptsTheSubsetAndRefusesTheRest) {
       {"", ""},
   };
   for (const Case& c : cases) {
-    xmlNode* document = parseText(c.text);
-    EXPECT_EQ(document ? shape(document) : "", c.shape) << "text: " << c.text;
-    destroyNode(document);
+    xmlNodeHolder document(parseText(c.text));
+    EXPECT_EQ(document ? shape(document.get()) : "", c.shape) << "text: " << c.text;
   }
 }
 
 TEST(DocumentParser, LinksChainsBothWays) {
-  xmlNode* document = parseText("<?x a=\"1\"?><r p=\"1\" q=\"2\"><a/><b/><c/></r>");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(parseText("<?x a=\"1\"?><r p=\"1\" q=\"2\"><a/><b/><c/></r>"));
+  ASSERT_NE(document.get(), nullptr);
   xmlNode* root = document->next;
-  EXPECT_EQ(root->prev, document);
+  EXPECT_EQ(root->prev, document.get());
   EXPECT_EQ(root->parent, nullptr);
   EXPECT_EQ(root->firstAttribute->next->prev, root->firstAttribute);
   EXPECT_EQ(root->firstAttribute->next->parent, root);
@@ -118,7 +117,6 @@ TEST(DocumentParser, LinksChainsBothWays) {
   }
   EXPECT_STREQ(prev->name, "c");
   EXPECT_TRUE(root->firstChild->next->next == prev);
-  destroyNode(document);
 }
 
 // Saving a package rewrites only parts marked edited, so a read must leave every mark clear.
@@ -129,19 +127,17 @@ bool anyEdited(const xmlNode* node) {
 }
 
 TEST(DocumentParser, ReadingMarksNothingEdited) {
-  xmlNode* document =
-      parseText("<?xml version=\"1.0\"?><!-- c --><r a=\"1\"><![CDATA[x<y]]><b>t</b><c/></r>");
+  xmlNodeHolder document(
+      parseText("<?xml version=\"1.0\"?><!-- c --><r a=\"1\"><![CDATA[x<y]]><b>t</b><c/></r>"));
   ASSERT_NE(document, nullptr);
-  EXPECT_FALSE(anyEdited(document));
-  destroyNode(document);
+  EXPECT_FALSE(anyEdited(document.get()));
 }
 
 TEST(DocumentParser, KeepsTheTrailingComment) {
-  xmlNode* document = parseText("<a/>\r\n<!-- end\r\n-->\r\n");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(parseText("<a/>\r\n<!-- end\r\n-->\r\n"));
+  ASSERT_NE(document.get(), nullptr);
   EXPECT_STREQ(document->trailingComment, " end\r\n");
   EXPECT_EQ(document->next, nullptr);
-  destroyNode(document);
 }
 
 TEST(DocumentParser, RefusesHostileNestingCleanly) {
@@ -153,19 +149,18 @@ TEST(DocumentParser, RefusesHostileNestingCleanly) {
   }
   std::string open, close;
   for (int i = 0; i < kMaxNestingDepth; ++i) open += "<a>", close += "</a>";
-  xmlNode* deepest = parseText(open + "x" + close);
-  EXPECT_NE(deepest, nullptr);
-  destroyNode(deepest);
+  xmlNodeHolder deepest(parseText(open + "x" + close));
+  EXPECT_NE(deepest.get(), nullptr);
 }
 
 TEST(DocumentParser, ReadsLongPiecesWhole) {
   std::string value(200000, 'v'), name(5000, 'n');
-  xmlNode* document = parseText("<" + name + " k=\"" + value + "\">" + value + "</" + name + ">");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(
+      parseText("<" + name + " k=\"" + value + "\">" + value + "</" + name + ">"));
+  ASSERT_NE(document.get(), nullptr);
   EXPECT_EQ(std::string(document->name), name);
   EXPECT_EQ(std::string(document->firstAttribute->value), value);
   EXPECT_EQ(std::string(document->value), value);
-  destroyNode(document);
 }
 
 }  // namespace

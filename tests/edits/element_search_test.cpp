@@ -29,21 +29,21 @@ std::uint32_t counter(const EditRun& run, const char* prefix) {
 }
 
 TEST(ElementSearch, FindsWorkspacesAndEntriesInBothShapes) {
-  DocumentOwner plain(parseText(kWorkspaces));
-  DocumentOwner package(makePackage({{"Header.cui", "<CustSection />"},
+  xmlNodeHolder plain(parseText(kWorkspaces));
+  xmlNodeHolder package(makePackage({{"Header.cui", "<CustSection />"},
                                      {"WorkspaceRoot.cui",
                                       "<?xml version=\"1.0\"?>"
                                       "<WorkspaceRoot><Workspace>"
                                       "<Name>Anotace</Name></Workspace>"
                                       "</WorkspaceRoot>"}}));
   // The first workspace has no name: an unnamed search skips it.
-  EXPECT_STREQ(workspaceName(findWorkspace(plain.document, nullptr)), "Kreslení 2D");
-  EXPECT_STREQ(workspaceName(findWorkspace(plain.document, "ANOTACE")), "Anotace");
-  EXPECT_STREQ(workspaceName(findWorkspace(package.document, "anotace")), "Anotace");
-  EXPECT_EQ(findWorkspace(plain.document, "Missing"), nullptr);
+  EXPECT_STREQ(workspaceName(findWorkspace(plain.get(), nullptr)), "Kreslení 2D");
+  EXPECT_STREQ(workspaceName(findWorkspace(plain.get(), "ANOTACE")), "Anotace");
+  EXPECT_STREQ(workspaceName(findWorkspace(package.get(), "anotace")), "Anotace");
+  EXPECT_EQ(findWorkspace(plain.get(), "Missing"), nullptr);
   EXPECT_EQ(findWorkspace(nullptr, nullptr), nullptr);
 
-  xmlNode* workspace = findWorkspace(plain.document, nullptr);
+  xmlNode* workspace = findWorkspace(plain.get(), nullptr);
   struct {
     const char* group;
     const char* pUID;
@@ -59,36 +59,35 @@ TEST(ElementSearch, FindsWorkspacesAndEntriesInBothShapes) {
     const char* uid = entry ? nodeText(findSibling(entry->firstAttribute, "UID")) : nullptr;
     EXPECT_STREQ(uid, c.uid) << (c.pUID ? c.pUID : "-");
   }
-  EXPECT_EQ(findToolbarEntry(findWorkspace(plain.document, "Anotace"), nullptr, nullptr), nullptr);
+  EXPECT_EQ(findToolbarEntry(findWorkspace(plain.get(), "Anotace"), nullptr, nullptr), nullptr);
 }
 
 TEST(ElementSearch, FindNextNamedLooksOnlyForwardAndPastNamelessNodes) {
   xmlNode* first = newNode("A", nullptr);
   xmlNode* nameless = newNode(nullptr, nullptr);
   xmlNode* last = newNode("b", nullptr);
-  xmlNode* parent = newNode("P", nullptr);
-  appendChild(parent, first);
-  appendChild(parent, nameless);
-  appendChild(parent, last);
+  xmlNodeHolder parent(newNode("P", nullptr));
+  appendChild(parent.get(), first);
+  appendChild(parent.get(), nameless);
+  appendChild(parent.get(), last);
   EXPECT_EQ(findNextNamed(first, "B"), last);
   EXPECT_EQ(findNextNamed(last, "A"), nullptr);
   EXPECT_EQ(findNextNamed(nullptr, "A"), nullptr);
-  destroyNode(parent);
 }
 
 TEST(IdentifierScan, CountsUnderTheFirstMatchingPrefix) {
   EditRun run;
-  DocumentOwner document(parseText(kWorkspaces));
-  scanIdentifiers(run, document.document);
+  xmlNodeHolder document(parseText(kWorkspaces));
+  scanIdentifiers(run, document.get());
   EXPECT_EQ(counter(run, "WSU_"), 13u);  // WSU_12 and wsu_3, not under WS_
   EXPECT_EQ(counter(run, "WS_"), 6u);
   EXPECT_EQ(counter(run, "WSTU_"), 42u);
   EXPECT_EQ(counter(run, "WSC_"), 1u);
 
-  DocumentOwner more(
+  xmlNodeHolder more(
       parseText("<R><A UID=\"WSCU_3\" /><A UID=\"WSC_x\" /><A UID=\"XLSR_ 7z\" />"
                 "<A UID=\"WSTU_5\" /><A UID=\"NOPREFIX_99\" /></R>"));
-  scanIdentifiers(run, more.document);
+  scanIdentifiers(run, more.get());
   EXPECT_EQ(counter(run, "WSCU_"), 4u);
   EXPECT_EQ(counter(run, "WSC_"), 1u);    // no digits count as 0
   EXPECT_EQ(counter(run, "XLSR_"), 8u);   // read as atol reads it
@@ -97,19 +96,19 @@ TEST(IdentifierScan, CountsUnderTheFirstMatchingPrefix) {
 
 TEST(IdentifierScan, ContinuesAcrossDocumentsAndWrapsAround) {
   EditRun run;
-  DocumentOwner first(parseText("<R><A UID=\"WSTU_41\" /></R>"));
-  scanIdentifiers(run, first.document);
+  xmlNodeHolder first(parseText("<R><A UID=\"WSTU_41\" /></R>"));
+  scanIdentifiers(run, first.get());
   EXPECT_EQ(newToolbarId(run), "WSTU_42");
   EXPECT_EQ(newToolbarId(run), "WSTU_43");
   EXPECT_EQ(newToolbarId(run), "WSTU_44");
-  DocumentOwner second(parseText("<R><A UID=\"WSTU_3\" /></R>"));
-  scanIdentifiers(run, second.document);
+  xmlNodeHolder second(parseText("<R><A UID=\"WSTU_3\" /></R>"));
+  scanIdentifiers(run, second.get());
   EXPECT_EQ(newToolbarId(run), "WSTU_45");
 
   // The counter is unsigned 32-bit: the highest number makes it 0.
   EditRun wrapped;
-  DocumentOwner top(parseText("<R><A UID=\"WSTU_4294967295\" /></R>"));
-  scanIdentifiers(wrapped, top.document);
+  xmlNodeHolder top(parseText("<R><A UID=\"WSTU_4294967295\" /></R>"));
+  scanIdentifiers(wrapped, top.get());
   EXPECT_EQ(counter(wrapped, "WSTU_"), 0u);
   EXPECT_EQ(newToolbarId(wrapped), "WSTU_0");
   EXPECT_EQ(newToolbarId(wrapped), "WSTU_1");
@@ -122,11 +121,11 @@ TEST(IdentifierScan, WalksDeepTreesWithoutRecursion) {
   text += "<E UID=\"WSTU_77\" />";
   for (int i = 0; i < depth; ++i) text += "</E>";
   EditRun run;
-  DocumentOwner document(parseText(text.c_str()));
-  ASSERT_NE(document.document, nullptr);
-  scanIdentifiers(run, document.document);
+  xmlNodeHolder document(parseText(text.c_str()));
+  ASSERT_NE(document.get(), nullptr);
+  scanIdentifiers(run, document.get());
   EXPECT_EQ(counter(run, "WSTU_"), 78u);
-  EXPECT_TRUE(checkTree(document.document));
+  EXPECT_TRUE(checkTree(document.get()));
 }
 
 TEST(EditRun, NamesAndStampsFollowTheFormatVersion) {
@@ -143,35 +142,35 @@ TEST(EditRun, NamesAndStampsFollowTheFormatVersion) {
   for (const auto& v : versions) {
     EditRun run;
     setFormatVersion(run, v.major, v.minor);
-    DocumentOwner stamp(makeRevisionStamp(run, 3));
-    EXPECT_EQ(writtenText(stamp.document), "\n<" + std::string(v.name) + " MajorVersion=\"" +
-                                               std::to_string(v.major) + "\" MinorVersion=\"" +
-                                               std::to_string(v.minor) + "\" UserVersion=\"3\" />");
+    xmlNodeHolder stamp(makeRevisionStamp(run, 3));
+    EXPECT_EQ(writtenText(stamp.get()), "\n<" + std::string(v.name) + " MajorVersion=\"" +
+                                            std::to_string(v.major) + "\" MinorVersion=\"" +
+                                            std::to_string(v.minor) + "\" UserVersion=\"3\" />");
   }
-  DocumentOwner fresh(makeRevisionStamp(EditRun(), 0));
-  EXPECT_STREQ(fresh.document->name, "Revision");
+  xmlNodeHolder fresh(makeRevisionStamp(EditRun(), 0));
+  EXPECT_STREQ(fresh.get()->name, "Revision");
 }
 
 TEST(CheckTree, RejectsBrokenLinksAndIncompleteNodes) {
-  DocumentOwner good(parseText("<A x=\"1\"><B /><C>t</C></A>"));
-  EXPECT_TRUE(checkTree(good.document));
+  xmlNodeHolder good(parseText("<A x=\"1\"><B /><C>t</C></A>"));
+  EXPECT_TRUE(checkTree(good.get()));
   EXPECT_FALSE(checkTree(nullptr));
 
-  xmlNode* b = good.document->firstChild;
+  xmlNode* b = good.get()->firstChild;
   xmlNode* c = b->next;
-  c->prev = good.document;
-  EXPECT_FALSE(checkTree(good.document));
+  c->prev = good.get();
+  EXPECT_FALSE(checkTree(good.get()));
   c->prev = b;
   setValue(b, "text");
   appendChild(b, newNode("D", nullptr));
-  EXPECT_FALSE(checkTree(good.document));
+  EXPECT_FALSE(checkTree(good.get()));
 
-  DocumentOwner attribute(parseText("<A x=\"1\" />"));
-  setValue(attribute.document->firstAttribute, nullptr);
-  EXPECT_FALSE(checkTree(attribute.document));
+  xmlNodeHolder attribute(parseText("<A x=\"1\" />"));
+  setValue(attribute.get()->firstAttribute, nullptr);
+  EXPECT_FALSE(checkTree(attribute.get()));
 
-  DocumentOwner package(makePackage({{"Header.cui", "<CustSection />"}}));
-  EXPECT_FALSE(checkTree(package.document));
+  xmlNodeHolder package(makePackage({{"Header.cui", "<CustSection />"}}));
+  EXPECT_FALSE(checkTree(package.get()));
 }
 
 }  // namespace
