@@ -2,10 +2,12 @@
 
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "document/xml_file.h"
+#include "document/xml_writer.h"
 #include "package/extra_data.h"
 
 const char* const packagePartNames[] = {"Header.cui",
@@ -66,13 +68,45 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
   }
 }
 
+namespace {
+
+// Collects a part's text straight into the bytes its member then takes over.
+class MemberSink : public xmlSink {
+ public:
+  explicit MemberSink(std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+  int put(const char* data, std::size_t length) override {
+    try {
+      bytes_.insert(bytes_.end(), data, data + length);
+      return 0;
+    } catch (const std::bad_alloc&) {
+      return kWriteNoMemory;
+    } catch (const std::length_error&) {
+      return kWriteNoMemory;
+    }
+  }
+
+ private:
+  std::vector<unsigned char>& bytes_;
+};
+
+// A part's text as writeXmlText gives it: 0, kSaveNoFile without a named node, or the
+// writer's error.
+int writePart(xmlNode* document, std::vector<unsigned char>* text) {
+  bool named = false;
+  for (const xmlNode* node = document; node && !named; node = node->next) named = node->name;
+  if (!named) return kSaveNoFile;
+  MemberSink sink(*text);
+  return writeDocument(document, sink);
+}
+
+}  // namespace
+
 int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
                     const platform::FileIdentity* expected) {
   if (!root || !root->extra || root->extra->kind != kExtraPackageRoot || !root->firstChild)
     return -1;
   zipEntryList& list = static_cast<extraDataZlib*>(root->extra)->list;
   try {
-    std::string text;
     for (xmlNode* part = root->firstChild; part; part = part->next) {
       xmlNode* document = part->firstChild;
       // A part made by an edit has no member yet: it becomes a new member named after it.
@@ -84,10 +118,11 @@ int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
       const zipEntry* entry = list.findEntry(member);
       if (!part->edited && entry && (entry->dataReleased || !entry->data.empty())) continue;
       // Room for the text as read and a quarter more, so that it seldom grows in steps.
+      std::vector<unsigned char> text;
       if (entry) text.reserve(entry->info.uncompressedSize + entry->info.uncompressedSize / 4);
-      int result = writeXmlText(document, &text);
+      int result = writePart(document, &text);
       if (result != 0) return result;
-      list.setEntryData(member, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+      list.setEntryData(member, std::move(text));
     }
     return list.writeArchive(path, expected) ? 0 : -1;
   } catch (const std::bad_alloc&) {

@@ -230,14 +230,22 @@ bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned cha
   z_stream& stream = deflater.stream;
   deflater.open = deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
   if (!deflater.open) return false;
-  out->resize(deflateBound(&stream, static_cast<uLong>(data.size())));
   stream.next_in = const_cast<Bytef*>(data.data());
   stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = out->data();
-  stream.avail_out = static_cast<uInt>(out->size());
-  int result = deflate(&stream, Z_FINISH);
-  out->resize(stream.total_out);
-  return result == Z_STREAM_END;
+  // The output grows in pieces as it comes: text deflates to a small part of its size, and
+  // room for the worst case would be cleared and touched for nothing.
+  const size_t piece = 1 << 16;
+  out->clear();
+  for (;;) {
+    size_t have = out->size();
+    out->resize(have + piece);
+    stream.next_out = out->data() + have;
+    stream.avail_out = static_cast<uInt>(piece);
+    int result = deflate(&stream, Z_FINISH);
+    out->resize(have + piece - stream.avail_out);
+    if (result == Z_STREAM_END) return true;
+    if (result != Z_OK && result != Z_BUF_ERROR) return false;
+  }
 }
 
 // Every member of the archive in bytes, appended to the list.
@@ -398,6 +406,19 @@ void zipEntryList::setEntryData(const char* name, const unsigned char* data, std
   entry->dataReleased = false;
   entry->originalDeflate.clear();
   entry->info.uncompressedSize = static_cast<std::uint32_t>(length);
+}
+
+void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& data) {
+  zipEntry* entry = findEntry(name);
+  if (!entry) {
+    setEntryData(name, data.data(), data.size());
+    return;
+  }
+  if (holdsData(*entry, data.data(), data.size())) return;
+  entry->data = std::move(data);
+  entry->dataReleased = false;
+  entry->originalDeflate.clear();
+  entry->info.uncompressedSize = static_cast<std::uint32_t>(entry->data.size());
 }
 
 namespace {

@@ -75,6 +75,8 @@ struct zipEntryList {
   // Gives the named member a copy of the data; a name no member has gets a new deflated
   // member at the end. Data equal to what the member holds leaves it as it was read.
   void setEntryData(const char* name, const unsigned char* data, std::size_t length);
+  // The same, taking the bytes over instead of copying them.
+  void setEntryData(const char* name, std::vector<unsigned char>&& data);
   // With expected, the file is replaced only while it still has that identity.
   bool writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
 };
