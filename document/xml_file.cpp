@@ -31,7 +31,7 @@ xmlNode* parseBytes(const char* bytes, size_t length) {
   size_t first = prefix;
   while (first < length && isSpace(static_cast<unsigned char>(bytes[first]))) ++first;
   if (first == length || bytes[first] != '<') return nullptr;
-  xmlNode* document = newNode(nullptr, nullptr);
+  xmlNode* document = newDocumentNode(length - first);
   if (!document) return nullptr;
   std::memcpy(document->prefix, bytes, prefix);
   document->prefix[prefix] = '\0';

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
+#include "document/xml_file.h"
 #include "document_test_support.h"
 
 namespace {
@@ -161,6 +164,52 @@ TEST(DocumentParser, ReadsLongPiecesWhole) {
   EXPECT_EQ(std::string(document->name), name);
   EXPECT_EQ(std::string(document->firstAttribute->value), value);
   EXPECT_EQ(std::string(document->value), value);
+}
+
+// Every node below the top level, in document order, attributes included.
+void nodesBelowTop(xmlNode* first, std::vector<xmlNode*>* nodes) {
+  for (xmlNode* node = first; node; node = node->next) {
+    if (node->parent) nodes->push_back(node);
+    nodesBelowTop(node->firstAttribute, nodes);
+    nodesBelowTop(node->firstChild, nodes);
+  }
+}
+
+// A document read into an arena takes random edits as one read node by node does: renames,
+// new texts, new nodes, nodes destroyed, and nodes detached and kept past their document's
+// edits (freed before it). The sanitizers check that each is freed exactly once.
+TEST(DocumentParser, ArenaDocumentsTakeEditsAsOthersDo) {
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    SCOPED_TRACE(seed);
+    const std::string text = RandomDocument(seed).text();
+    xmlNodeHolder inArena(parseXmlText(text.data(), text.size()));
+    xmlNodeHolder alone(parseText(text.substr(text.find('<'))));
+    ASSERT_TRUE(inArena && alone);
+    std::vector<xmlNodeHolder> kept;
+    std::mt19937 random(seed);
+    for (int step = 0; step < 12; ++step) {
+      std::vector<xmlNode*> a, b;
+      nodesBelowTop(inArena.get(), &a);
+      nodesBelowTop(alone.get(), &b);
+      ASSERT_EQ(a.size(), b.size());
+      if (a.empty()) break;
+      const size_t i = random() % a.size();
+      const unsigned kind = random() % 5;
+      for (xmlNode* node : {a[i], b[i]}) {
+        if (kind == 0) setName(node, "renamed");
+        if (kind == 1 && !node->firstChild) setValue(node, "new text");
+        if (kind == 2 && !node->value && node->name)
+          appendChild(node, newNode("added", node->firstAttribute ? "t" : nullptr));
+        if (kind == 3) detach(node, true);
+        if (kind == 4) {
+          detach(node, false);
+          kept.emplace_back(node);
+        }
+      }
+    }
+    EXPECT_EQ(writeText(inArena.get()), writeText(alone.get()));
+    kept.clear();
+  }
 }
 
 }  // namespace
