@@ -37,9 +37,8 @@ int main(int argc, char** argv) {
     if (!floor.ok || !copyFile(source, work)) return 1;
     floorBest = std::min(floorBest, floor.seconds);
     auto start = std::chrono::steady_clock::now();
-    xmlNode* root = loadDocument(work.c_str(), 65001);
-    int saved = root ? saveDocument(work.c_str(), root, 65001) : -1;
-    destroyNode(root);
+    xmlNodeHolder root(loadDocument(work.c_str(), 65001));
+    int saved = root ? saveDocument(work.c_str(), root.get(), 65001) : -1;
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (saved != 0) {

@@ -15,26 +15,27 @@ namespace {
 // Files larger than this are refused rather than read in part.
 constexpr size_t kMaxFileSize = size_t{1} << 30;
 
-// The document in bytes (terminated, as std::string keeps them). Before the first "<" stand
-// the prefix, at most three bytes that are not white space (a byte order mark), and then any
-// white space, which is layout: the writer gives each top-level node its own line end, so
-// keeping it would add a line end at every save.
-xmlNode* parseBytes(const std::string& bytes) {
+// The document in length bytes followed by a NUL byte. Before the first "<" stand the prefix,
+// at most three bytes that are not white space (a byte order mark), and then any white space,
+// which is layout: the writer gives each top-level node its own line end, so keeping it would
+// add a line end at every save.
+xmlNode* parseBytes(const char* bytes, size_t length) {
   // A NUL byte would end the text early and the rest would be lost on a save.
-  if (bytes.find('\0') != std::string::npos) return nullptr;
+  if (std::memchr(bytes, '\0', length)) return nullptr;
   const size_t kLongest = sizeof xmlNode::prefix - 1;
   size_t prefix = 0;
-  while (prefix <= kLongest && prefix < bytes.size() && bytes[prefix] != '<' &&
+  while (prefix <= kLongest && prefix < length && bytes[prefix] != '<' &&
          !isSpace(static_cast<unsigned char>(bytes[prefix])))
     ++prefix;
   if (prefix > kLongest) return nullptr;
-  size_t first = bytes.find_first_not_of("\t\n\r ", prefix);
-  if (first == std::string::npos || bytes[first] != '<') return nullptr;
-  xmlNode* document = newNode(nullptr, nullptr);
+  size_t first = prefix;
+  while (first < length && isSpace(static_cast<unsigned char>(bytes[first]))) ++first;
+  if (first == length || bytes[first] != '<') return nullptr;
+  xmlNode* document = newDocumentNode(length - first);
   if (!document) return nullptr;
-  std::memcpy(document->prefix, bytes.data(), prefix);
+  std::memcpy(document->prefix, bytes, prefix);
   document->prefix[prefix] = '\0';
-  return parseDocument(bytes.c_str() + first, document);
+  return parseDocument(bytes + first, document);
 }
 
 bool hasNamedNode(const xmlNode* document) {
@@ -84,7 +85,7 @@ xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
     std::string bytes;
     if (platform::readRegularFile(path, kMaxFileSize, &bytes) != platform::FileReadResult::kRead)
       return nullptr;
-    return parseBytes(bytes);
+    return parseBytes(bytes.c_str(), bytes.size());
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -93,10 +94,16 @@ xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
 xmlNode* parseXmlText(const char* bytes, std::size_t length) {
   if (!bytes || length > kMaxFileSize) return nullptr;
   try {
-    return parseBytes(std::string(bytes, length));
+    std::string terminated(bytes, length);
+    return parseBytes(terminated.c_str(), length);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
+}
+
+xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length) {
+  if (!bytes || length > kMaxFileSize || bytes[length] != '\0') return nullptr;
+  return parseBytes(bytes, length);
 }
 
 int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/,

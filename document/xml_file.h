@@ -5,7 +5,7 @@
 // up to three bytes that are not white space (a byte order mark), kept in the first node's
 // prefix and written back, and then any white space, which is layout: load and save, and load
 // and save again, give the same bytes.
-// The caller owns a loaded or parsed document and frees it with destroyNode; the functions
+// The caller owns a loaded or parsed document and holds it in an xmlNodeHolder; the functions
 // keep nothing they are given.
 #pragma once
 
@@ -31,6 +31,8 @@ int saveXmlFile(const char* path, xmlNode* document, unsigned codePage,
 
 // What loadXmlFile makes of a file holding these bytes (they need no terminator).
 xmlNode* parseXmlText(const char* bytes, std::size_t length);
+// The same, read where they are, for bytes followed by a NUL byte (bytes[length] is 0).
+xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length);
 // The bytes saveXmlFile would write, in *out: 0, kSaveNoFile when there is no document, or
 // the writer's error (kWriteNoMemory when memory runs out). On failure *out is empty.
 int writeXmlText(xmlNode* document, std::string* out);

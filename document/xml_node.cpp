@@ -11,14 +11,61 @@ bool equalsIgnoreCase(const char* a, const char* b) {
   return a && b && platform::equalsIgnoringAsciiCase(a, b);
 }
 
-xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
-                          std::size_t valueLength) {
-  const std::size_t limit = static_cast<std::size_t>(-1) - sizeof(xmlNode) - 2;
-  if ((name && nameLength > limit) || (value && valueLength > limit - (name ? nameLength : 0)))
-    return nullptr;
-  std::size_t size = sizeof(xmlNode) + (name ? nameLength + 1 : 0) + (value ? valueLength + 1 : 0);
-  void* memory = std::malloc(size);
-  if (!memory) return nullptr;
+namespace {
+
+// An arena: blocks taken from malloc, each used from the front. The arena's record stands at
+// the start of its first block, directly before the node that owns it.
+struct ArenaBlock {
+  ArenaBlock* next;  // the block made before this one
+};
+
+struct Arena {
+  ArenaBlock* blocks;  // the newest first
+  char* cursor;
+  char* end;
+  std::size_t nextSize;
+  Arena* nextToFree;  // while destroyNode collects the arenas of a tree
+};
+
+constexpr std::size_t kAlign = alignof(xmlNode);
+constexpr std::size_t kBlockHeader = (sizeof(ArenaBlock) + kAlign - 1) / kAlign * kAlign;
+constexpr std::size_t kArenaHeader = (sizeof(Arena) + kAlign - 1) / kAlign * kAlign;
+constexpr std::size_t kSmallestBlock = std::size_t{1} << 16;
+constexpr std::size_t kLargestBlock = std::size_t{16} << 20;
+
+Arena* arenaOf(xmlNode* owner) {
+  return reinterpret_cast<Arena*>(reinterpret_cast<char*>(owner) - kArenaHeader);
+}
+
+void* allocateIn(Arena* arena, std::size_t size) {
+  size = (size + kAlign - 1) / kAlign * kAlign;
+  if (static_cast<std::size_t>(arena->end - arena->cursor) < size) {
+    std::size_t blockSize = arena->nextSize;
+    if (blockSize - kBlockHeader < size) blockSize = size + kBlockHeader;
+    ArenaBlock* block = static_cast<ArenaBlock*>(std::malloc(blockSize));
+    if (!block) return nullptr;
+    block->next = arena->blocks;
+    arena->blocks = block;
+    arena->cursor = reinterpret_cast<char*>(block) + kBlockHeader;
+    arena->end = reinterpret_cast<char*>(block) + blockSize;
+    if (arena->nextSize < kLargestBlock) arena->nextSize *= 2;
+  }
+  void* memory = arena->cursor;
+  arena->cursor += size;
+  return memory;
+}
+
+void freeArena(Arena* arena) {
+  for (ArenaBlock* block = arena->blocks; block;) {
+    ArenaBlock* next = block->next;
+    std::free(block);
+    block = next;
+  }
+}
+
+// The node in memory of size bytes, with its texts copied behind it.
+xmlNode* placeNode(void* memory, const char* name, std::size_t nameLength, const char* value,
+                   std::size_t valueLength) {
   xmlNode* node = new (memory) xmlNode;
   char* text = reinterpret_cast<char*>(node + 1);
   if (name) {
@@ -37,6 +84,55 @@ xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* 
   return node;
 }
 
+// The size of a node with its texts; 0 when it cannot be held.
+std::size_t nodeSize(const char* name, std::size_t nameLength, const char* value,
+                     std::size_t valueLength) {
+  const std::size_t limit = static_cast<std::size_t>(-1) - sizeof(xmlNode) - 2 * kAlign;
+  if ((name && nameLength > limit) || (value && valueLength > limit - (name ? nameLength : 0)))
+    return 0;
+  return sizeof(xmlNode) + (name ? nameLength + 1 : 0) + (value ? valueLength + 1 : 0);
+}
+
+}  // namespace
+
+xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
+                          std::size_t valueLength) {
+  return newNodeIn(nullptr, name, nameLength, value, valueLength);
+}
+
+xmlNode* newNodeIn(xmlNode* owner, const char* name, std::size_t nameLength, const char* value,
+                   std::size_t valueLength) {
+  std::size_t size = nodeSize(name, nameLength, value, valueLength);
+  if (size == 0) return nullptr;
+  if (owner && owner->ownsArena) {
+    void* memory = allocateIn(arenaOf(owner), size);
+    if (!memory) return nullptr;
+    xmlNode* node = placeNode(memory, name, nameLength, value, valueLength);
+    node->inArena = true;
+    return node;
+  }
+  void* memory = std::malloc(size);
+  return memory ? placeNode(memory, name, nameLength, value, valueLength) : nullptr;
+}
+
+xmlNode* newDocumentNode(std::size_t textLength) {
+  // Room for the tree of a typical text at once: pages of a block that are never used are
+  // never touched either, so they cost address space only.
+  std::size_t first = kSmallestBlock;
+  while (first < kLargestBlock && first / 4 < textLength) first *= 2;
+  ArenaBlock* block = static_cast<ArenaBlock*>(std::malloc(first));
+  if (!block) return nullptr;
+  block->next = nullptr;
+  char* start = reinterpret_cast<char*>(block) + kBlockHeader;
+  Arena* arena =
+      new (start) Arena{block, start + kArenaHeader, reinterpret_cast<char*>(block) + first,
+                        first < kLargestBlock ? first * 2 : first, nullptr};
+  xmlNode* node = placeNode(allocateIn(arena, sizeof(xmlNode)), nullptr, 0, nullptr, 0);
+  node->inArena = true;
+  node->ownsArena = true;
+  return node;
+}
+
 xmlNode* newNode(const char* name, const char* value) {
   return newNodeWithTexts(name, name ? std::strlen(name) : 0, value,
                           value ? std::strlen(value) : 0);
@@ -44,11 +140,13 @@ xmlNode* newNode(const char* name, const char* value) {
 
 // Iterative and without allocation, so that it works when memory has run out and neither long
 // chains nor deep trees grow the stack: the nodes still to be freed form a stack linked through
-// their own parent pointers, which nothing needs once the tree goes.
+// their own parent pointers, which nothing needs once the tree goes. Arenas are freed last,
+// once no node in them is looked at any more.
 void destroyNode(xmlNode* node) {
   if (!node) return;
   node->parent = nullptr;
   xmlNode* pending = node;
+  Arena* arenas = nullptr;
   while (pending) {
     xmlNode* current = pending;
     pending = current->parent;
@@ -62,8 +160,19 @@ void destroyNode(xmlNode* node) {
     if (!current->valueInNode) std::free(current->value);
     std::free(current->comment);
     std::free(current->trailingComment);
+    if (current->ownsArena) {
+      Arena* arena = arenaOf(current);
+      arena->nextToFree = arenas;
+      arenas = arena;
+    }
+    const bool inArena = current->inArena;
     current->~xmlNode();
-    std::free(current);
+    if (!inArena) std::free(current);
+  }
+  while (arenas) {
+    Arena* next = arenas->nextToFree;
+    freeArena(arenas);
+    arenas = next;
   }
 }
 
@@ -174,12 +283,10 @@ xmlNode* setAttribute(xmlNode* element, const char* name, const char* value) {
   if (!element) return nullptr;
   if (xmlNode* existing = findSibling(element->firstAttribute, name))
     return setValue(existing, value) ? existing : nullptr;
-  xmlNode* attribute = newNode(nullptr, nullptr);
+  // Name and value in the node's own allocation: a merge makes tens of thousands of these.
+  xmlNode* attribute = name ? newNode(name, value) : nullptr;
   if (!attribute) return nullptr;
-  if (!setName(attribute, name) || !setValue(attribute, value)) {
-    destroyNode(attribute);
-    return nullptr;
-  }
+  attribute->edited = true;
   appendAttribute(element, attribute);
   return attribute;
 }

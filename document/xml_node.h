@@ -5,6 +5,10 @@
 // first node of a chain destroys the whole chain); prev and parent are back links. The name
 // and value a node is made with share the node's own allocation; comments and texts set later
 // are allocated with malloc. Change them only through the operations below.
+// A document read from text keeps its nodes in an arena: large blocks owned by the document's
+// first node and freed at once when that node is destroyed. Destroying another node of such a
+// document frees what it holds apart from the arena; its memory goes with the arena. So a node
+// read from text may be linked into another tree only while its own document lives.
 // Text is held exactly as it stands in the file, in the file's own encoding.
 #pragma once
 
@@ -47,6 +51,9 @@ struct xmlNode {
   // Whether name and value lie in the node's own allocation (and are not freed on their own).
   bool nameInNode = false;
   bool valueInNode = false;
+  // Whether the node lies in its document's arena, and whether it owns that arena.
+  bool inArena = false;
+  bool ownsArena = false;
 };
 
 // Null when memory runs out.
@@ -54,9 +61,16 @@ xmlNode* newNode(const char* name, const char* value);
 // The same with texts given as byte ranges (a null text is none); they need no terminator.
 xmlNode* newNodeWithTexts(const char* name, std::size_t nameLength, const char* value,
                           std::size_t valueLength);
+// The first node of a document to be read from about textLength bytes, owning a new arena
+// that newNodeIn fills; null when memory runs out.
+xmlNode* newDocumentNode(std::size_t textLength);
+// As newNodeWithTexts, made in the arena of owner (a node from newDocumentNode), or on its own
+// when owner is null or owns none.
+xmlNode* newNodeIn(xmlNode* owner, const char* name, std::size_t nameLength, const char* value,
+                   std::size_t valueLength);
 void destroyNode(xmlNode* node);
-// Owns a node, and all the node owns, until released: for trees held across allocations
-// that may throw.
+// The one owner of a loaded document, or of any node and all it owns, until released: every
+// caller holds what it loads or makes in one, and none calls destroyNode itself.
 struct xmlNodeDeleter {
   void operator()(xmlNode* node) const { destroyNode(node); }
 };

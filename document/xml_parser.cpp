@@ -31,9 +31,12 @@ bool startsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-int parseChildElement(xmlNode** made, const char** cursor, int depth);
-int parseTag(xmlNode* node, const char** cursor, int depth);
-int parseAfterName(xmlNode* node, const char* nameEnd, const char** cursor, int depth);
+// owner: the node whose arena takes the nodes read (see newNodeIn); null for nodes of their own.
+int parseChildElement(xmlNode* owner, xmlNode** made, const char** cursor, int depth);
+int parseTag(xmlNode* owner, xmlNode* node, const char** cursor, int depth);
+int parseAfterName(xmlNode* owner, xmlNode* node, const char* nameEnd, const char** cursor,
+                   int depth);
+int parseElementIn(xmlNode* owner, xmlNode* node, const char** cursor, int depth);
 
 // The end of the element name that starts at p, or null when the text cannot hold one. A
 // name beginning "!--" is what is left of a comment that was never closed; written back it
@@ -60,7 +63,7 @@ int readEndTag(const xmlNode* node, const char** cursor) {
 
 // The content after a start tag. Text is the user's data and is taken byte for byte, blanks
 // and line ends at either end included; white space alone, or between elements, is layout.
-int parseContent(xmlNode* node, const char** cursor, int depth) {
+int parseContent(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
   const char* start = *cursor;
   skipSpace(cursor);
   const char* p = *cursor;
@@ -76,7 +79,7 @@ int parseContent(xmlNode* node, const char** cursor, int depth) {
     skipSpace(cursor);
     if (startsWith(*cursor, "</")) return readEndTag(node, cursor);
     xmlNode* child = nullptr;
-    if (parseChildElement(&child, cursor, depth + 1) != 0) {
+    if (parseChildElement(owner, &child, cursor, depth + 1) != 0) {
       destroyNode(child);
       return -2;
     }
@@ -85,7 +88,7 @@ int parseContent(xmlNode* node, const char** cursor, int depth) {
   }
 }
 
-int parseAttributes(xmlNode* node, const char** cursor, int depth) {
+int parseAttributes(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   xmlNode* last = nullptr;
   for (;;) {
@@ -105,8 +108,8 @@ int parseAttributes(xmlNode* node, const char** cursor, int depth) {
     skipSpace(&p);
     const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
     if (!close) return -2;
-    xmlNode* attribute = newNodeWithTexts(start, static_cast<size_t>(nameEnd - start), p + 1,
-                                          static_cast<size_t>(close - (p + 1)));
+    xmlNode* attribute = newNodeIn(owner, start, static_cast<size_t>(nameEnd - start), p + 1,
+                                   static_cast<size_t>(close - (p + 1)));
     if (!attribute) return -2;
     linkLast(&node->firstAttribute, &last, node, attribute);
     p = close + 1;
@@ -118,7 +121,7 @@ int parseAttributes(xmlNode* node, const char** cursor, int depth) {
     }
     if (*p == '>') {
       *cursor = p + 1;
-      return parseContent(node, cursor, depth);
+      return parseContent(owner, node, cursor, depth);
     }
   }
 }
@@ -148,15 +151,19 @@ int parseComment(xmlNode* node, const char** cursor) {
 }
 
 int parseElement(xmlNode* node, const char** cursor, int depth) {
-  if (depth >= kMaxNestingDepth) return -2;
-  parseComment(node, cursor);
-  return parseTag(node, cursor, depth);
+  return parseElementIn(nullptr, node, cursor, depth);
 }
 
 namespace {
 
+int parseElementIn(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
+  if (depth >= kMaxNestingDepth) return -2;
+  parseComment(node, cursor);
+  return parseTag(owner, node, cursor, depth);
+}
+
 // The element from its "<" on, into a node that may already hold its comment.
-int parseTag(xmlNode* node, const char** cursor, int depth) {
+int parseTag(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   if (**cursor == '\0') return -1;
   if (**cursor != '<') return -2;
@@ -175,21 +182,22 @@ int parseTag(xmlNode* node, const char** cursor, int depth) {
   }
   const char* end = elementNameEnd(*cursor);
   if (!end || !(node->name = copyRange(*cursor, end))) return -2;
-  return parseAfterName(node, end, cursor, depth);
+  return parseAfterName(owner, node, end, cursor, depth);
 }
 
-int parseAfterName(xmlNode* node, const char* nameEnd, const char** cursor, int depth) {
+int parseAfterName(xmlNode* owner, xmlNode* node, const char* nameEnd, const char** cursor,
+                   int depth) {
   if (*nameEnd == '>') {
     *cursor = nameEnd + 1;
-    return parseContent(node, cursor, depth);
+    return parseContent(owner, node, cursor, depth);
   }
   *cursor = *nameEnd == '/' ? nameEnd : nameEnd + 1;
-  return parseAttributes(node, cursor, depth);
+  return parseAttributes(owner, node, cursor, depth);
 }
 
 // As parseElement, but the node is made here once its name is known, so that the name shares
 // the node's allocation. *made is the node (null when none could be made).
-int parseChildElement(xmlNode** made, const char** cursor, int depth) {
+int parseChildElement(xmlNode* owner, xmlNode** made, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
   xmlNode holder;  // takes the comment before the element until the node is made
   parseComment(&holder, cursor);
@@ -205,21 +213,21 @@ int parseChildElement(xmlNode** made, const char** cursor, int depth) {
     textEnd = *content != '<' ? std::strchr(content, '<') : nullptr;
     if (textEnd) text = end + 1;  // with its leading white space, as parseContent takes it
   }
-  xmlNode* node = end ? newNodeWithTexts(p + 1, static_cast<size_t>(end - (p + 1)), text,
-                                         static_cast<size_t>(textEnd - text))
-                      : newNode(nullptr, nullptr);
+  xmlNode* node = end ? newNodeIn(owner, p + 1, static_cast<size_t>(end - (p + 1)), text,
+                                  static_cast<size_t>(textEnd - text))
+                      : newNodeIn(owner, nullptr, 0, nullptr, 0);
   if (!node) {
     std::free(holder.comment);
     return -2;
   }
   node->comment = holder.comment;
   *made = node;
-  if (!end) return parseTag(node, cursor, depth);  // a CDATA section, or malformed text
+  if (!end) return parseTag(owner, node, cursor, depth);  // a CDATA section, or malformed text
   if (text) {
     *cursor = textEnd;
     return readEndTag(node, cursor);
   }
-  return parseAfterName(node, end, cursor, depth);
+  return parseAfterName(owner, node, end, cursor, depth);
 }
 
 }  // namespace
@@ -232,9 +240,9 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
   const char* cursor = text;
   xmlNode* node = first;
   for (;;) {
-    int result = parseElement(node, &cursor, 0);
+    int result = parseElementIn(first, node, &cursor, 0);
     if (result == 0) {
-      xmlNode* next = newNode(nullptr, nullptr);
+      xmlNode* next = newNodeIn(first, nullptr, 0, nullptr, 0);
       if (!next) break;
       node->next = next;
       next->prev = node;

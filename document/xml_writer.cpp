@@ -1,6 +1,7 @@
 #include "document/xml_writer.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -14,16 +15,24 @@ namespace {
 // failure nothing more is handed on.
 class Output {
  public:
-  explicit Output(xmlSink& sink) : sink_(sink) { text_.reserve(kPieceSize); }
+  explicit Output(xmlSink& sink) : sink_(sink), text_(new char[kPieceSize]) {}
 
+  // Inline and without a string's bookkeeping: a document is millions of small pieces.
   void add(const char* data, size_t length) {
     atStart_ = false;
-    if (text_.size() + length > kPieceSize) flush();
+    if (length <= kPieceSize - used_) {
+      std::memcpy(text_.get() + used_, data, length);
+      used_ += length;
+      return;
+    }
+    flush();
     if (error_) return;
-    if (length > kPieceSize)
+    if (length > kPieceSize) {
       error_ = sink_.put(data, length);
-    else
-      text_.append(data, length);
+    } else {
+      std::memcpy(text_.get(), data, length);
+      used_ = length;
+    }
   }
   void add(const char* data) { add(data, std::strlen(data)); }
   // A line break before the first line of a document would be layout that the next load
@@ -48,15 +57,16 @@ class Output {
   // 0, or the sink's error (never 0) once a piece failed.
   int error() const { return error_; }
   int flush() {
-    if (!error_ && !text_.empty()) error_ = sink_.put(text_.data(), text_.size());
-    text_.clear();
+    if (!error_ && used_ > 0) error_ = sink_.put(text_.get(), used_);
+    used_ = 0;
     return error_;
   }
 
  private:
   static constexpr size_t kPieceSize = size_t{1} << 16;
   xmlSink& sink_;
-  std::string text_;
+  std::unique_ptr<char[]> text_;
+  size_t used_ = 0;
   int error_ = 0;
   bool atStart_ = false;
 };

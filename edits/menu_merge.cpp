@@ -32,14 +32,20 @@ std::string writtenForm(const char* text) {
 
 namespace {
 
-int mergeWorkspace(EditRun& run, xmlNode* document, xmlNode* workspace, const char* path,
-                   const char* menuGroup, const char* const* toolbarIds, const int* positions,
-                   int toolbarCount, bool remove) {
+// The reference is in place (or gone) for every workspace once it was placed for one: placing
+// it again would take it out and put it back where it is.
+bool placeReference(EditRun& run, xmlNode* document, const char* path, bool remove) {
   if (remove) {
     removePartialMenu(document, path);
-  } else if (!addPartialMenu(run, document, path)) {
-    return 1;
+    return true;
   }
+  return addPartialMenu(run, document, path);
+}
+
+int mergeWorkspace(EditRun& run, xmlNode* workspace, bool referenced, const char* menuGroup,
+                   const char* const* toolbarIds, const int* positions, int toolbarCount,
+                   bool remove) {
+  if (!referenced) return 1;
   // Every earlier entry goes, so that neither an add nor a remove leaves a stray copy.
   for (int i = 0; i < toolbarCount; ++i)
     while (xmlNode* entry = findToolbarEntry(workspace, menuGroup, toolbarIds[i]))
@@ -115,20 +121,19 @@ const char* fileNamePart(const char* path) {
 int mergeMenuGroup(EditRun& run, xmlNode* document, const char* workspace, const char* partialPath,
                    const char* menuGroup, const char* const* toolbarIds, const int* positions,
                    int toolbarCount, bool remove) {
-  if (workspace) {
-    xmlNode* node = findWorkspace(document, workspace);
-    return node ? mergeWorkspace(run, document, node, partialPath, menuGroup, toolbarIds, positions,
-                                 toolbarCount, remove)
-                : 1;
-  }
+  xmlNode* first = findWorkspace(document, workspace);
+  if (!first) return workspace ? 1 : 0;
+  const bool referenced = placeReference(run, document, partialPath, remove);
+  if (workspace)
+    return mergeWorkspace(run, first, referenced, menuGroup, toolbarIds, positions, toolbarCount,
+                          remove);
   // Each named workspace by its node, so that two workspaces of the same name both get the
   // entries.
   int sum = 0;
-  for (xmlNode* node = findWorkspace(document, nullptr); node;
-       node = findNextNamed(node, "Workspace"))
+  for (xmlNode* node = first; node; node = findNextNamed(node, "Workspace"))
     if (workspaceName(node))
-      sum += mergeWorkspace(run, document, node, partialPath, menuGroup, toolbarIds, positions,
-                            toolbarCount, remove);
+      sum += mergeWorkspace(run, node, referenced, menuGroup, toolbarIds, positions, toolbarCount,
+                            remove);
   return sum;
 }
 
@@ -185,7 +190,8 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
                          int dockColumn, int userVersion) {
   xmlNode* toolbarRoot = findChild(workspace, "WSToolbarRoot", true);
   if (!toolbarRoot) return nullptr;
-  xmlNode* entry = newNode("WSToolbar", nullptr);
+  // Held until linked: a string below may throw when memory runs out.
+  xmlNodeHolder entry(newNode("WSToolbar", nullptr));
   if (!entry) return nullptr;
   const std::string numbers[] = {std::to_string(display), std::to_string(x),
                                  std::to_string(y),       std::to_string(rows),
@@ -197,30 +203,22 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
       {"xval", numbers[1].c_str()},       {"yval", numbers[2].c_str()},
       {"rows", numbers[3].c_str()},       {"dockrow", numbers[4].c_str()},
       {"dockcolumn", numbers[5].c_str()}, {"UID", uid.c_str()}};
-  xmlNode* stamp = makeRevisionStamp(run, userVersion);
-  bool ok = stamp != nullptr;
+  xmlNodeHolder stamp(makeRevisionStamp(run, userVersion));
+  if (!stamp) return nullptr;
   for (const auto& attribute : attributes)
-    ok = ok && setAttribute(entry, attribute[0], writtenForm(attribute[1]).c_str());
-  if (!ok) {
-    destroyNode(stamp);
-    destroyNode(entry);
-    return nullptr;
-  }
-  appendChild(entry, stamp);
-  appendChild(toolbarRoot, entry);
-  return entry;
+    if (!setAttribute(entry.get(), attribute[0], writtenForm(attribute[1]).c_str())) return nullptr;
+  appendChild(entry.get(), stamp.release());
+  appendChild(toolbarRoot, entry.get());
+  return entry.release();
 }
 
 xmlNode* makeRevisionStamp(const EditRun& run, int userVersion) {
-  xmlNode* stamp = newNode(nullptr, nullptr);
+  xmlNodeHolder stamp(newNode(nullptr, nullptr));
   bool modern =
       run.formatMajorVersion > 17 || (run.formatMajorVersion == 17 && run.formatMinorVersion >= 2);
-  if (!stamp || !setName(stamp, modern ? "ModifiedRev" : "Revision")) {
-    destroyNode(stamp);
-    return nullptr;
-  }
-  setVersionAttributes(run, stamp, userVersion);
-  return stamp;
+  if (!stamp || !setName(stamp.get(), modern ? "ModifiedRev" : "Revision")) return nullptr;
+  setVersionAttributes(run, stamp.get(), userVersion);
+  return stamp.release();
 }
 
 void setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion) {

@@ -1,6 +1,6 @@
 // The one way into and out of a customization document: a path ending in ".cuix" (in any
 // letter case) is a package, any other path a plain XML file. The caller owns a loaded
-// document and frees it with destroyNode.
+// document and holds it in an xmlNodeHolder.
 #pragma once
 
 #include "document/xml_node.h"

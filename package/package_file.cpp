@@ -2,9 +2,12 @@
 
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "document/xml_file.h"
+#include "document/xml_writer.h"
 #include "package/extra_data.h"
 
 const char* const packagePartNames[] = {"Header.cui",
@@ -38,14 +41,20 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
     if (!content->list.readArchive(path, packagePartNames)) return nullptr;
     xmlNodeHolder root(newNode(nullptr, nullptr));
     if (!root) return nullptr;
-    const zipEntryList& list = content->list;
+    zipEntryList& list = content->list;
     root->extra = content.release();
     for (const char* const* row = packagePartNames; *row; ++row) {
-      const zipEntry* entry = list.findEntry(*row);
+      zipEntry* entry = list.findEntry(*row);
       if (!entry) continue;
+      // Parsed where it lies, terminated in the room the read kept for it.
+      std::vector<unsigned char>& data = entry->data;
+      data.push_back(0);
       xmlNodeHolder document(
-          parseXmlText(reinterpret_cast<const char*>(entry->data.data()), entry->data.size()));
+          parseTerminatedXmlText(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+      data.pop_back();
       if (!document) return nullptr;
+      // The text lives on in the tree; a save writes the member's bytes as they were read.
+      list.releaseData(entry);
       document->extra = new extraDataFileName(*row);
       xmlNode* part = newNode(*row, nullptr);
       if (!part) return nullptr;
@@ -59,13 +68,45 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
   }
 }
 
+namespace {
+
+// Collects a part's text straight into the bytes its member then takes over.
+class MemberSink : public xmlSink {
+ public:
+  explicit MemberSink(std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+  int put(const char* data, std::size_t length) override {
+    try {
+      bytes_.insert(bytes_.end(), data, data + length);
+      return 0;
+    } catch (const std::bad_alloc&) {
+      return kWriteNoMemory;
+    } catch (const std::length_error&) {
+      return kWriteNoMemory;
+    }
+  }
+
+ private:
+  std::vector<unsigned char>& bytes_;
+};
+
+// A part's text as writeXmlText gives it: 0, kSaveNoFile without a named node, or the
+// writer's error.
+int writePart(xmlNode* document, std::vector<unsigned char>* text) {
+  bool named = false;
+  for (const xmlNode* node = document; node && !named; node = node->next) named = node->name;
+  if (!named) return kSaveNoFile;
+  MemberSink sink(*text);
+  return writeDocument(document, sink);
+}
+
+}  // namespace
+
 int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
                     const platform::FileIdentity* expected) {
   if (!root || !root->extra || root->extra->kind != kExtraPackageRoot || !root->firstChild)
     return -1;
   zipEntryList& list = static_cast<extraDataZlib*>(root->extra)->list;
   try {
-    std::string text;
     for (xmlNode* part = root->firstChild; part; part = part->next) {
       xmlNode* document = part->firstChild;
       // A part made by an edit has no member yet: it becomes a new member named after it.
@@ -75,10 +116,13 @@ int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
       if (!member) return -1;
       // A part nothing changed since the load keeps its member byte for byte.
       const zipEntry* entry = list.findEntry(member);
-      if (!part->edited && entry && !entry->data.empty()) continue;
-      int result = writeXmlText(document, &text);
+      if (!part->edited && entry && (entry->dataReleased || !entry->data.empty())) continue;
+      // Room for the text as read and a quarter more, so that it seldom grows in steps.
+      std::vector<unsigned char> text;
+      if (entry) text.reserve(entry->info.uncompressedSize + entry->info.uncompressedSize / 4);
+      int result = writePart(document, &text);
       if (result != 0) return result;
-      list.setEntryData(member, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+      list.setEntryData(member, std::move(text));
     }
     return list.writeArchive(path, expected) ? 0 : -1;
   } catch (const std::bad_alloc&) {

@@ -2,8 +2,8 @@
 //
 // loadCuixPackage returns a nameless package root that owns the whole package content (an
 // extraDataZlib in its extra slot); its children are one part node per known member, in the
-// order of packagePartNames, each holding that member's parsed document. The caller frees the
-// tree with destroyNode. saveCuixPackage writes every part anew, keeps every other member as
+// order of packagePartNames, each holding that member's parsed document. The caller holds the
+// tree in an xmlNodeHolder. saveCuixPackage writes every part anew, keeps every other member as
 // it was loaded, and replaces the file only when the whole archive was written.
 #pragma once
 

@@ -121,14 +121,23 @@ zlib_filefunc64_def memoryFunctions(MemoryFile* file) {
   return functions;
 }
 
-// The open member's bytes, exactly declared of them. The declared size is not trusted for
-// allocation: the data grows only as bytes really arrive, never past the declared size.
-bool readCurrentData(unzFile file, size_t declared, std::vector<unsigned char>* data) {
+// Deflate turns no more than about 1032 bytes into one; with the headers' room, the most that
+// compressed bytes can give.
+std::uint64_t mostInflatedFrom(std::uint64_t compressed) {
+  return compressed * 1032 + 64;
+}
+
+// The open member's bytes, exactly declared of them. The declared size is trusted for
+// allocation only as far as the compressed bytes, which are in memory, can really give it, so
+// that a false size cannot make the program reserve memory for nothing.
+bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable,
+                     std::vector<unsigned char>* data) {
   const size_t chunk = 1 << 16;
   data->clear();
+  data->reserve(static_cast<size_t>(std::min<std::uint64_t>(declared, reachable)) + 1);
   for (;;) {
     size_t have = data->size();
-    size_t want = std::min(chunk, declared - have);
+    size_t want = std::min(std::max(chunk, data->capacity() - have), declared - have);
     if (want == 0) break;
     data->resize(have + want);
     int n = unzReadCurrentFile(file, data->data() + have, static_cast<unsigned>(want));
@@ -139,7 +148,7 @@ bool readCurrentData(unzFile file, size_t declared, std::vector<unsigned char>* 
   return unzReadCurrentFile(file, &probe, 1) == 0;
 }
 
-bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
+bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::uint64_t* total) {
   unz_file_info info;
   if (unzGetCurrentFileInfo(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
     return false;
@@ -180,6 +189,10 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
   if (kept.flags & 1) return false;
 
   if (unzOpenCurrentFile(file) != UNZ_OK) return false;
+  // Where the member's compressed bytes start; nothing of them is read yet.
+  const std::uint64_t dataAt = unzGetCurrentFileZStreamPos64(file);
+  const std::uint64_t compressedEnd = dataAt + kept.compressedSize;
+  const bool inArchive = dataAt <= archive.size && compressedEnd <= archive.size;
   bool ok = true;
   int localLength = unzGetLocalExtrafield(file, nullptr, 0);
   if (localLength < 0) {
@@ -189,18 +202,19 @@ bool readMember(unzFile file, zipEntry* entry, std::uint64_t* total) {
     ok = unzGetLocalExtrafield(file, entry->localExtra.data(),
                                static_cast<unsigned>(localLength)) == localLength;
   }
-  ok = ok && readCurrentData(file, kept.uncompressedSize, &entry->data);
+  const std::uint64_t reachable =
+      kept.compressionMethod == Z_DEFLATED
+          ? mostInflatedFrom(inArchive ? kept.compressedSize : archive.size)
+          : std::min<std::uint64_t>(kept.compressedSize, archive.size);
+  ok = ok && readCurrentData(file, kept.uncompressedSize, reachable, &entry->data);
   // Reports a wrong CRC-32 once the whole data was read: written back with a fresh CRC the
   // damage would be hidden.
   if (unzCloseCurrentFile(file) != UNZ_OK) ok = false;
   if (!ok || kept.compressionMethod != Z_DEFLATED) return ok;
   // The deflated bytes too, so that a member nobody changes is not compressed again. Without
   // them the member is simply deflated anew on a save.
-  if (unzOpenCurrentFile2(file, nullptr, nullptr, 1) == UNZ_OK) {
-    if (!readCurrentData(file, kept.compressedSize, &entry->originalDeflate))
-      entry->originalDeflate.clear();
-    unzCloseCurrentFile(file);
-  }
+  if (inArchive)
+    entry->originalDeflate.assign(archive.bytes + dataAt, archive.bytes + compressedEnd);
   return true;
 }
 
@@ -216,14 +230,22 @@ bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned cha
   z_stream& stream = deflater.stream;
   deflater.open = deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
   if (!deflater.open) return false;
-  out->resize(deflateBound(&stream, static_cast<uLong>(data.size())));
   stream.next_in = const_cast<Bytef*>(data.data());
   stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = out->data();
-  stream.avail_out = static_cast<uInt>(out->size());
-  int result = deflate(&stream, Z_FINISH);
-  out->resize(stream.total_out);
-  return result == Z_STREAM_END;
+  // The output grows in pieces as it comes: text deflates to a small part of its size, and
+  // room for the worst case would be cleared and touched for nothing.
+  const size_t piece = 1 << 16;
+  out->clear();
+  for (;;) {
+    size_t have = out->size();
+    out->resize(have + piece);
+    stream.next_out = out->data() + have;
+    stream.avail_out = static_cast<uInt>(piece);
+    int result = deflate(&stream, Z_FINISH);
+    out->resize(have + piece - stream.avail_out);
+    if (result == Z_STREAM_END) return true;
+    if (result != Z_OK && result != Z_BUF_ERROR) return false;
+  }
 }
 
 // Every member of the archive in bytes, appended to the list.
@@ -248,7 +270,7 @@ bool readEntries(const std::string& bytes, zipEntryList* list) {
   std::uint64_t total = 0;
   for (;;) {
     zipEntry entry;
-    if (!readMember(file.get(), &entry, &total)) return false;
+    if (!readMember(file.get(), memory, &entry, &total)) return false;
     list->entries.push_back(std::move(entry));
     int next = unzGoToNextFile(file.get());
     if (next == UNZ_END_OF_LIST_OF_FILE) return true;
@@ -261,6 +283,41 @@ bool hasTwins(const zipEntryList& list, const char* name) {
   return std::count_if(list.entries.begin(), list.entries.end(), [name](const zipEntry& e) {
            return equalsIgnoreCase(e.name.c_str(), name);
          }) > 1;
+}
+
+bool inflateRaw(const std::vector<unsigned char>& raw, std::size_t size,
+                std::vector<unsigned char>* out) {
+  struct Inflater {
+    z_stream stream{};
+    bool open = false;
+    ~Inflater() {
+      if (open) inflateEnd(&stream);
+    }
+  } inflater;
+  z_stream& stream = inflater.stream;
+  inflater.open = inflateInit2(&stream, -MAX_WBITS) == Z_OK;
+  if (!inflater.open) return false;
+  out->resize(size);
+  stream.next_in = const_cast<Bytef*>(raw.data());
+  stream.avail_in = static_cast<uInt>(raw.size());
+  stream.next_out = out->data();
+  stream.avail_out = static_cast<uInt>(out->size());
+  if (inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_out == 0) return true;
+  out->clear();
+  return false;
+}
+
+// Whether the member holds exactly these bytes. Released data is inflated again only when its
+// size and CRC-32 match, which new text seldom does unless it is the same.
+bool holdsData(const zipEntry& entry, const unsigned char* data, std::size_t length) {
+  if (!entry.dataReleased)
+    return entry.data.size() == length && std::equal(data, data + length, entry.data.begin());
+  if (entry.info.uncompressedSize != length ||
+      crc32(crc32(0L, Z_NULL, 0), data, static_cast<uInt>(length)) != entry.info.crc)
+    return false;
+  std::vector<unsigned char> held;
+  return inflateRaw(entry.originalDeflate, length, &held) &&
+         std::equal(data, data + length, held.begin());
 }
 
 }  // namespace
@@ -299,8 +356,19 @@ zipEntry* zipEntryList::findEntry(const char* name) {
 bool zipEntryList::findEntryData(const char* name, std::vector<unsigned char>* data) const {
   const zipEntry* entry = findEntry(name);
   if (!entry) return false;
-  *data = entry->data;
-  return true;
+  if (!entry->dataReleased) {
+    *data = entry->data;
+    return true;
+  }
+  return inflateRaw(entry->originalDeflate, entry->info.uncompressedSize, data);
+}
+
+void zipEntryList::releaseData(zipEntry* entry) {
+  if (!entry || entry->info.compressionMethod != Z_DEFLATED || entry->originalDeflate.empty() ||
+      entry->dataReleased)
+    return;
+  std::vector<unsigned char>().swap(entry->data);
+  entry->dataReleased = true;
 }
 
 void zipEntryList::appendEntry(zipEntry entry) {
@@ -333,10 +401,24 @@ void zipEntryList::setEntryData(const char* name, const unsigned char* data, std
     appendEntry(std::move(added));
     entry = &entries.back();
   }
-  if (entry->data.size() == length && std::equal(data, data + length, entry->data.begin())) return;
+  if (holdsData(*entry, data, length)) return;
   entry->data.assign(data, data + length);
+  entry->dataReleased = false;
   entry->originalDeflate.clear();
   entry->info.uncompressedSize = static_cast<std::uint32_t>(length);
+}
+
+void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& data) {
+  zipEntry* entry = findEntry(name);
+  if (!entry) {
+    setEntryData(name, data.data(), data.size());
+    return;
+  }
+  if (holdsData(*entry, data.data(), data.size())) return;
+  entry->data = std::move(data);
+  entry->dataReleased = false;
+  entry->originalDeflate.clear();
+  entry->info.uncompressedSize = static_cast<std::uint32_t>(entry->data.size());
 }
 
 namespace {
@@ -380,11 +462,14 @@ bool writeMember(zipFile file, const zipEntry& entry) {
     return false;
   bool written = raw.empty() ||
                  zipWriteInFileInZip(file, raw.data(), static_cast<unsigned>(raw.size())) == ZIP_OK;
+  // Bytes written as they were read keep the CRC-32 the read checked them against.
   uLong crc = crc32(0L, Z_NULL, 0);
-  if (!entry.data.empty())
+  if (asRead)
+    crc = entry.info.crc;
+  else if (!entry.data.empty())
     crc = crc32(crc, entry.data.data(), static_cast<uInt>(entry.data.size()));
-  return zipCloseFileInZipRaw(file, static_cast<uLong>(entry.data.size()), crc) == ZIP_OK &&
-         written;
+  uLong size = asRead ? entry.info.uncompressedSize : static_cast<uLong>(entry.data.size());
+  return zipCloseFileInZipRaw(file, size, crc) == ZIP_OK && written;
 }
 
 bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive) {

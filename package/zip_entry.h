@@ -43,10 +43,14 @@ struct zipEntry {
   std::string comment;
   std::vector<unsigned char> localExtra;
   std::vector<unsigned char> centralExtra;
-  std::vector<unsigned char> data;  // uncompressed
+  // Uncompressed. As read, with room for one byte more, so that a text can be terminated in
+  // place.
+  std::vector<unsigned char> data;
   // The member's deflated bytes as read, written back as they are while data is unchanged;
   // empty for stored members and for data set since the read.
   std::vector<unsigned char> originalDeflate;
+  // Set when data was given up because originalDeflate holds it (see releaseData).
+  bool dataReleased = false;
 };
 
 struct zipEntryList {
@@ -61,11 +65,18 @@ struct zipEntryList {
   // The first member whose name equals name without regard to ASCII case, or null.
   const zipEntry* findEntry(const char* name) const;
   zipEntry* findEntry(const char* name);
+  // Inflates released data anew.
   bool findEntryData(const char* name, std::vector<unsigned char>* data) const;
+  // Frees the uncompressed data of a member whose deflated bytes are kept as read (of others
+  // it keeps it): they alone are written back, with the CRC-32 checked at the read. For parts
+  // whose text lives on in a parsed document.
+  void releaseData(zipEntry* entry);
   void appendEntry(zipEntry entry);
   // Gives the named member a copy of the data; a name no member has gets a new deflated
   // member at the end. Data equal to what the member holds leaves it as it was read.
   void setEntryData(const char* name, const unsigned char* data, std::size_t length);
+  // The same, taking the bytes over instead of copying them.
+  void setEntryData(const char* name, std::vector<unsigned char>&& data);
   // With expected, the file is replaced only while it still has that identity.
   bool writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
 };

@@ -11,6 +11,8 @@ namespace platform {
 void tuneHeapForDocuments() {
 #if defined(__GLIBC__)
   mallopt(M_MXFAST, 0);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
 #endif
 }
 

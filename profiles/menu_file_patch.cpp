@@ -27,10 +27,6 @@ const char* const kToolbarIds[] = {"ID_Express", "TBU_0003", "TBU_0005",
 const int kToolbarPositions[] = {70, 112, 200, 112, 580, 172, 70, 172, 741, 112, 462, 112};
 constexpr int kToolbarCount = 6;
 
-struct DocumentDeleter {
-  void operator()(xmlNode* node) const { destroyNode(node); }
-};
-
 bool endsWithIgnoreCase(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
          platform::equalsIgnoringAsciiCase(
@@ -207,8 +203,7 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(menuFile, &loaded));
   if (found != ProfileResult::kAdded) return found;
-  std::unique_ptr<xmlNode, DocumentDeleter> document(
-      loadDocument(menuFile.c_str(), platform::kCodePageUtf8));
+  xmlNodeHolder document(loadDocument(menuFile.c_str(), platform::kCodePageUtf8));
   if (!document) return loadFailure(menuFile);
   if (equalsIgnoreCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
@@ -246,8 +241,7 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(target.menuFile, &loaded));
   if (found != ProfileResult::kAdded) return found;
-  std::unique_ptr<xmlNode, DocumentDeleter> document(
-      loadDocument(target.menuFile.c_str(), platform::kCodePageUtf8));
+  xmlNodeHolder document(loadDocument(target.menuFile.c_str(), platform::kCodePageUtf8));
   if (!document) return loadFailure(target.menuFile);
   const char* path = target.documentPath.c_str();
   bool reference = holdsPartialMenu(document.get(), path, false);

@@ -66,25 +66,24 @@ TEST_F(DocumentFile, GeneratedFilesSurviveLoadAndSave) {
   for (const Case& c : cases) {
     std::string original = generate("main.cui", c.options);
     std::string bytes = readFile(original);
-    xmlNode* loaded = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
-    ASSERT_NE(loaded, nullptr) << c.options;
+    xmlNodeHolder loaded(loadXmlFile(original.c_str(), platform::kCodePageUtf8));
+    ASSERT_NE(loaded.get(), nullptr) << c.options;
     EXPECT_STREQ(loaded->prefix, c.bom ? kBom : "") << c.options;
-    ASSERT_EQ(saveXmlFile(original.c_str(), loaded, platform::kCodePageUtf8), 0);
+    ASSERT_EQ(saveXmlFile(original.c_str(), loaded.get(), platform::kCodePageUtf8), 0);
     std::string saved = readFile(original);
     EXPECT_EQ(saved.compare(0, 3, kBom) == 0, c.bom) << c.options;
     // Every character comes back in its UTF-8 bytes.
     for (const char* text : {"Žluťoučký kůň", "도면 작성", "Anotace m²", "Strojírenství Ø",
                              "Rozpočet €", "Text &amp; popis", "<![CDATA["})
       EXPECT_NE(saved.find(text), std::string::npos) << c.options << ": " << text;
-    xmlNode* reloaded = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
+    xmlNodeHolder reloaded(loadXmlFile(original.c_str(), platform::kCodePageUtf8));
     std::string difference;
-    EXPECT_TRUE(test_support::documentsEqual(loaded, reloaded, &difference)) << difference;
+    EXPECT_TRUE(test_support::documentsEqual(loaded.get(), reloaded.get(), &difference))
+        << difference;
     // A second save changes nothing at all.
-    ASSERT_EQ(saveXmlFile(original.c_str(), reloaded, platform::kCodePageUtf8), 0);
+    ASSERT_EQ(saveXmlFile(original.c_str(), reloaded.get(), platform::kCodePageUtf8), 0);
     EXPECT_TRUE(readFile(original) == saved) << c.options;
     EXPECT_EQ(folderNames(folder_).size(), 1u);
-    destroyNode(loaded);
-    destroyNode(reloaded);
   }
 }
 
@@ -94,13 +93,12 @@ TEST_F(DocumentFile, KeepsBytesThatAreNotUtf8AndTheTrailingComment) {
       std::string(kBom) + "<a k=\"\xe8\xed\x80\">\xbe\xe1\xf8</a>\r\n<!-- end -->";
   for (unsigned codePage : {platform::kCodePageUtf8, platform::kCodePageAnsi}) {
     writeFile(path("ansi.cui"), text);
-    xmlNode* document = loadXmlFile(path("ansi.cui").c_str(), codePage);
-    ASSERT_NE(document, nullptr);
-    ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document, codePage), 0);
+    xmlNodeHolder document(loadXmlFile(path("ansi.cui").c_str(), codePage));
+    ASSERT_NE(document.get(), nullptr);
+    ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document.get(), codePage), 0);
     EXPECT_EQ(readFile(path("ansi.cui")), std::string(kBom) +
                                               "<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
                                               "\r\n<!-- end -->");
-    destroyNode(document);
   }
 }
 
@@ -126,12 +124,11 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
   };
   for (const Case& c : cases) {
     writeFile(path("case.cui"), c.bytes);
-    xmlNode* document = loadXmlFile(path("case.cui").c_str(), platform::kCodePageUtf8);
-    EXPECT_EQ(document != nullptr, c.prefix != nullptr) << c.bytes;
+    xmlNodeHolder document(loadXmlFile(path("case.cui").c_str(), platform::kCodePageUtf8));
+    EXPECT_EQ(document.get() != nullptr, c.prefix != nullptr) << c.bytes;
     if (document && c.prefix) {
       EXPECT_STREQ(document->prefix, c.prefix);
     }
-    destroyNode(document);
   }
   std::string truncated = readFile(generate("whole.cui", "--seed 9"));
   writeFile(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
@@ -156,16 +153,14 @@ TEST_F(DocumentFile, RepeatedSavesGiveTheSameBytes) {
     writeFile(path("s.cui"), shape);
     std::string first;
     for (int save = 0; save < 5; ++save) {
-      xmlNode* document = loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8);
-      ASSERT_NE(document, nullptr) << shape << " save " << save;
-      ASSERT_EQ(saveXmlFile(path("s.cui").c_str(), document, platform::kCodePageUtf8), 0);
-      destroyNode(document);
+      xmlNodeHolder document(loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8));
+      ASSERT_NE(document.get(), nullptr) << shape << " save " << save;
+      ASSERT_EQ(saveXmlFile(path("s.cui").c_str(), document.get(), platform::kCodePageUtf8), 0);
       if (save == 0) first = readFile(path("s.cui"));
     }
     EXPECT_EQ(readFile(path("s.cui")), first) << shape;
-    xmlNode* last = loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8);
-    EXPECT_NE(last, nullptr) << shape;
-    destroyNode(last);
+    xmlNodeHolder last(loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8));
+    EXPECT_NE(last.get(), nullptr) << shape;
   }
 }
 
@@ -195,27 +190,26 @@ TEST_F(DocumentFile, ReadsOnlyRegularFilesWithinTheLimit) {
 TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
   std::string original = generate("main.cui", "--seed 7 --bom --size 400000");
   const std::string before = readFile(original);
-  xmlNode* document = loadXmlFile(original.c_str(), platform::kCodePageUtf8);
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(loadXmlFile(original.c_str(), platform::kCodePageUtf8));
+  ASSERT_NE(document.get(), nullptr);
 
   // The disk refuses the new file half way.
   int result = runWithFileSizeLimit(100000, [&] {
-    return saveXmlFile(original.c_str(), document, platform::kCodePageUtf8) == 0 ? 0 : 1;
+    return saveXmlFile(original.c_str(), document.get(), platform::kCodePageUtf8) == 0 ? 0 : 1;
   });
   EXPECT_EQ(result, 1) << "a save that could not be written reported success";
 
-  EXPECT_EQ(saveXmlFile(path("no/such/folder/main.cui").c_str(), document, 65001), kSaveNoFile);
+  EXPECT_EQ(saveXmlFile(path("no/such/folder/main.cui").c_str(), document.get(), 65001),
+            kSaveNoFile);
   mkdir(path("folder.cui").c_str(), 0755);
-  EXPECT_EQ(saveXmlFile(path("folder.cui").c_str(), document, 65001), kSaveNoFile);
-  xmlNode* nameless = newNode(nullptr, nullptr);
-  EXPECT_EQ(saveXmlFile(original.c_str(), nameless, 65001), kSaveNoFile);
+  EXPECT_EQ(saveXmlFile(path("folder.cui").c_str(), document.get(), 65001), kSaveNoFile);
+  xmlNodeHolder nameless(newNode(nullptr, nullptr));
+  EXPECT_EQ(saveXmlFile(original.c_str(), nameless.get(), 65001), kSaveNoFile);
   EXPECT_EQ(saveXmlFile(original.c_str(), nullptr, 65001), kSaveNoFile);
-  destroyNode(nameless);
 
   EXPECT_TRUE(readFile(original) == before);
   std::vector<std::string> left = folderNames(folder_);
   EXPECT_EQ(left.size(), 2u);  // main.cui and folder.cui, no new file beside them
-  destroyNode(document);
 }
 
 // Bytes in memory give what a file of those bytes gives, in both directions.
@@ -223,29 +217,26 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
   for (unsigned seed = 0; seed < 150; ++seed) {
     std::string text = RandomDocument(seed).text();
     writeFile(path("r.cui"), text);
-    xmlNode* fromFile = loadXmlFile(path("r.cui").c_str(), platform::kCodePageUtf8);
+    xmlNodeHolder fromFile(loadXmlFile(path("r.cui").c_str(), platform::kCodePageUtf8));
     // Followed by more text that the length leaves out: nothing past it is read.
     std::string longer = text + "<tail>";
-    xmlNode* fromMemory = parseXmlText(longer.data(), text.size());
-    ASSERT_NE(fromFile, nullptr) << seed << ": " << text;
+    xmlNodeHolder fromMemory(parseXmlText(longer.data(), text.size()));
+    ASSERT_NE(fromFile.get(), nullptr) << seed << ": " << text;
     std::string difference;
-    EXPECT_TRUE(test_support::documentsEqual(fromFile, fromMemory, &difference))
+    EXPECT_TRUE(test_support::documentsEqual(fromFile.get(), fromMemory.get(), &difference))
         << seed << ": " << difference;
 
     std::string written = "stale";
-    ASSERT_EQ(writeXmlText(fromMemory, &written), 0) << seed;
-    ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile, platform::kCodePageUtf8), 0);
+    ASSERT_EQ(writeXmlText(fromMemory.get(), &written), 0) << seed;
+    ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile.get(), platform::kCodePageUtf8), 0);
     EXPECT_TRUE(written == readFile(path("r.cui"))) << seed << ": " << text;
     // What was written reads back as the same document and is written again unchanged.
-    xmlNode* again = parseXmlText(written.data(), written.size());
-    EXPECT_TRUE(test_support::documentsEqual(fromMemory, again, &difference, true))
+    xmlNodeHolder again(parseXmlText(written.data(), written.size()));
+    EXPECT_TRUE(test_support::documentsEqual(fromMemory.get(), again.get(), &difference, true))
         << seed << ": " << difference;
     std::string rewritten;
-    EXPECT_EQ(writeXmlText(again, &rewritten), 0);
+    EXPECT_EQ(writeXmlText(again.get(), &rewritten), 0);
     EXPECT_TRUE(rewritten == written) << seed << ": " << text;
-    destroyNode(again);
-    destroyNode(fromFile);
-    destroyNode(fromMemory);
   }
   const std::string nul("<a>x\0y</a>", 10);
   EXPECT_EQ(parseXmlText(nul.data(), nul.size()), nullptr);
@@ -254,12 +245,11 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
   EXPECT_EQ(parseXmlText(nullptr, 4), nullptr);
 
   std::string out = "stale";
-  xmlNode* nameless = newNode(nullptr, nullptr);
-  EXPECT_EQ(writeXmlText(nameless, &out), kSaveNoFile);
+  xmlNodeHolder nameless(newNode(nullptr, nullptr));
+  EXPECT_EQ(writeXmlText(nameless.get(), &out), kSaveNoFile);
   EXPECT_EQ(out, "");
   EXPECT_EQ(writeXmlText(nullptr, &out), kSaveNoFile);
-  EXPECT_EQ(writeXmlText(nameless, nullptr), kSaveNoFile);
-  destroyNode(nameless);
+  EXPECT_EQ(writeXmlText(nameless.get(), nullptr), kSaveNoFile);
 }
 
 // Memory that runs out at any point of a load or save gives a plain failure: nothing leaks
@@ -268,36 +258,34 @@ TEST_F(DocumentFile, RunningOutOfMemoryFailsCleanly) {
   const std::string text = RandomDocument(3).text() + "<!--" + std::string(70000, 'c') + "-->";
   const std::string file = path("m.cui");
   writeFile(file, text);
-  xmlNode* document = parseXmlText(text.data(), text.size());
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(parseXmlText(text.data(), text.size()));
+  ASSERT_NE(document.get(), nullptr);
   std::string expected;
-  ASSERT_EQ(writeXmlText(document, &expected), 0);
+  ASSERT_EQ(writeXmlText(document.get(), &expected), 0);
   for (long left = 0;; ++left) {
     const std::string before = readFile(file);
     std::string written = "stale";
-    xmlNode *loaded, *parsed;
+    xmlNodeHolder loaded, parsed;
     int wrote, saved;
     long calls;
     {
       test_support::MemoryRunsOutAfter memory(left);
-      loaded = loadXmlFile(file.c_str(), platform::kCodePageUtf8);
-      parsed = parseXmlText(text.data(), text.size());
-      wrote = writeXmlText(document, &written);
-      saved = saveXmlFile(file.c_str(), document, platform::kCodePageUtf8);
+      loaded.reset(loadXmlFile(file.c_str(), platform::kCodePageUtf8));
+      parsed.reset(parseXmlText(text.data(), text.size()));
+      wrote = writeXmlText(document.get(), &written);
+      saved = saveXmlFile(file.c_str(), document.get(), platform::kCodePageUtf8);
       calls = test_support::allocationCalls;
     }
-    for (xmlNode* read : {loaded, parsed}) {
+    for (xmlNode* read : {loaded.get(), parsed.get()}) {
       if (read) {
-        EXPECT_TRUE(test_support::documentsEqual(read, document)) << left;
+        EXPECT_TRUE(test_support::documentsEqual(read, document.get())) << left;
       }
-      destroyNode(read);
     }
     EXPECT_TRUE(wrote == 0 ? written == expected : wrote == kWriteNoMemory && written.empty())
         << left << ": " << wrote;
     EXPECT_TRUE(readFile(file) == (saved == 0 ? expected : before)) << left << ": " << saved;
     if (calls <= left) break;  // every allocation succeeded
   }
-  destroyNode(document);
 }
 
 TEST(DocumentText, AnsiTextIsConvertedOnlyForUtf8Documents) {

@@ -35,7 +35,7 @@ std::string childNames(const xmlNode* parent) {
 }
 
 TEST(DocumentTree, LookupsScanTheWholeChainIgnoringAsciiCase) {
-  xmlNode* parent = makeParent({"MenuGroup", nullptr, "b", "Name"});
+  xmlNodeHolder parent(makeParent({"MenuGroup", nullptr, "b", "Name"}));
   xmlNode* third = parent->firstChild->next->next;
   EXPECT_EQ(findSibling(third, "menugroup"), parent->firstChild);   // back to the chain's start
   EXPECT_EQ(findSibling(parent->firstChild, "NAME"), third->next);  // past a nameless node
@@ -44,66 +44,61 @@ TEST(DocumentTree, LookupsScanTheWholeChainIgnoringAsciiCase) {
   EXPECT_FALSE(equalsIgnoreCase("\xc3\x89", "\xc3\xa9"));  // only ASCII letters fold
 
   // A child of the right name whose content is elements is passed over.
-  xmlNode* withKids = findChild(parent, "b", false);
+  xmlNode* withKids = findChild(parent.get(), "b", false);
   appendChild(withKids, newNode("x", nullptr));
   xmlNode* text = newNode("B", "Path\\File.cui");
-  appendChild(parent, text);
-  EXPECT_EQ(findChildWithText(parent, "b", "path\\file.CUI", false), text);
-  EXPECT_EQ(findChildWithText(parent, "b", "other", false), nullptr);
-  xmlNode* made = findChildWithText(parent, "b", "other", true);
+  appendChild(parent.get(), text);
+  EXPECT_EQ(findChildWithText(parent.get(), "b", "path\\file.CUI", false), text);
+  EXPECT_EQ(findChildWithText(parent.get(), "b", "other", false), nullptr);
+  xmlNode* made = findChildWithText(parent.get(), "b", "other", true);
   ASSERT_NE(made, nullptr);
   EXPECT_STREQ(made->value, "other");
   EXPECT_EQ(made->prev, text);
-  destroyNode(parent);
 }
 
 TEST(DocumentTree, CreatingLookupsPlaceNewNodes) {
-  xmlNode* parent = makeParent({"a", "b", "c"});
+  xmlNodeHolder parent(makeParent({"a", "b", "c"}));
   xmlNode* added = findOrAddSibling(parent->firstChild, "x", true);
-  EXPECT_EQ(childNames(parent), "axbc");  // directly after the given node, not at the end
+  EXPECT_EQ(childNames(parent.get()), "axbc");  // directly after the given node, not at the end
   EXPECT_EQ(findOrAddSibling(parent->firstChild->next->next, "X", true), added);
-  ASSERT_NE(findChild(parent, "z", true), nullptr);
-  EXPECT_EQ(childNames(parent), "axbcz");
-  EXPECT_EQ(findChild(parent, "y", false), nullptr);
-  EXPECT_EQ(childNames(parent), "axbcz");
-  destroyNode(parent);
+  ASSERT_NE(findChild(parent.get(), "z", true), nullptr);
+  EXPECT_EQ(childNames(parent.get()), "axbcz");
+  EXPECT_EQ(findChild(parent.get(), "y", false), nullptr);
+  EXPECT_EQ(childNames(parent.get()), "axbcz");
 }
 
 TEST(DocumentTree, SettersCopyAndKeepPlaces) {
-  xmlNode* element = newNode("E", nullptr);
+  xmlNodeHolder element(newNode("E", nullptr));
   std::string name = "Id";
-  xmlNode* id = setAttribute(element, name.c_str(), "1");
-  setAttribute(element, "k", "v");
+  xmlNode* id = setAttribute(element.get(), name.c_str(), "1");
+  setAttribute(element.get(), "k", "v");
   name[0] = 'X';  // the tree holds its own copy
-  EXPECT_EQ(setAttribute(element, "ID", "2"), id);
+  EXPECT_EQ(setAttribute(element.get(), "ID", "2"), id);
   EXPECT_STREQ(element->firstAttribute->name, "Id");  // stored case and place stay
   EXPECT_STREQ(element->firstAttribute->value, "2");
-  EXPECT_EQ(element->firstAttribute->next->parent, element);
-  EXPECT_EQ(setAttribute(element, nullptr, "v"), nullptr);
+  EXPECT_EQ(element->firstAttribute->next->parent, element.get());
+  EXPECT_EQ(setAttribute(element.get(), nullptr, "v"), nullptr);
   EXPECT_TRUE(setValue(id, nullptr));
   EXPECT_EQ(id->value, nullptr);
-  EXPECT_FALSE(setName(element, nullptr));
+  EXPECT_FALSE(setName(element.get(), nullptr));
   EXPECT_STREQ(element->name, "E");
-  destroyNode(element);
 
   // Texts given as ranges are cut at their length; replacing texts made with the node, and
   // then the replacements, frees each exactly once (the sanitizers check).
   const char source[] = "NameRest\"value\"";
-  xmlNode* made = newNodeWithTexts(source, 4, source + 9, 5);
-  ASSERT_NE(made, nullptr);
+  xmlNodeHolder made(newNodeWithTexts(source, 4, source + 9, 5));
+  ASSERT_NE(made.get(), nullptr);
   EXPECT_STREQ(made->name, "Name");
   EXPECT_STREQ(made->value, "value");
   for (const char* text : {"Second", "Third"}) {
-    EXPECT_TRUE(setName(made, text));
-    EXPECT_TRUE(setValue(made, text));
+    EXPECT_TRUE(setName(made.get(), text));
+    EXPECT_TRUE(setValue(made.get(), text));
   }
   EXPECT_STREQ(made->name, "Third");
-  destroyNode(made);
-  xmlNode* bare = newNodeWithTexts(nullptr, 0, "", 0);
-  ASSERT_NE(bare, nullptr);
+  xmlNodeHolder bare(newNodeWithTexts(nullptr, 0, "", 0));
+  ASSERT_NE(bare.get(), nullptr);
   EXPECT_EQ(bare->name, nullptr);
   EXPECT_STREQ(bare->value, "");
-  destroyNode(bare);
 }
 
 TEST(DocumentTree, DetachRelinksEveryPosition) {
@@ -112,35 +107,33 @@ TEST(DocumentTree, DetachRelinksEveryPosition) {
     const char* left;
   } cases[] = {{0, "bcd"}, {1, "acd"}, {3, "abc"}};
   for (const Case& c : cases) {
-    xmlNode* parent = makeParent({"a", "b", "c", "d"});
+    xmlNodeHolder parent(makeParent({"a", "b", "c", "d"}));
     xmlNode* node = parent->firstChild;
     for (int i = 0; i < c.index; ++i) node = node->next;
     detach(node, false);
-    EXPECT_EQ(childNames(parent), c.left) << c.index;
+    EXPECT_EQ(childNames(parent.get()), c.left) << c.index;
     EXPECT_TRUE(!node->prev && !node->next && !node->parent);
-    destroyNode(node);  // only itself: its links are gone
-    EXPECT_EQ(childNames(parent), c.left);
-    destroyNode(parent);
+    xmlNodeHolder(node).reset();  // only itself: its links are gone
+    EXPECT_EQ(childNames(parent.get()), c.left);
   }
   detach(nullptr, true);
 
   // The first attribute too: the element must not keep pointing at it.
-  xmlNode* element = newNode("E", nullptr);
-  xmlNode* first = setAttribute(element, "a", "1");
-  setAttribute(element, "b", "2");
+  xmlNodeHolder element(newNode("E", nullptr));
+  xmlNode* first = setAttribute(element.get(), "a", "1");
+  setAttribute(element.get(), "b", "2");
   detach(first, true);
   ASSERT_NE(element->firstAttribute, nullptr);
   EXPECT_STREQ(element->firstAttribute->name, "b");
   EXPECT_EQ(element->firstAttribute->prev, nullptr);
-  destroyNode(element);
 }
 
 TEST(DocumentTree, ChangesMarkTheNodeAndEveryAncestor) {
-  xmlNode* root = makeParent({"a", "b"});
+  xmlNodeHolder root(makeParent({"a", "b"}));
   xmlNode* leaf = newNode("leaf", "t");
   appendChild(root->firstChild->next, leaf);
   xmlNode* untouched = root->firstChild;
-  for (xmlNode* n : {root, untouched, root->firstChild->next, leaf}) n->edited = false;
+  for (xmlNode* n : {root.get(), untouched, root->firstChild->next, leaf}) n->edited = false;
 
   setValue(leaf, "u");
   EXPECT_TRUE(leaf->edited && leaf->parent->edited && root->edited);
@@ -152,31 +145,30 @@ TEST(DocumentTree, ChangesMarkTheNodeAndEveryAncestor) {
   deeper->edited = untouched->edited = false;
   setAttribute(deeper, "k", "v");
   EXPECT_TRUE(deeper->edited && untouched->edited);
-  destroyNode(root);
 }
 
 TEST(DocumentTree, DestroyTakesEveryOwnedNodeAndExtra) {
-  xmlNode* first = newNode("a", nullptr);
+  xmlNodeHolder first(newNode("a", nullptr));
   first->extra = new countedExtra(kExtraPackageRoot);
   xmlNode* second = newNode("b", nullptr);
-  insertAfter(first, second);
+  insertAfter(first.get(), second);
   xmlNode* child = newNode("c", "t");
   child->extra = new countedExtra(kExtraPartName);
   appendChild(second, child);
   setAttribute(child, "n", "v")->extra = new countedExtra(7);
   EXPECT_EQ(topNode(child->firstAttribute), second);
   EXPECT_FALSE(isPackageDocument(child));
-  EXPECT_TRUE(isPackageDocument(first));
+  EXPECT_TRUE(isPackageDocument(first.get()));
   EXPECT_EQ(liveExtras, 3);
-  destroyNode(first);
+  first.reset();
   EXPECT_EQ(liveExtras, 0);
 }
 
 // Clean-up must work when memory has run out: destroying a tree allocates nothing.
 TEST(DocumentTree, DestroyNeedsNoMemory) {
-  xmlNode* root = newNode("r", nullptr);
+  xmlNodeHolder root(newNode("r", nullptr));
   root->trailingComment = strdup("end");
-  xmlNode* bottom = root;
+  xmlNode* bottom = root.get();
   for (int i = 0; i < 2000; ++i) {
     xmlNode* child = findChild(bottom, i % 2 ? "a" : "b", true);
     setAttribute(child, "k", "v")->extra = new countedExtra(7);
@@ -184,28 +176,26 @@ TEST(DocumentTree, DestroyNeedsNoMemory) {
     child->comment = strdup("c");
     bottom = child;
   }
-  insertAfter(root, newNode("next", nullptr));
+  insertAfter(root.get(), newNode("next", nullptr));
   root->next->extra = new countedExtra(kExtraPackageRoot);
   {
     test_support::MemoryRunsOutAfter noMemory(0);
-    destroyNode(root);
+    root.reset();
   }
   EXPECT_EQ(test_support::allocationCalls, 0);
   EXPECT_EQ(liveExtras, 0);
 }
 
 TEST(DocumentTree, LongChainsAndDeepTreesAreDestroyedWithoutRecursion) {
-  xmlNode* chain = newNode("n", nullptr);
-  xmlNode* last = chain;
+  xmlNodeHolder chain(newNode("n", nullptr));
+  xmlNode* last = chain.get();
   for (int i = 0; i < 1000000; ++i) {
     insertAfter(last, newNode("n", nullptr));
     last = last->next;
   }
-  destroyNode(chain);
-  xmlNode* deep = newNode("d", nullptr);
-  xmlNode* bottom = deep;
+  xmlNodeHolder deep(newNode("d", nullptr));
+  xmlNode* bottom = deep.get();
   for (int i = 0; i < 1000000; ++i) bottom = findChild(bottom, "d", true);
-  destroyNode(deep);
 }
 
 }  // namespace

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
+#include "document/xml_file.h"
 #include "document_test_support.h"
 
 namespace {
@@ -97,17 +100,16 @@ TEST(DocumentParser, AcceptsTheSubsetAndRefusesTheRest) {
       {"", ""},
   };
   for (const Case& c : cases) {
-    xmlNode* document = parseText(c.text);
-    EXPECT_EQ(document ? shape(document) : "", c.shape) << "text: " << c.text;
-    destroyNode(document);
+    xmlNodeHolder document(parseText(c.text));
+    EXPECT_EQ(document ? shape(document.get()) : "", c.shape) << "text: " << c.text;
   }
 }
 
 TEST(DocumentParser, LinksChainsBothWays) {
-  xmlNode* document = parseText("<?x a=\"1\"?><r p=\"1\" q=\"2\"><a/><b/><c/></r>");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(parseText("<?x a=\"1\"?><r p=\"1\" q=\"2\"><a/><b/><c/></r>"));
+  ASSERT_NE(document.get(), nullptr);
   xmlNode* root = document->next;
-  EXPECT_EQ(root->prev, document);
+  EXPECT_EQ(root->prev, document.get());
   EXPECT_EQ(root->parent, nullptr);
   EXPECT_EQ(root->firstAttribute->next->prev, root->firstAttribute);
   EXPECT_EQ(root->firstAttribute->next->parent, root);
@@ -118,7 +120,6 @@ TEST(DocumentParser, LinksChainsBothWays) {
   }
   EXPECT_STREQ(prev->name, "c");
   EXPECT_TRUE(root->firstChild->next->next == prev);
-  destroyNode(document);
 }
 
 // Saving a package rewrites only parts marked edited, so a read must leave every mark clear.
@@ -129,19 +130,17 @@ bool anyEdited(const xmlNode* node) {
 }
 
 TEST(DocumentParser, ReadingMarksNothingEdited) {
-  xmlNode* document =
-      parseText("<?xml version=\"1.0\"?><!-- c --><r a=\"1\"><![CDATA[x<y]]><b>t</b><c/></r>");
+  xmlNodeHolder document(
+      parseText("<?xml version=\"1.0\"?><!-- c --><r a=\"1\"><![CDATA[x<y]]><b>t</b><c/></r>"));
   ASSERT_NE(document, nullptr);
-  EXPECT_FALSE(anyEdited(document));
-  destroyNode(document);
+  EXPECT_FALSE(anyEdited(document.get()));
 }
 
 TEST(DocumentParser, KeepsTheTrailingComment) {
-  xmlNode* document = parseText("<a/>\r\n<!-- end\r\n-->\r\n");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(parseText("<a/>\r\n<!-- end\r\n-->\r\n"));
+  ASSERT_NE(document.get(), nullptr);
   EXPECT_STREQ(document->trailingComment, " end\r\n");
   EXPECT_EQ(document->next, nullptr);
-  destroyNode(document);
 }
 
 TEST(DocumentParser, RefusesHostileNestingCleanly) {
@@ -153,19 +152,64 @@ TEST(DocumentParser, RefusesHostileNestingCleanly) {
   }
   std::string open, close;
   for (int i = 0; i < kMaxNestingDepth; ++i) open += "<a>", close += "</a>";
-  xmlNode* deepest = parseText(open + "x" + close);
-  EXPECT_NE(deepest, nullptr);
-  destroyNode(deepest);
+  xmlNodeHolder deepest(parseText(open + "x" + close));
+  EXPECT_NE(deepest.get(), nullptr);
 }
 
 TEST(DocumentParser, ReadsLongPiecesWhole) {
   std::string value(200000, 'v'), name(5000, 'n');
-  xmlNode* document = parseText("<" + name + " k=\"" + value + "\">" + value + "</" + name + ">");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(
+      parseText("<" + name + " k=\"" + value + "\">" + value + "</" + name + ">"));
+  ASSERT_NE(document.get(), nullptr);
   EXPECT_EQ(std::string(document->name), name);
   EXPECT_EQ(std::string(document->firstAttribute->value), value);
   EXPECT_EQ(std::string(document->value), value);
-  destroyNode(document);
+}
+
+// Every node below the top level, in document order, attributes included.
+void nodesBelowTop(xmlNode* first, std::vector<xmlNode*>* nodes) {
+  for (xmlNode* node = first; node; node = node->next) {
+    if (node->parent) nodes->push_back(node);
+    nodesBelowTop(node->firstAttribute, nodes);
+    nodesBelowTop(node->firstChild, nodes);
+  }
+}
+
+// A document read into an arena takes random edits as one read node by node does: renames,
+// new texts, new nodes, nodes destroyed, and nodes detached and kept past their document's
+// edits (freed before it). The sanitizers check that each is freed exactly once.
+TEST(DocumentParser, ArenaDocumentsTakeEditsAsOthersDo) {
+  for (unsigned seed = 1; seed <= 60; ++seed) {
+    SCOPED_TRACE(seed);
+    const std::string text = RandomDocument(seed).text();
+    xmlNodeHolder inArena(parseXmlText(text.data(), text.size()));
+    xmlNodeHolder alone(parseText(text.substr(text.find('<'))));
+    ASSERT_TRUE(inArena && alone);
+    std::vector<xmlNodeHolder> kept;
+    std::mt19937 random(seed);
+    for (int step = 0; step < 12; ++step) {
+      std::vector<xmlNode*> a, b;
+      nodesBelowTop(inArena.get(), &a);
+      nodesBelowTop(alone.get(), &b);
+      ASSERT_EQ(a.size(), b.size());
+      if (a.empty()) break;
+      const size_t i = random() % a.size();
+      const unsigned kind = random() % 5;
+      for (xmlNode* node : {a[i], b[i]}) {
+        if (kind == 0) setName(node, "renamed");
+        if (kind == 1 && !node->firstChild) setValue(node, "new text");
+        if (kind == 2 && !node->value && node->name)
+          appendChild(node, newNode("added", node->firstAttribute ? "t" : nullptr));
+        if (kind == 3) detach(node, true);
+        if (kind == 4) {
+          detach(node, false);
+          kept.emplace_back(node);
+        }
+      }
+    }
+    EXPECT_EQ(writeText(inArena.get()), writeText(alone.get()));
+    kept.clear();
+  }
 }
 
 }  // namespace

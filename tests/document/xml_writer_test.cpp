@@ -11,18 +11,18 @@
 namespace {
 
 TEST(DocumentWriter, WritesTheHostLayoutByteForByte) {
-  xmlNode* declaration = newNode("?xml", nullptr);
-  setAttribute(declaration, "version", "1.0");
-  setAttribute(declaration, "encoding", "utf-8");
+  xmlNodeHolder declaration(newNode("?xml", nullptr));
+  setAttribute(declaration.get(), "version", "1.0");
+  setAttribute(declaration.get(), "encoding", "utf-8");
   xmlNode* root = newNode("Root", nullptr);
-  insertAfter(declaration, root);
+  insertAfter(declaration.get(), root);
   setAttribute(root, "id", "1");
   appendChild(root, newNode("Item", "x"));
   setAttribute(findChild(root, "Flag", true), "k", "v");
   xmlNode* group = findChild(root, "Group", true);
   group->comment = strdup("note");
   findChild(group, "Leaf", true);
-  EXPECT_EQ(writeText(declaration),
+  EXPECT_EQ(writeText(declaration.get()),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
             "<Root id=\"1\" >\n"
             "  <Item>x</Item>\n"
@@ -34,7 +34,6 @@ TEST(DocumentWriter, WritesTheHostLayoutByteForByte) {
             "    <Leaf />\n"
             "  </Group>\n"
             "</Root>");
-  destroyNode(declaration);
 }
 
 TEST(DocumentWriter, WritesEachFormAsRead) {
@@ -62,16 +61,14 @@ TEST(DocumentWriter, WritesEachFormAsRead) {
       {"<a/><!--end-->", "\n<a />\r\n<!--\r\nend\r\n-->"},
   };
   for (const Case& c : cases) {
-    xmlNode* document = parseText(c.text);
-    ASSERT_NE(document, nullptr) << c.text;
-    EXPECT_EQ(writeText(document), c.written) << c.text;
-    // The written text reads back as the same document.
-    xmlNode* again = parseText(c.written);
+    xmlNodeHolder document(parseText(c.text));
+    ASSERT_NE(document.get(), nullptr) << c.text;
+    EXPECT_EQ(writeText(document.get()), c.written) << c.text;
+    // The written text reads back as the same document.get().
+    xmlNodeHolder again(parseText(c.written));
     std::string difference;
-    EXPECT_TRUE(test_support::documentsEqual(document, again, &difference, true))
+    EXPECT_TRUE(test_support::documentsEqual(document.get(), again.get(), &difference, true))
         << c.text << ": " << difference;
-    destroyNode(again);
-    destroyNode(document);
   }
 }
 
@@ -79,14 +76,14 @@ TEST(DocumentWriter, WritesLongPiecesWhole) {
   std::string value(70000, 'v');
   value[1023] = value[1024] = '\xc5';
   std::string name(3000, 'n');
-  xmlNode* node = newNode(name.c_str(), nullptr);
-  setAttribute(node, "k", value.c_str());
-  appendChild(node, newNode("t", value.c_str()));
+  xmlNodeHolder node(newNode(name.c_str(), nullptr));
+  setAttribute(node.get(), "k", value.c_str());
+  appendChild(node.get(), newNode("t", value.c_str()));
   const std::string indent(2 * 700, ' ');
   int written = -1;
   std::string text;
   auto write = [&](std::FILE* stream) {
-    written = writeNode(node, stream, 700);
+    written = writeNode(node.get(), stream, 700);
     return true;
   };
   ASSERT_TRUE(test_support::streamText(write, &text));
@@ -94,7 +91,6 @@ TEST(DocumentWriter, WritesLongPiecesWhole) {
   std::string expected = "\n" + indent + "<" + name + " k=\"" + value + "\" >\n" + indent +
                          "  <t>" + value + "</t>\n" + indent + "</" + name + ">";
   EXPECT_TRUE(text == expected) << "written " << text.size() << " of " << expected.size();
-  destroyNode(node);
 }
 
 // Takes `accepted` pieces, then fails every one with error 5.
@@ -116,40 +112,38 @@ struct PieceSink : xmlSink {
 TEST(DocumentWriter, WritesBoundedPiecesAndStopsAtAFailure) {
   std::string text = "<R>";
   for (int i = 0; i < 4000; ++i) text += "<I k=\"" + std::to_string(i) + "\">text</I>";
-  xmlNode* document = parseText(text + "<L>" + std::string(150000, 'v') + "</L></R><!--end-->");
-  ASSERT_NE(document, nullptr);
+  xmlNodeHolder document(parseText(text + "<L>" + std::string(150000, 'v') + "</L></R><!--end-->"));
+  ASSERT_NE(document.get(), nullptr);
   std::memcpy(document->prefix, "\xef\xbb\xbf", 4);
   PieceSink whole(1 << 30);
-  ASSERT_EQ(writeDocument(document, whole), 0);
+  ASSERT_EQ(writeDocument(document.get(), whole), 0);
   EXPECT_EQ(whole.oversized, 0);
-  // The same text as node by node, except that the document starts on its first line.
-  EXPECT_TRUE(whole.text == "\xef\xbb\xbf" + writeText(document).substr(1));
+  // The same text as node by node, except that the document.get() starts on its first line.
+  EXPECT_TRUE(whole.text == "\xef\xbb\xbf" + writeText(document.get()).substr(1));
   for (int accepted = 0; accepted < whole.calls; ++accepted) {
     PieceSink failing(accepted);
-    EXPECT_EQ(writeDocument(document, failing), 5);
+    EXPECT_EQ(writeDocument(document.get(), failing), 5);
     EXPECT_EQ(failing.calls, accepted + 1) << "pieces handed on after a failure";
     EXPECT_EQ(whole.text.compare(0, failing.text.size(), failing.text), 0);
   }
-  destroyNode(document);
 }
 
 TEST(DocumentWriter, ReportsAFailedWrite) {
-  xmlNode* node = newNode("a", std::string(200000, 'x').c_str());
+  xmlNodeHolder node(newNode("a", std::string(200000, 'x').c_str()));
   node->comment = strdup("c");
   std::FILE* full = std::fopen("/dev/full", "wb");
   ASSERT_NE(full, nullptr);
-  int result = writeNode(node, full, 0);
+  int result = writeNode(node.get(), full, 0);
   EXPECT_NE(result, 0);
   EXPECT_NE(result, -1);
   std::fclose(full);
   std::FILE* readOnly = std::fopen("/dev/null", "rb");
   ASSERT_NE(readOnly, nullptr);
-  EXPECT_NE(writeComment(node, readOnly), 0);
-  EXPECT_NE(writeComment(node, readOnly), -1);
+  EXPECT_NE(writeComment(node.get(), readOnly), 0);
+  EXPECT_NE(writeComment(node.get(), readOnly), -1);
   std::fclose(readOnly);
   EXPECT_EQ(writeNode(nullptr, nullptr, 0), 0);
   EXPECT_EQ(writeComment(static_cast<xmlNode*>(nullptr), nullptr), -1);
-  destroyNode(node);
 }
 
 }  // namespace

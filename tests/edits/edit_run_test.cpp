@@ -22,17 +22,17 @@ std::uint32_t counter(const EditRun& run, const char* prefix) {
 
 TEST(IdentifierScan, CountsUnderTheFirstMatchingPrefix) {
   EditRun run;
-  DocumentOwner document(parseText(kWorkspaceDocument));
-  scanIdentifiers(run, document.document);
+  xmlNodeHolder document(parseText(kWorkspaceDocument));
+  scanIdentifiers(run, document.get());
   EXPECT_EQ(counter(run, "WSU_"), 13u);  // WSU_12 and wsu_3, not under WS_
   EXPECT_EQ(counter(run, "WS_"), 6u);
   EXPECT_EQ(counter(run, "WSTU_"), 42u);
   EXPECT_EQ(counter(run, "WSC_"), 1u);
 
-  DocumentOwner more(
+  xmlNodeHolder more(
       parseText("<R><A UID=\"WSCU_3\" /><A UID=\"WSC_x\" /><A UID=\"XLSR_ 7z\" />"
                 "<A UID=\"WSTU_5\" /><A UID=\"NOPREFIX_99\" /></R>"));
-  scanIdentifiers(run, more.document);
+  scanIdentifiers(run, more.get());
   EXPECT_EQ(counter(run, "WSCU_"), 4u);
   EXPECT_EQ(counter(run, "WSC_"), 1u);    // no digits count as 0
   EXPECT_EQ(counter(run, "XLSR_"), 8u);   // read as atol reads it
@@ -41,19 +41,19 @@ TEST(IdentifierScan, CountsUnderTheFirstMatchingPrefix) {
 
 TEST(IdentifierScan, ContinuesAcrossDocumentsAndWrapsAround) {
   EditRun run;
-  DocumentOwner first(parseText("<R><A UID=\"WSTU_41\" /></R>"));
-  scanIdentifiers(run, first.document);
+  xmlNodeHolder first(parseText("<R><A UID=\"WSTU_41\" /></R>"));
+  scanIdentifiers(run, first.get());
   EXPECT_EQ(newToolbarId(run), "WSTU_42");
   EXPECT_EQ(newToolbarId(run), "WSTU_43");
   EXPECT_EQ(newToolbarId(run), "WSTU_44");
-  DocumentOwner second(parseText("<R><A UID=\"WSTU_3\" /></R>"));
-  scanIdentifiers(run, second.document);
+  xmlNodeHolder second(parseText("<R><A UID=\"WSTU_3\" /></R>"));
+  scanIdentifiers(run, second.get());
   EXPECT_EQ(newToolbarId(run), "WSTU_45");
 
   // The counter is unsigned 32-bit: the highest number makes it 0.
   EditRun wrapped;
-  DocumentOwner top(parseText("<R><A UID=\"WSTU_4294967295\" /></R>"));
-  scanIdentifiers(wrapped, top.document);
+  xmlNodeHolder top(parseText("<R><A UID=\"WSTU_4294967295\" /></R>"));
+  scanIdentifiers(wrapped, top.get());
   EXPECT_EQ(counter(wrapped, "WSTU_"), 0u);
   EXPECT_EQ(newToolbarId(wrapped), "WSTU_0");
   EXPECT_EQ(newToolbarId(wrapped), "WSTU_1");
@@ -66,11 +66,11 @@ TEST(IdentifierScan, WalksDeepTreesWithoutRecursion) {
   text += "<E UID=\"WSTU_77\" />";
   for (int i = 0; i < depth; ++i) text += "</E>";
   EditRun run;
-  DocumentOwner document(parseText(text.c_str()));
-  ASSERT_NE(document.document, nullptr);
-  scanIdentifiers(run, document.document);
+  xmlNodeHolder document(parseText(text.c_str()));
+  ASSERT_NE(document.get(), nullptr);
+  scanIdentifiers(run, document.get());
   EXPECT_EQ(counter(run, "WSTU_"), 78u);
-  EXPECT_TRUE(checkTree(document.document));
+  EXPECT_TRUE(checkTree(document.get()));
 }
 
 TEST(EditRun, NamesAndStampsFollowTheFormatVersion) {
@@ -87,13 +87,13 @@ TEST(EditRun, NamesAndStampsFollowTheFormatVersion) {
   for (const auto& v : versions) {
     EditRun run;
     setFormatVersion(run, v.major, v.minor);
-    DocumentOwner stamp(makeRevisionStamp(run, 3));
-    EXPECT_EQ(writtenText(stamp.document), "\n<" + std::string(v.name) + " MajorVersion=\"" +
-                                               std::to_string(v.major) + "\" MinorVersion=\"" +
-                                               std::to_string(v.minor) + "\" UserVersion=\"3\" />");
+    xmlNodeHolder stamp(makeRevisionStamp(run, 3));
+    EXPECT_EQ(writtenText(stamp.get()), "\n<" + std::string(v.name) + " MajorVersion=\"" +
+                                            std::to_string(v.major) + "\" MinorVersion=\"" +
+                                            std::to_string(v.minor) + "\" UserVersion=\"3\" />");
   }
-  DocumentOwner fresh(makeRevisionStamp(EditRun(), 0));
-  EXPECT_STREQ(fresh.document->name, "Revision");
+  xmlNodeHolder fresh(makeRevisionStamp(EditRun(), 0));
+  EXPECT_STREQ(fresh.get()->name, "Revision");
 }
 
 }  // namespace

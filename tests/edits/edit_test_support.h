@@ -1,5 +1,5 @@
 // Documents for the edit tests: parsed from text, written back to text, and package roots
-// built by hand. Every document returned is the caller's, freed with destroyNode.
+// built by hand. Every document returned is the caller's, held in an xmlNodeHolder.
 #pragma once
 
 #include <cstdio>
@@ -57,9 +57,3 @@ inline xmlNode* makePackage(std::initializer_list<std::pair<const char*, const c
   }
   return root;
 }
-
-struct DocumentOwner {
-  explicit DocumentOwner(xmlNode* node) : document(node) {}
-  ~DocumentOwner() { destroyNode(document); }
-  xmlNode* document;
-};

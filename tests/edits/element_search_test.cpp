@@ -12,21 +12,21 @@ namespace {
 using test_support::checkTree;
 
 TEST(ElementSearch, FindsWorkspacesAndEntriesInBothShapes) {
-  DocumentOwner plain(parseText(kWorkspaceDocument));
-  DocumentOwner package(makePackage({{"Header.cui", "<CustSection />"},
+  xmlNodeHolder plain(parseText(kWorkspaceDocument));
+  xmlNodeHolder package(makePackage({{"Header.cui", "<CustSection />"},
                                      {"WorkspaceRoot.cui",
                                       "<?xml version=\"1.0\"?>"
                                       "<WorkspaceRoot><Workspace>"
                                       "<Name>Anotace</Name></Workspace>"
                                       "</WorkspaceRoot>"}}));
   // The first workspace has no name: an unnamed search skips it.
-  EXPECT_STREQ(workspaceName(findWorkspace(plain.document, nullptr)), "Kreslení 2D");
-  EXPECT_STREQ(workspaceName(findWorkspace(plain.document, "ANOTACE")), "Anotace");
-  EXPECT_STREQ(workspaceName(findWorkspace(package.document, "anotace")), "Anotace");
-  EXPECT_EQ(findWorkspace(plain.document, "Missing"), nullptr);
+  EXPECT_STREQ(workspaceName(findWorkspace(plain.get(), nullptr)), "Kreslení 2D");
+  EXPECT_STREQ(workspaceName(findWorkspace(plain.get(), "ANOTACE")), "Anotace");
+  EXPECT_STREQ(workspaceName(findWorkspace(package.get(), "anotace")), "Anotace");
+  EXPECT_EQ(findWorkspace(plain.get(), "Missing"), nullptr);
   EXPECT_EQ(findWorkspace(nullptr, nullptr), nullptr);
 
-  xmlNode* workspace = findWorkspace(plain.document, nullptr);
+  xmlNode* workspace = findWorkspace(plain.get(), nullptr);
   struct {
     const char* group;
     const char* pUID;
@@ -42,43 +42,42 @@ TEST(ElementSearch, FindsWorkspacesAndEntriesInBothShapes) {
     const char* uid = entry ? nodeText(findSibling(entry->firstAttribute, "UID")) : nullptr;
     EXPECT_STREQ(uid, c.uid) << (c.pUID ? c.pUID : "-");
   }
-  EXPECT_EQ(findToolbarEntry(findWorkspace(plain.document, "Anotace"), nullptr, nullptr), nullptr);
+  EXPECT_EQ(findToolbarEntry(findWorkspace(plain.get(), "Anotace"), nullptr, nullptr), nullptr);
 }
 
 TEST(ElementSearch, FindNextNamedLooksOnlyForwardAndPastNamelessNodes) {
   xmlNode* first = newNode("A", nullptr);
   xmlNode* nameless = newNode(nullptr, nullptr);
   xmlNode* last = newNode("b", nullptr);
-  xmlNode* parent = newNode("P", nullptr);
-  appendChild(parent, first);
-  appendChild(parent, nameless);
-  appendChild(parent, last);
+  xmlNodeHolder parent(newNode("P", nullptr));
+  appendChild(parent.get(), first);
+  appendChild(parent.get(), nameless);
+  appendChild(parent.get(), last);
   EXPECT_EQ(findNextNamed(first, "B"), last);
   EXPECT_EQ(findNextNamed(last, "A"), nullptr);
   EXPECT_EQ(findNextNamed(nullptr, "A"), nullptr);
-  destroyNode(parent);
 }
 
 TEST(CheckTree, RejectsBrokenLinksAndIncompleteNodes) {
-  DocumentOwner good(parseText("<A x=\"1\"><B /><C>t</C></A>"));
-  EXPECT_TRUE(checkTree(good.document));
+  xmlNodeHolder good(parseText("<A x=\"1\"><B /><C>t</C></A>"));
+  EXPECT_TRUE(checkTree(good.get()));
   EXPECT_FALSE(checkTree(nullptr));
 
-  xmlNode* b = good.document->firstChild;
+  xmlNode* b = good.get()->firstChild;
   xmlNode* c = b->next;
-  c->prev = good.document;
-  EXPECT_FALSE(checkTree(good.document));
+  c->prev = good.get();
+  EXPECT_FALSE(checkTree(good.get()));
   c->prev = b;
   setValue(b, "text");
   appendChild(b, newNode("D", nullptr));
-  EXPECT_FALSE(checkTree(good.document));
+  EXPECT_FALSE(checkTree(good.get()));
 
-  DocumentOwner attribute(parseText("<A x=\"1\" />"));
-  setValue(attribute.document->firstAttribute, nullptr);
-  EXPECT_FALSE(checkTree(attribute.document));
+  xmlNodeHolder attribute(parseText("<A x=\"1\" />"));
+  setValue(attribute.get()->firstAttribute, nullptr);
+  EXPECT_FALSE(checkTree(attribute.get()));
 
-  DocumentOwner package(makePackage({{"Header.cui", "<CustSection />"}}));
-  EXPECT_FALSE(checkTree(package.document));
+  xmlNodeHolder package(makePackage({{"Header.cui", "<CustSection />"}}));
+  EXPECT_FALSE(checkTree(package.get()));
 }
 
 }  // namespace

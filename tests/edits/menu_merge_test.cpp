@@ -61,15 +61,15 @@ std::vector<std::string> references(xmlNode* document) {
 
 TEST(MenuMerge, AddPlacesSixEntriesPerWorkspaceInTableOrder) {
   EditRun run;
-  DocumentOwner doc(parseText(kTwoWorkspaces));
-  scanIdentifiers(run, doc.document);
-  EXPECT_EQ(merge(run, doc.document, false), 2);
-  xmlNode* first = findWorkspace(doc.document, "Kreslení");
+  xmlNodeHolder doc(parseText(kTwoWorkspaces));
+  scanIdentifiers(run, doc.get());
+  EXPECT_EQ(merge(run, doc.get(), false), 2);
+  xmlNode* first = findWorkspace(doc.get(), "Kreslení");
   EXPECT_EQ(entries(first),
             (std::vector<std::string>{"ID_Express WSTU_1 70,112", "TBU_0003 WSTU_2 200,112",
                                       "TBU_0005 WSTU_3 580,172", "TBU_0007 WSTU_4 70,172",
                                       "TBU_0009 WSTU_5 741,112", "TBU_0011 WSTU_6 462,112"}));
-  EXPECT_EQ(entries(findWorkspace(doc.document, "Anotace")).back(), "TBU_0011 WSTU_12 462,112");
+  EXPECT_EQ(entries(findWorkspace(doc.get(), "Anotace")).back(), "TBU_0011 WSTU_12 462,112");
   // The other group's entry with the same pUID stays first.
   EXPECT_STREQ(attribute(findChild(first, "WSToolbarRoot", false)->firstChild, "MenuGroup"),
                "ACAD");
@@ -79,90 +79,90 @@ TEST(MenuMerge, AddPlacesSixEntriesPerWorkspaceInTableOrder) {
             "dockcolumn=\"0\" UID=\"WSTU_2\" >\n  <Revision MajorVersion=\"16\" MinorVersion=\"2\" "
             "UserVersion=\"1\" />\n</WSToolbar>");
   // An existing, non-empty CommonItems gets no second stamp; the reference goes last.
-  xmlNode* items = findCommonItems(doc.document, false);
+  xmlNode* items = findCommonItems(doc.get(), false);
   EXPECT_STREQ(items->firstChild->name, "Revision");
-  EXPECT_EQ(references(doc.document), (std::vector<std::string>{"other.cui", kPath}));
-  EXPECT_TRUE(checkTree(doc.document));
+  EXPECT_EQ(references(doc.get()), (std::vector<std::string>{"other.cui", kPath}));
+  EXPECT_TRUE(checkTree(doc.get()));
 }
 
 TEST(MenuMerge, AddingAgainReplacesAndRemoveRestoresTheText) {
   EditRun run;
-  DocumentOwner doc(parseText(kTwoWorkspaces));
-  const std::string before = writtenText(doc.document);
-  scanIdentifiers(run, doc.document);
-  merge(run, doc.document, false);
+  xmlNodeHolder doc(parseText(kTwoWorkspaces));
+  const std::string before = writtenText(doc.get());
+  scanIdentifiers(run, doc.get());
+  merge(run, doc.get(), false);
   // A user's moved copy of one toolbar, in lower-case group, is replaced too.
-  xmlNode* second = findWorkspace(doc.document, "Anotace");
+  xmlNode* second = findWorkspace(doc.get(), "Anotace");
   setAttribute(findToolbarEntry(second, kGroup, "TBU_0007"), "xval", "999");
   setAttribute(findToolbarEntry(second, kGroup, "TBU_0007"), "MenuGroup", "norvex_express");
-  merge(run, doc.document, false);
-  EXPECT_EQ(references(doc.document).size(), 2u);
+  merge(run, doc.get(), false);
+  EXPECT_EQ(references(doc.get()).size(), 2u);
   EXPECT_EQ(entries(second).size(), 6u);
   EXPECT_EQ(entries(second)[3], "TBU_0007 WSTU_22 70,172");
 
-  EXPECT_EQ(merge(run, doc.document, true), 2);
-  EXPECT_EQ(writtenText(doc.document), before);
-  EXPECT_EQ(merge(run, doc.document, true), 2);
-  EXPECT_EQ(writtenText(doc.document), before);
+  EXPECT_EQ(merge(run, doc.get(), true), 2);
+  EXPECT_EQ(writtenText(doc.get()), before);
+  EXPECT_EQ(merge(run, doc.get(), true), 2);
+  EXPECT_EQ(writtenText(doc.get()), before);
 }
 
 TEST(MenuMerge, RemoveKeepsEntriesThatAreNotTheAddOns) {
   EditRun run;
-  DocumentOwner doc(
+  xmlNodeHolder doc(
       parseText("<CustSection><Header><WorkspaceRoot><Workspace><Name>A</Name><WSToolbarRoot>"
                 "<WSToolbar MenuGroup=\"NORVEX_EXPRESS\" pUID=\"TBU_0099\" UID=\"WSTU_1\" />"
                 "<WSToolbar MenuGroup=\"ACAD\" pUID=\"ID_Express\" UID=\"WSTU_2\" />"
                 "<WSToolbar MenuGroup=\"norvex_express\" pUID=\"id_express\" UID=\"WSTU_3\" />"
                 "<WSToolbar MenuGroup=\"NORVEX_EXPRESS\" pUID=\"ID_Express\" UID=\"WSTU_4\" />"
                 "</WSToolbarRoot></Workspace></WorkspaceRoot></Header></CustSection>"));
-  merge(run, doc.document, true);
+  merge(run, doc.get(), true);
   std::vector<std::string> left;
-  for (xmlNode* e = findChild(findWorkspace(doc.document, "A"), "WSToolbarRoot", false)->firstChild;
-       e; e = e->next)
+  for (xmlNode* e = findChild(findWorkspace(doc.get(), "A"), "WSToolbarRoot", false)->firstChild; e;
+       e = e->next)
     left.push_back(attribute(e, "UID"));
   EXPECT_EQ(left, (std::vector<std::string>{"WSTU_1", "WSTU_2"}));
-  EXPECT_EQ(findCommonItems(doc.document, false), nullptr);  // nothing created by a remove
+  EXPECT_EQ(findCommonItems(doc.get(), false), nullptr);  // nothing created by a remove
 }
 
 TEST(MenuMerge, MissingContainersAreMadeAndNamelessDocumentsLeftAlone) {
   EditRun run;
-  DocumentOwner bare(
+  xmlNodeHolder bare(
       parseText("<CustSection><Header><WorkspaceRoot><Workspace><Name>A</Name>"
                 "</Workspace></WorkspaceRoot></Header></CustSection>"));
-  EXPECT_EQ(merge(run, bare.document, false), 1);
-  xmlNode* items = findCommonItems(bare.document, false);
+  EXPECT_EQ(merge(run, bare.get(), false), 1);
+  xmlNode* items = findCommonItems(bare.get(), false);
   ASSERT_NE(items, nullptr);
   EXPECT_EQ(writtenText(items->firstChild),
             "\n<Revision MajorVersion=\"16\" MinorVersion=\"2\" UserVersion=\"0\" />"
             "\n<PartialMenuFile>" +
                 std::string(kPath) + "</PartialMenuFile>");
-  EXPECT_EQ(entries(findWorkspace(bare.document, "A")).size(), 6u);
+  EXPECT_EQ(entries(findWorkspace(bare.get(), "A")).size(), 6u);
 
   const char* unnamed[] = {
       "<CustSection><Header><WorkspaceRoot><Workspace><Other /></Workspace>"
       "<Workspace><Name /></Workspace></WorkspaceRoot></Header></CustSection>",
       "<CustSection />", "<Other><Workspace><Name>A</Name></Workspace></Other>"};
   for (const char* text : unnamed) {
-    DocumentOwner doc(parseText(text));
-    const std::string before = writtenText(doc.document);
-    EXPECT_EQ(merge(run, doc.document, false), 0) << text;
-    EXPECT_EQ(writtenText(doc.document), before) << text;
+    xmlNodeHolder doc(parseText(text));
+    const std::string before = writtenText(doc.get());
+    EXPECT_EQ(merge(run, doc.get(), false), 0) << text;
+    EXPECT_EQ(writtenText(doc.get()), before) << text;
   }
 }
 
 TEST(MenuMerge, WorkspacesOfTheSameNameAllGetTheEntries) {
   EditRun run;
-  DocumentOwner doc(
+  xmlNodeHolder doc(
       parseText("<CustSection><Header><WorkspaceRoot>"
                 "<Workspace><Name>A</Name></Workspace>"
                 "<Workspace><Name>a</Name></Workspace>"
                 "</WorkspaceRoot></Header></CustSection>"));
-  EXPECT_EQ(merge(run, doc.document, false), 2);
-  xmlNode* first = findWorkspace(doc.document, "A");
+  EXPECT_EQ(merge(run, doc.get(), false), 2);
+  xmlNode* first = findWorkspace(doc.get(), "A");
   EXPECT_EQ(entries(first).size(), 6u);
   EXPECT_EQ(entries(findNextNamed(first, "Workspace")).size(), 6u);
   // A merge for one name reaches the first of them only.
-  EXPECT_EQ(mergeMenuGroup(run, doc.document, "a", kPath, kGroup, kIds, kPositions, 6, true), 1);
+  EXPECT_EQ(mergeMenuGroup(run, doc.get(), "a", kPath, kGroup, kIds, kPositions, 6, true), 1);
   EXPECT_TRUE(entries(first).empty());
   EXPECT_EQ(entries(findNextNamed(first, "Workspace")).size(), 6u);
 }
@@ -171,50 +171,50 @@ TEST(MenuMerge, WorkspacesOfTheSameNameAllGetTheEntries) {
 // and the name is written back as it was read.
 TEST(MenuMerge, WorkspaceNamedInCdataGetsTheEntries) {
   EditRun run;
-  DocumentOwner doc(
+  xmlNodeHolder doc(
       parseText("<CustSection><Header><WorkspaceRoot>"
                 "<Workspace><Name><![CDATA[My <space>]]></Name></Workspace>"
                 "<Workspace><Name><![CDATA[x]]><!-- c --><Other /></Name></Workspace>"
                 "</WorkspaceRoot></Header></CustSection>"));
-  xmlNode* named = findWorkspace(doc.document, "my <SPACE>");
+  xmlNode* named = findWorkspace(doc.get(), "my <SPACE>");
   ASSERT_NE(named, nullptr);
   EXPECT_STREQ(workspaceName(named), "My <space>");
   EXPECT_EQ(workspaceName(findNextNamed(named, "Workspace")), nullptr);
-  EXPECT_EQ(merge(run, doc.document, false), 1);
+  EXPECT_EQ(merge(run, doc.get(), false), 1);
   EXPECT_EQ(entries(named).size(), 6u);
   EXPECT_EQ(writtenText(findChild(named, "Name", false), false),
             "\n<Name><![CDATA[My <space>]]></Name>");
-  EXPECT_TRUE(checkTree(doc.document));
+  EXPECT_TRUE(checkTree(doc.get()));
 }
 
 TEST(MenuMerge, ReferencesAreWrittenEscapedAndFoundInAnyWrittenForm) {
   const char path[] = "c:\\a&b <\"x\">\\norvex_express.CUI";
   EXPECT_EQ(writtenForm(path), "c:\\a&amp;b &lt;&quot;x&quot;&gt;\\norvex_express.CUI");
   EditRun run;
-  DocumentOwner doc(parseText(kTwoWorkspaces));
-  merge(run, doc.document, false, path);
-  EXPECT_EQ(references(doc.document).back(), writtenForm(path));
-  EXPECT_TRUE(holdsPartialMenu(doc.document, path, false));
-  merge(run, doc.document, true, path);
-  EXPECT_FALSE(holdsPartialMenu(doc.document, path, true));
+  xmlNodeHolder doc(parseText(kTwoWorkspaces));
+  merge(run, doc.get(), false, path);
+  EXPECT_EQ(references(doc.get()).back(), writtenForm(path));
+  EXPECT_TRUE(holdsPartialMenu(doc.get(), path, false));
+  merge(run, doc.get(), true, path);
+  EXPECT_FALSE(holdsPartialMenu(doc.get(), path, true));
 
   // Stored by another writer: character references, other case, the bare file name; one to
   // the same name in another folder is someone else's.
-  xmlNode* items = findCommonItems(doc.document, false);
+  xmlNode* items = findCommonItems(doc.get(), false);
   const char* stored[] = {"C:\\A&#38;B &#x3C;&quot;X\"&gt;\\NORVEX_EXPRESS.cui",
                           "Norvex_Express.CUI", "d:\\elsewhere\\norvex_express.cui",
                           "c:\\a&amp;b &lt;&quot;x&quot;&gt;\\norvex_express.CUI"};
   for (const char* text : stored) appendChild(items, newNode("PartialMenuFile", text));
-  EXPECT_TRUE(holdsPartialMenu(doc.document, path, false));
-  removePartialMenu(doc.document, path);
-  EXPECT_EQ(references(doc.document),
+  EXPECT_TRUE(holdsPartialMenu(doc.get(), path, false));
+  removePartialMenu(doc.get(), path);
+  EXPECT_EQ(references(doc.get()),
             (std::vector<std::string>{"other.cui", "d:\\elsewhere\\norvex_express.cui"}));
   // A reference that is not plain ampersand text stays undecoded.
   appendChild(items, newNode("PartialMenuFile", "a&#0;b"));
   appendChild(items, newNode("PartialMenuFile", "a&bogus;b"));
-  removePartialMenu(doc.document, "a");
-  EXPECT_EQ(references(doc.document).size(), 4u);
-  EXPECT_FALSE(addPartialMenu(run, doc.document, ""));
+  removePartialMenu(doc.get(), "a");
+  EXPECT_EQ(references(doc.get()).size(), 4u);
+  EXPECT_FALSE(addPartialMenu(run, doc.get(), ""));
 }
 
 TEST(MenuMerge, PackagesTakeTheReferenceInTheirHeaderPart) {
@@ -223,25 +223,25 @@ TEST(MenuMerge, PackagesTakeTheReferenceInTheirHeaderPart) {
       "</WorkspaceRoot>";
   EditRun run;
   setFormatVersion(run, 18, 0);
-  DocumentOwner package(
+  xmlNodeHolder package(
       makePackage({{"Header.cui", "<?xml version=\"1.0\"?><CustSection><Header /></CustSection>"},
                    {"WorkspaceRoot.cui", workspaceRoot}}));
-  EXPECT_EQ(merge(run, package.document, false), 1);
-  xmlNode* header = findChild(package.document, "Header.cui", false);
-  EXPECT_EQ(findCommonItems(package.document, false)->parent->parent->parent->parent, header);
-  EXPECT_STREQ(findCommonItems(package.document, false)->firstChild->name, "ModifiedRev");
-  EXPECT_EQ(entries(findWorkspace(package.document, "A")).size(), 6u);
+  EXPECT_EQ(merge(run, package.get(), false), 1);
+  xmlNode* header = findChild(package.get(), "Header.cui", false);
+  EXPECT_EQ(findCommonItems(package.get(), false)->parent->parent->parent->parent, header);
+  EXPECT_STREQ(findCommonItems(package.get(), false)->firstChild->name, "ModifiedRev");
+  EXPECT_EQ(entries(findWorkspace(package.get(), "A")).size(), 6u);
   EXPECT_STREQ(
-      findToolbarEntry(findWorkspace(package.document, "A"), kGroup, "TBU_0011")->firstChild->name,
+      findToolbarEntry(findWorkspace(package.get(), "A"), kGroup, "TBU_0011")->firstChild->name,
       "ModifiedRev");
-  EXPECT_EQ(merge(run, package.document, true), 1);
-  EXPECT_EQ(references(package.document).size(), 0u);
+  EXPECT_EQ(merge(run, package.get(), true), 1);
+  EXPECT_EQ(references(package.get()).size(), 0u);
 
   // Without a header part, one is made for the reference.
-  DocumentOwner headless(makePackage({{"WorkspaceRoot.cui", workspaceRoot}}));
-  EXPECT_EQ(merge(run, headless.document, false), 1);
-  EXPECT_NE(findChild(headless.document, "Header.cui", false), nullptr);
-  EXPECT_EQ(references(headless.document), std::vector<std::string>{kPath});
+  xmlNodeHolder headless(makePackage({{"WorkspaceRoot.cui", workspaceRoot}}));
+  EXPECT_EQ(merge(run, headless.get(), false), 1);
+  EXPECT_NE(findChild(headless.get(), "Header.cui", false), nullptr);
+  EXPECT_EQ(references(headless.get()), std::vector<std::string>{kPath});
 }
 
 }  // namespace

@@ -10,19 +10,17 @@
 #include "tests/support/tree_equal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  xmlNode* first = parseXmlText(reinterpret_cast<const char*>(data), size);
+  xmlNodeHolder first(parseXmlText(reinterpret_cast<const char*>(data), size));
   if (!first) return 0;
   std::string once;
-  if (writeXmlText(first, &once) != 0) std::abort();
-  xmlNode* again = parseXmlText(once.data(), once.size());
+  if (writeXmlText(first.get(), &once) != 0) std::abort();
+  xmlNodeHolder again(parseXmlText(once.data(), once.size()));
   std::string difference;
-  if (!again || !test_support::documentsEqual(first, again, &difference, true)) {
+  if (!again || !test_support::documentsEqual(first.get(), again.get(), &difference, true)) {
     std::fprintf(stderr, "written text reads back differently: %s\n", difference.c_str());
     std::abort();
   }
   std::string twice;
-  if (writeXmlText(again, &twice) != 0 || twice != once) std::abort();
-  destroyNode(first);
-  destroyNode(again);
+  if (writeXmlText(again.get(), &twice) != 0 || twice != once) std::abort();
   return 0;
 }

@@ -27,10 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!file) return 0;
   bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
   if (std::fclose(file) != 0 || !written) return 0;
-  if (xmlNode* root = loadDocument(path.c_str(), 65001)) {
-    if (!isPackageDocument(root)) std::abort();
-    saveDocument(path.c_str(), root, 65001);
-    destroyNode(root);
+  if (xmlNodeHolder root{loadDocument(path.c_str(), 65001)}) {
+    if (!isPackageDocument(root.get())) std::abort();
+    saveDocument(path.c_str(), root.get(), 65001);
   }
   platform::removeFile(path);
   return 0;

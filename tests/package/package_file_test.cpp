@@ -34,11 +34,6 @@ void run(const std::string& command) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-struct Deleter {
-  void operator()(xmlNode* node) const { destroyNode(node); }
-};
-using Document = std::unique_ptr<xmlNode, Deleter>;
-
 std::vector<std::string> partNames(xmlNode* root) {
   std::vector<std::string> names;
   for (xmlNode* part = root->firstChild; part; part = part->next) names.push_back(part->name);
@@ -135,7 +130,7 @@ TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
     SCOPED_TRACE(row.name);
     std::string path = folder_ + "/cases/" + row.name + ".cuix";
     std::string before = readFile(path);
-    Document doc(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder doc(loadDocument(path.c_str(), 65001));
     EXPECT_EQ(doc != nullptr, row.loads);
     if (doc) {
       EXPECT_TRUE(isPackageDocument(doc.get()));
@@ -153,7 +148,7 @@ TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
 
 TEST_F(PackageTest, PartsFollowTheTableAndEveryMemberIsHeld) {
   std::string path = copy("full.cuix", "Profile.CUIX");
-  Document root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, nullptr);
   // All but the relationships row: the fixture stores that member with a forward slash.
@@ -183,7 +178,7 @@ TEST_F(PackageTest, PlainFilesAndPackagesAreToldApartByTheirEnding) {
     EXPECT_FALSE(isPackagePath(name));
   std::string plain = work_ + "/plain.cui";
   writeFile(plain, "<?xml version=\"1.0\"?>\n<CustSection><Header/></CustSection>\n");
-  Document doc(loadDocument(plain.c_str(), 65001));
+  xmlNodeHolder doc(loadDocument(plain.c_str(), 65001));
   ASSERT_TRUE(doc);
   EXPECT_FALSE(isPackageDocument(doc.get()));
   // A plain document given a package path is refused and nothing is made.
@@ -200,7 +195,7 @@ TEST_F(PackageTest, LoadAndSaveKeepsEveryMember) {
   ASSERT_TRUE(original.readArchive(path.c_str()));
   std::string firstSave;
   for (int round = 0; round < 2; ++round) {
-    Document root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
     ASSERT_TRUE(root);
     ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
     if (round == 0) firstSave = readFile(path);
@@ -237,7 +232,7 @@ TEST_F(PackageTest, OnlyTheEditedPartIsWrittenAnew) {
   zipEntryList original;
   ASSERT_TRUE(original.readArchive(path.c_str()));
   {
-    Document root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
     ASSERT_TRUE(root);
     xmlNode* workspaces = rootElement(part(root.get(), "WorkspaceRoot.cui"));
     ASSERT_NE(workspaces, nullptr);
@@ -256,7 +251,7 @@ TEST_F(PackageTest, OnlyTheEditedPartIsWrittenAnew) {
 TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
   std::string path = copy("cases/name_case_differs.cuix", "p.cuix");
   {
-    Document root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
     ASSERT_TRUE(root);
     EXPECT_NE(part(root.get(), "WorkspaceRoot.cui"), nullptr);
     ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
@@ -275,7 +270,7 @@ TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
       before.readArchive(copy("cases/case_twins.cuix", "parts.cuix").c_str(), packagePartNames));
   EXPECT_TRUE(before.entries.empty());
   ASSERT_TRUE(before.readArchive(path.c_str(), packagePartNames));
-  Document root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
   ASSERT_NE(setAttribute(rootElement(part(root.get(), "ToolbarRoot.cui")), "Edited", "1"), nullptr);
   ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
@@ -286,7 +281,7 @@ TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
 
 TEST_F(PackageTest, RelationshipsWithBackslashAreTheLastPart) {
   std::string path = copy("cases/backslash_rels.cuix", "p.cuix");
-  Document root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
   std::vector<std::string> names = partNames(root.get());
   ASSERT_FALSE(names.empty());
@@ -298,7 +293,7 @@ TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
   std::string path = copy("cases/without_header.cuix", "p.cuix");
   size_t count;
   {
-    Document root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
     ASSERT_TRUE(root);
     ASSERT_EQ(part(root.get(), "Header.cui"), nullptr);
     count = entries(root.get()).entries.size();
@@ -316,7 +311,7 @@ TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
   EXPECT_EQ(saved.entries.back().info.compressionMethod, 8u);
   EXPECT_NE(saved.entries.back().info.dosDate, 0u);
 
-  Document again(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder again(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(again);
   EXPECT_EQ(partNames(again.get()).front(), "Header.cui");
   xmlNode* section = rootElement(part(again.get(), "Header.cui"));
@@ -329,13 +324,13 @@ TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
   std::string before = readFile(path);
   {
     // No part nodes: nothing to write.
-    Document root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
     ASSERT_TRUE(root);
     EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
   }
   path = copy("full.cuix", "full.cuix");
   before = readFile(path);
-  Document root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
   // A missing folder, and a folder in the place of the package.
   std::string missing = work_ + "/gone/p.cuix";
@@ -351,12 +346,12 @@ TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
 TEST_F(PackageTest, PartsNeedNoTemporaryFiles) {
   std::string path = copy("full.cuix", "p.cuix");
   setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
-  Document root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
   ASSERT_NE(setAttribute(rootElement(part(root.get(), "Header.cui")), "Edited", "1"), nullptr);
   EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
   setenv("TMPDIR", tmp_.c_str(), 1);
-  Document again(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder again(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(again);
   xmlNode* section = rootElement(part(again.get(), "Header.cui"));
   ASSERT_NE(section, nullptr);
@@ -368,7 +363,7 @@ TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
   std::string path = copy("pictures.cuix", "p.cuix");
   std::string before = readFile(path);
   ASSERT_GT(before.size(), 100000u);
-  Document root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
   ASSERT_TRUE(root);
   int result = runWithFileSizeLimit(before.size() / 2, [&] {
     return saveDocument(path.c_str(), root.get(), 65001) == -1 ? 0 : 1;
@@ -384,7 +379,7 @@ TEST_F(PackageTest, RunningOutOfMemoryFailsCleanly) {
   const std::string path = copy("cases/without_header.cuix", "p.cuix");
   const std::string original = readFile(path);
   for (long left = 0;; ++left) {
-    Document root;
+    xmlNodeHolder root;
     long calls;
     {
       test_support::MemoryRunsOutAfter memory(left);
