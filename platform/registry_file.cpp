@@ -19,7 +19,6 @@ namespace {
 constexpr std::uint32_t kKeyQueryValue = 0x0001;
 constexpr std::uint32_t kKeySetValue = 0x0002;
 constexpr std::uint32_t kKeyEnumerateSubKeys = 0x0008;
-const char kHeader[] = "Windows Registry Editor Version 5.00";
 
 bool makeFolders(const std::string& filePath) {
   for (size_t i = 1; i < filePath.size(); ++i) {
