@@ -17,6 +17,7 @@ namespace {
 // the start of its first block, directly before the node that owns it.
 struct ArenaBlock {
   ArenaBlock* next;  // the block made before this one
+  std::size_t size;
 };
 
 struct Arena {
@@ -32,6 +33,40 @@ constexpr std::size_t kBlockHeader = (sizeof(ArenaBlock) + kAlign - 1) / kAlign 
 constexpr std::size_t kArenaHeader = (sizeof(Arena) + kAlign - 1) / kAlign * kAlign;
 constexpr std::size_t kSmallestBlock = std::size_t{1} << 16;
 constexpr std::size_t kLargestBlock = std::size_t{16} << 20;
+// Blocks of freed arenas kept for the next document, up to this many bytes in all.
+constexpr std::size_t kSpareLimit = std::size_t{64} << 20;
+
+// A run reads one document per profile. A heap that gives large blocks back to the system
+// (the Windows heap does, block by block) would have every page of the next document's
+// blocks faulted in again, so the blocks of a freed arena wait here for the next one.
+ArenaBlock* spareBlocks = nullptr;
+std::size_t spareBytes = 0;
+
+// A block of at least size bytes: the smallest spare one that fits, or a new one.
+ArenaBlock* takeBlock(std::size_t size) {
+  ArenaBlock** best = nullptr;
+  for (ArenaBlock** at = &spareBlocks; *at; at = &(*at)->next)
+    if ((*at)->size >= size && (!best || (*at)->size < (*best)->size)) best = at;
+  if (best) {
+    ArenaBlock* block = *best;
+    *best = block->next;
+    spareBytes -= block->size;
+    return block;
+  }
+  ArenaBlock* block = static_cast<ArenaBlock*>(std::malloc(size));
+  if (block) block->size = size;
+  return block;
+}
+
+void giveBackBlock(ArenaBlock* block) {
+  if (spareBytes + block->size > kSpareLimit) {
+    std::free(block);
+    return;
+  }
+  block->next = spareBlocks;
+  spareBlocks = block;
+  spareBytes += block->size;
+}
 
 Arena* arenaOf(xmlNode* owner) {
   return reinterpret_cast<Arena*>(reinterpret_cast<char*>(owner) - kArenaHeader);
@@ -42,12 +77,12 @@ void* allocateIn(Arena* arena, std::size_t size) {
   if (static_cast<std::size_t>(arena->end - arena->cursor) < size) {
     std::size_t blockSize = arena->nextSize;
     if (blockSize - kBlockHeader < size) blockSize = size + kBlockHeader;
-    ArenaBlock* block = static_cast<ArenaBlock*>(std::malloc(blockSize));
+    ArenaBlock* block = takeBlock(blockSize);
     if (!block) return nullptr;
     block->next = arena->blocks;
     arena->blocks = block;
     arena->cursor = reinterpret_cast<char*>(block) + kBlockHeader;
-    arena->end = reinterpret_cast<char*>(block) + blockSize;
+    arena->end = reinterpret_cast<char*>(block) + block->size;
     if (arena->nextSize < kLargestBlock) arena->nextSize *= 2;
   }
   void* memory = arena->cursor;
@@ -58,7 +93,7 @@ void* allocateIn(Arena* arena, std::size_t size) {
 void freeArena(Arena* arena) {
   for (ArenaBlock* block = arena->blocks; block;) {
     ArenaBlock* next = block->next;
-    std::free(block);
+    giveBackBlock(block);
     block = next;
   }
 }
@@ -120,12 +155,12 @@ xmlNode* newDocumentNode(std::size_t textLength) {
   // never touched either, so they cost address space only.
   std::size_t first = kSmallestBlock;
   while (first < kLargestBlock && first / 4 < textLength) first *= 2;
-  ArenaBlock* block = static_cast<ArenaBlock*>(std::malloc(first));
+  ArenaBlock* block = takeBlock(first);
   if (!block) return nullptr;
   block->next = nullptr;
   char* start = reinterpret_cast<char*>(block) + kBlockHeader;
   Arena* arena =
-      new (start) Arena{block, start + kArenaHeader, reinterpret_cast<char*>(block) + first,
+      new (start) Arena{block, start + kArenaHeader, reinterpret_cast<char*>(block) + block->size,
                         first < kLargestBlock ? first * 2 : first, nullptr};
   xmlNode* node = placeNode(allocateIn(arena, sizeof(xmlNode)), nullptr, 0, nullptr, 0);
   node->inArena = true;

@@ -6,9 +6,10 @@
 // and value a node is made with share the node's own allocation; comments and texts set later
 // are allocated with malloc. Change them only through the operations below.
 // A document read from text keeps its nodes in an arena: large blocks owned by the document's
-// first node and freed at once when that node is destroyed. Destroying another node of such a
-// document frees what it holds apart from the arena; its memory goes with the arena. So a node
-// read from text may be linked into another tree only while its own document lives.
+// first node and freed at once when that node is destroyed (the blocks are kept for the next
+// document read). Destroying another node of such a document frees what it holds apart from
+// the arena; its memory goes with the arena. So a node read from text may be linked into
+// another tree only while its own document lives.
 // Text is held exactly as it stands in the file, in the file's own encoding.
 #pragma once
 

@@ -213,3 +213,52 @@ TEST(DocumentParser, ArenaDocumentsTakeEditsAsOthersDo) {
 }
 
 }  // namespace
+
+namespace {
+
+// Many small elements: a tree several times the text's size, over several arena blocks.
+std::string manyElements(int count, const char* name) {
+  std::string text = "<Root>";
+  for (int i = 0; i < count; ++i)
+    text += std::string("<") + name + " n=\"" + std::to_string(i) + "\"/>";
+  return text + "</Root>";
+}
+
+// Documents read after others were freed take over their blocks; documents alive side by side
+// never share one, whatever order they are read and freed in.
+TEST(DocumentParser, DocumentsReadAfterOthersKeepTheirOwnNodes) {
+  const std::string large = manyElements(40000, "Large");
+  const std::string medium = manyElements(5000, "Medium");
+  const std::string small = "<Small a=\"b\">text</Small>";
+  // As written from documents read node by node, outside any arena.
+  auto written = [](const std::string& text) {
+    xmlNodeHolder alone(parseText(text));
+    return writeText(alone.get());
+  };
+  const std::string largeText = written(large), mediumText = written(medium),
+                    smallText = written(small);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    xmlNodeHolder first(parseXmlText(large.data(), large.size()));
+    ASSERT_TRUE(first);
+    if (round != 1) first.reset();
+    xmlNodeHolder a(parseXmlText(small.data(), small.size()));
+    xmlNodeHolder b(parseXmlText(large.data(), large.size()));
+    xmlNodeHolder c(parseXmlText(medium.data(), medium.size()));
+    ASSERT_TRUE(a && b && c);
+    if (round == 2) b.reset();
+    xmlNodeHolder d(parseXmlText(large.data(), large.size()));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(writeText(a.get()), smallText);
+    if (b) {
+      EXPECT_EQ(writeText(b.get()), largeText);
+    }
+    EXPECT_EQ(writeText(c.get()), mediumText);
+    EXPECT_EQ(writeText(d.get()), largeText);
+    if (first) {
+      EXPECT_EQ(writeText(first.get()), largeText);
+    }
+  }
+}
+
+}  // namespace
