@@ -5,42 +5,24 @@
 
 #include <string>
 
-#include "platform/registry.h"
+#include "platform/forwarding_registry.h"
 
 namespace platform {
 
-class UserHiveView : public Registry {
+class UserHiveView : public ForwardingRegistry {
  public:
-  UserHiveView(Registry& machine, std::string hive) : machine_(machine), hive_(std::move(hive)) {}
+  UserHiveView(Registry& machine, std::string hive)
+      : ForwardingRegistry(&machine), hive_(std::move(hive)) {}
 
   long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
-    if (root != RegRoot::kCurrentUser) return machine_.openKey(root, subKey, access, key);
+    if (root != RegRoot::kCurrentUser)
+      return ForwardingRegistry::openKey(root, subKey, access, key);
     std::string path = hive_;
     if (subKey && *subKey) path += "\\" + std::string(subKey);
-    return machine_.openKey(RegRoot::kUsers, path.c_str(), access, key);
+    return ForwardingRegistry::openKey(RegRoot::kUsers, path.c_str(), access, key);
   }
-  long queryValue(RegKey key, const char* name, std::uint32_t* type, unsigned char* data,
-                  std::uint32_t* size) override {
-    return machine_.queryValue(key, name, type, data, size);
-  }
-  long enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) override {
-    return machine_.enumKey(key, index, name, nameSize);
-  }
-  long enumValue(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
-                 std::uint32_t* type, unsigned char* data, std::uint32_t* dataSize) override {
-    return machine_.enumValue(key, index, name, nameSize, type, data, dataSize);
-  }
-  long setValue(RegKey key, const char* name, std::uint32_t type, const unsigned char* data,
-                std::uint32_t size) override {
-    return machine_.setValue(key, name, type, data, size);
-  }
-  long deleteValue(RegKey key, const char* name) override {
-    return machine_.deleteValue(key, name);
-  }
-  long closeKey(RegKey key) override { return machine_.closeKey(key); }
 
  private:
-  Registry& machine_;
   std::string hive_;
 };
 

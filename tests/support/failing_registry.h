@@ -6,13 +6,13 @@
 
 #include <cstdint>
 
-#include "tests/support/forwarding_registry.h"
+#include "platform/forwarding_registry.h"
 
 namespace testsupport {
 
-class FailingRegistry : public ForwardingRegistry {
+class FailingRegistry : public platform::ForwardingRegistry {
  public:
-  explicit FailingRegistry(platform::Registry* inner) : ForwardingRegistry(inner) {}
+  explicit FailingRegistry(platform::Registry* inner) : platform::ForwardingRegistry(inner) {}
 
   // Changes numbered from first on (1 is the first change from now) fail; 0 fails none.
   void failFrom(int first) {
@@ -24,11 +24,11 @@ class FailingRegistry : public ForwardingRegistry {
   long setValue(platform::RegKey key, const char* name, std::uint32_t type,
                 const unsigned char* data, std::uint32_t size) override {
     if (fails()) return platform::kErrorAccessDenied;
-    return ForwardingRegistry::setValue(key, name, type, data, size);
+    return platform::ForwardingRegistry::setValue(key, name, type, data, size);
   }
   long deleteValue(platform::RegKey key, const char* name) override {
     if (fails()) return platform::kErrorAccessDenied;
-    return ForwardingRegistry::deleteValue(key, name);
+    return platform::ForwardingRegistry::deleteValue(key, name);
   }
 
  private:

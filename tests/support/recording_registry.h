@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/forwarding_registry.h"
+#include "platform/forwarding_registry.h"
 
 namespace testsupport {
 
-class RecordingRegistry : public ForwardingRegistry {
+class RecordingRegistry : public platform::ForwardingRegistry {
  public:
   struct Open {
     platform::RegRoot root;
@@ -20,14 +20,14 @@ class RecordingRegistry : public ForwardingRegistry {
     long result;
   };
 
-  explicit RecordingRegistry(platform::Registry* inner) : ForwardingRegistry(inner) {}
+  explicit RecordingRegistry(platform::Registry* inner) : platform::ForwardingRegistry(inner) {}
 
   const std::vector<Open>& opens() const { return opens_; }
   void clear() { opens_.clear(); }
 
   long openKey(platform::RegRoot root, const char* subKey, std::uint32_t access,
                platform::RegKey* key) override {
-    long result = ForwardingRegistry::openKey(root, subKey, access, key);
+    long result = platform::ForwardingRegistry::openKey(root, subKey, access, key);
     opens_.push_back(Open{root, subKey ? subKey : "", access, result});
     return result;
   }
