@@ -55,24 +55,6 @@ class ReplacementSink : public xmlSink {
   platform::ReplacementFile& file_;
 };
 
-class StringSink : public xmlSink {
- public:
-  explicit StringSink(std::string& text) : text_(text) {}
-  int put(const char* data, size_t length) override {
-    try {
-      text_.append(data, length);
-      return 0;
-    } catch (const std::bad_alloc&) {
-      return kWriteNoMemory;
-    } catch (const std::length_error&) {
-      return kWriteNoMemory;
-    }
-  }
-
- private:
-  std::string& text_;
-};
-
 }  // namespace
 
 // Both code pages are parsed as the bytes stand: the tree keeps the file's own encoding, so
@@ -128,7 +110,7 @@ int writeXmlText(xmlNode* document, std::string* out) {
   if (!out) return kSaveNoFile;
   out->clear();
   if (!hasNamedNode(document)) return kSaveNoFile;
-  StringSink sink(*out);
+  xmlAppendingSink<std::string> sink(*out);
   int result = writeDocument(document, sink);
   if (result != 0) out->clear();
   return result;

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 #include "document/xml_node.h"
 
@@ -23,6 +25,27 @@ class xmlSink {
 
  protected:
   ~xmlSink() = default;
+};
+
+// A sink that appends the text to a container of bytes (a std::string or a byte vector) the
+// caller owns; kWriteNoMemory when the container cannot grow.
+template <typename Container>
+class xmlAppendingSink : public xmlSink {
+ public:
+  explicit xmlAppendingSink(Container& bytes) : bytes_(bytes) {}
+  int put(const char* data, std::size_t length) override {
+    try {
+      bytes_.insert(bytes_.end(), data, data + length);
+      return 0;
+    } catch (const std::bad_alloc&) {
+      return kWriteNoMemory;
+    } catch (const std::length_error&) {
+      return kWriteNoMemory;
+    }
+  }
+
+ private:
+  Container& bytes_;
 };
 
 // A nameless node (the package root) is not written; the result is then 0.

@@ -70,32 +70,14 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
 
 namespace {
 
-// Collects a part's text straight into the bytes its member then takes over.
-class MemberSink : public xmlSink {
- public:
-  explicit MemberSink(std::vector<unsigned char>& bytes) : bytes_(bytes) {}
-  int put(const char* data, std::size_t length) override {
-    try {
-      bytes_.insert(bytes_.end(), data, data + length);
-      return 0;
-    } catch (const std::bad_alloc&) {
-      return kWriteNoMemory;
-    } catch (const std::length_error&) {
-      return kWriteNoMemory;
-    }
-  }
-
- private:
-  std::vector<unsigned char>& bytes_;
-};
-
 // A part's text as writeXmlText gives it: 0, kSaveNoFile without a named node, or the
 // writer's error.
 int writePart(xmlNode* document, std::vector<unsigned char>* text) {
   bool named = false;
   for (const xmlNode* node = document; node && !named; node = node->next) named = node->name;
   if (!named) return kSaveNoFile;
-  MemberSink sink(*text);
+  // The text goes straight into the bytes its member then takes over.
+  xmlAppendingSink<std::vector<unsigned char>> sink(*text);
   return writeDocument(document, sink);
 }
 
