@@ -10,6 +10,8 @@
 #include <pugixml.hpp>
 #include <vector>
 
+#include "bench/zlib_floor.h"
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;
@@ -53,18 +55,6 @@ bool replaceFile(const std::string& path, const unsigned char* data, std::size_t
             fsync(fileno(file)) == 0;
   ok = std::fclose(file) == 0 && ok;
   return ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-}
-
-bool inflateRaw(const unsigned char* in, std::size_t size, Bytes* out) {
-  z_stream s{};
-  if (inflateInit2(&s, -MAX_WBITS) != Z_OK) return false;
-  s.next_in = const_cast<Bytef*>(in);
-  s.avail_in = static_cast<uInt>(size);
-  s.next_out = out->data();
-  s.avail_out = static_cast<uInt>(out->size());
-  int result = inflate(&s, Z_FINISH);
-  inflateEnd(&s);
-  return result == Z_STREAM_END && s.avail_out == 0;
 }
 
 bool deflateRaw(const std::string& in, Bytes* out) {
@@ -174,7 +164,7 @@ PackageFloor runPackageFloor(const std::string& path, const std::string& backupP
     // Every member is inflated and checked against its CRC, as a load must.
     m.data.resize(m.size);
     if (m.method == 8) {
-      if (!inflateRaw(&bytes[m.dataAt], m.compressed, &m.data)) return floor;
+      if (!inflateRawMember(&bytes[m.dataAt], m.compressed, &m.data)) return floor;
     } else {
       std::memcpy(m.data.data(), &bytes[m.dataAt], m.size);
     }

@@ -17,18 +17,6 @@ std::uint32_t get32(const unsigned char* p) {
   return get16(p) | (static_cast<std::uint32_t>(get16(p + 2)) << 16);
 }
 
-bool inflateRaw(const unsigned char* in, std::size_t size, std::vector<unsigned char>* out) {
-  z_stream s{};
-  if (inflateInit2(&s, -MAX_WBITS) != Z_OK) return false;
-  s.next_in = const_cast<Bytef*>(in);
-  s.avail_in = static_cast<uInt>(size);
-  s.next_out = out->data();
-  s.avail_out = static_cast<uInt>(out->size());
-  int result = inflate(&s, Z_FINISH);
-  inflateEnd(&s);
-  return result == Z_STREAM_END;
-}
-
 bool deflateRaw(const std::vector<unsigned char>& in, std::vector<unsigned char>* out) {
   z_stream s{};
   if (deflateInit2(&s, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
@@ -43,6 +31,18 @@ bool deflateRaw(const std::vector<unsigned char>& in, std::vector<unsigned char>
 }
 
 }  // namespace
+
+bool inflateRawMember(const unsigned char* in, std::size_t size, std::vector<unsigned char>* out) {
+  z_stream s{};
+  if (inflateInit2(&s, -MAX_WBITS) != Z_OK) return false;
+  s.next_in = const_cast<Bytef*>(in);
+  s.avail_in = static_cast<uInt>(size);
+  s.next_out = out->data();
+  s.avail_out = static_cast<uInt>(out->size());
+  int result = inflate(&s, Z_FINISH);
+  inflateEnd(&s);
+  return result == Z_STREAM_END && s.avail_out == 0;
+}
 
 ZlibFloor measureZlibFloor(const std::string& packagePath) {
   ZlibFloor floor;
@@ -72,7 +72,7 @@ ZlibFloor measureZlibFloor(const std::string& packagePath) {
     if (dataAt + compressed > total) return floor;
     data.resize(size);
     if (method == 8) {
-      if (!inflateRaw(bytes + dataAt, compressed, &data) || !deflateRaw(data, &packed))
+      if (!inflateRawMember(bytes + dataAt, compressed, &data) || !deflateRaw(data, &packed))
         return floor;
     } else {
       data.assign(bytes + dataAt, bytes + dataAt + compressed);

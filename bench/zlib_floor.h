@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct ZlibFloor {
   bool ok = false;
@@ -15,3 +16,7 @@ struct ZlibFloor {
 };
 
 ZlibFloor measureZlibFloor(const std::string& packagePath);
+
+// Inflates a raw-deflate member into out, which holds exactly its uncompressed size; false
+// unless the stream ends there.
+bool inflateRawMember(const unsigned char* in, std::size_t size, std::vector<unsigned char>* out);
