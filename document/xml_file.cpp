@@ -15,22 +15,27 @@ namespace {
 // Files larger than this are refused rather than read in part.
 constexpr size_t kMaxFileSize = size_t{1} << 30;
 
-// The document in length bytes followed by a NUL byte. Before the first "<" stand the prefix,
-// at most three bytes that are not white space (a byte order mark), and then any white space,
-// which is layout: the writer gives each top-level node its own line end, so keeping it would
-// add a line end at every save.
-xmlNode* parseBytes(const char* bytes, size_t length) {
+// Where the document in length bytes followed by a NUL byte begins. Before the first "<" stand
+// the prefix, at most three bytes that are not white space (a byte order mark), and then any
+// white space, which is layout: the writer gives each top-level node its own line end, so
+// keeping it would add a line end at every save. False for bytes no document can be read from.
+bool locateDocument(const char* bytes, size_t length, size_t* prefix, size_t* first) {
   // A NUL byte would end the text early and the rest would be lost on a save.
-  if (std::memchr(bytes, '\0', length)) return nullptr;
+  if (std::memchr(bytes, '\0', length)) return false;
   const size_t kLongest = sizeof xmlNode::prefix - 1;
-  size_t prefix = 0;
-  while (prefix <= kLongest && prefix < length && bytes[prefix] != '<' &&
-         !isSpace(static_cast<unsigned char>(bytes[prefix])))
-    ++prefix;
-  if (prefix > kLongest) return nullptr;
-  size_t first = prefix;
-  while (first < length && isSpace(static_cast<unsigned char>(bytes[first]))) ++first;
-  if (first == length || bytes[first] != '<') return nullptr;
+  *prefix = 0;
+  while (*prefix <= kLongest && *prefix < length && bytes[*prefix] != '<' &&
+         !isSpace(static_cast<unsigned char>(bytes[*prefix])))
+    ++*prefix;
+  if (*prefix > kLongest) return false;
+  *first = *prefix;
+  while (*first < length && isSpace(static_cast<unsigned char>(bytes[*first]))) ++*first;
+  return *first < length && bytes[*first] == '<';
+}
+
+xmlNode* parseBytes(const char* bytes, size_t length) {
+  size_t prefix = 0, first = 0;
+  if (!locateDocument(bytes, length, &prefix, &first)) return nullptr;
   xmlNode* document = newDocumentNode(length - first);
   if (!document) return nullptr;
   std::memcpy(document->prefix, bytes, prefix);
@@ -86,6 +91,14 @@ xmlNode* parseXmlText(const char* bytes, std::size_t length) {
 xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length) {
   if (!bytes || length > kMaxFileSize || bytes[length] != '\0') return nullptr;
   return parseBytes(bytes, length);
+}
+
+bool checkTerminatedXmlText(const char* bytes, std::size_t length, const char* attributeName,
+                            std::string* values) {
+  if (!bytes || length > kMaxFileSize || bytes[length] != '\0') return false;
+  size_t prefix = 0, first = 0;
+  return locateDocument(bytes, length, &prefix, &first) &&
+         checkDocument(bytes + first, attributeName, values);
 }
 
 int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/,

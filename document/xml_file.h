@@ -33,6 +33,11 @@ int saveXmlFile(const char* path, xmlNode* document, unsigned codePage,
 xmlNode* parseXmlText(const char* bytes, std::size_t length);
 // The same, read where they are, for bytes followed by a NUL byte (bytes[length] is 0).
 xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length);
+// Whether parseTerminatedXmlText would read the bytes, found without building the tree; of
+// each element, the value of its first attribute named attributeName (ASCII case ignored;
+// null for none) is appended to values, followed by a NUL byte, in no particular order.
+bool checkTerminatedXmlText(const char* bytes, std::size_t length, const char* attributeName,
+                            std::string* values);
 // The bytes saveXmlFile would write, in *out: 0, kSaveNoFile when there is no document, or
 // the writer's error (kWriteNoMemory when memory runs out). On failure *out is empty.
 int writeXmlText(xmlNode* document, std::string* out);

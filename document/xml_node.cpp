@@ -168,6 +168,24 @@ xmlNode* newDocumentNode(std::size_t textLength) {
   return node;
 }
 
+xmlArenaMark markArena(xmlNode* owner) {
+  if (!owner || !owner->ownsArena) return {};
+  Arena* arena = arenaOf(owner);
+  return {arena->blocks, arena->cursor};
+}
+
+void rewindArena(xmlNode* owner, xmlArenaMark mark) {
+  if (!owner || !owner->ownsArena || !mark.block) return;
+  Arena* arena = arenaOf(owner);
+  while (arena->blocks != mark.block) {
+    ArenaBlock* block = arena->blocks;
+    arena->blocks = block->next;
+    giveBackBlock(block);
+  }
+  arena->cursor = mark.cursor;
+  arena->end = reinterpret_cast<char*>(arena->blocks) + arena->blocks->size;
+}
+
 xmlNode* newNode(const char* name, const char* value) {
   return newNodeWithTexts(name, name ? std::strlen(name) : 0, value,
                           value ? std::strlen(value) : 0);

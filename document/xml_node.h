@@ -27,6 +27,7 @@ struct extraData {
 
 constexpr std::int32_t kExtraPackageRoot = 1;  // extraDataZlib: the package's content
 constexpr std::int32_t kExtraPartName = 2;     // extraDataFileName: a part's member name
+constexpr std::int32_t kExtraCheckedPart = 3;  // extraDataCheckedPart: a part read as bytes
 
 struct xmlNode {
   char* name = nullptr;
@@ -70,6 +71,15 @@ xmlNode* newDocumentNode(std::size_t textLength);
 xmlNode* newNodeIn(xmlNode* owner, const char* name, std::size_t nameLength, const char* value,
                    std::size_t valueLength);
 void destroyNode(xmlNode* node);
+// A point in the arena of an owner from newDocumentNode. Rewinding to it gives up at once all
+// the arena made since, once the nodes made since are destroyed. Without an arena both do
+// nothing.
+struct xmlArenaMark {
+  void* block = nullptr;
+  char* cursor = nullptr;
+};
+xmlArenaMark markArena(xmlNode* owner);
+void rewindArena(xmlNode* owner, xmlArenaMark mark);
 // The one owner of a loaded document, or of any node and all it owns, until released: every
 // caller holds what it loads or makes in one, and none calls destroyNode itself.
 struct xmlNodeDeleter {

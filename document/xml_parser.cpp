@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string>
 
 namespace {
 
@@ -31,12 +33,41 @@ bool startsWith(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
 
-// owner: the node whose arena takes the nodes read (see newNodeIn); null for nodes of their own.
-int parseChildElement(xmlNode* owner, xmlNode** made, const char** cursor, int depth);
-int parseTag(xmlNode* owner, xmlNode* node, const char** cursor, int depth);
-int parseAfterName(xmlNode* owner, xmlNode* node, const char* nameEnd, const char** cursor,
-                   int depth);
-int parseElementIn(xmlNode* owner, xmlNode* node, const char** cursor, int depth);
+// What a read makes of the text. owner: the node whose arena takes the nodes read (see
+// newNodeIn); null for nodes of their own. A check builds no tree: each element is given up
+// once read, with its children already gone, and only the value of its first attribute named
+// attributeName (if any) is kept in values, each followed by a NUL byte.
+struct ReadTarget {
+  xmlNode* owner = nullptr;
+  bool checkOnly = false;
+  const char* attributeName = nullptr;
+  std::string* values = nullptr;
+};
+
+int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth);
+int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
+int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
+                   const char** cursor, int depth);
+int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
+
+// Gives up an element a check has read, with what was made in the arena since mark; false when
+// the value it keeps finds no memory.
+bool giveUpChecked(const ReadTarget& target, xmlNode* element, xmlArenaMark mark) {
+  bool kept = true;
+  if (target.attributeName && target.values) {
+    if (xmlNode* found = findSibling(element->firstAttribute, target.attributeName)) {
+      try {
+        target.values->append(found->value ? found->value : "");
+        target.values->push_back('\0');
+      } catch (const std::bad_alloc&) {
+        kept = false;
+      }
+    }
+  }
+  destroyNode(element);
+  rewindArena(target.owner, mark);
+  return kept;
+}
 
 // The end of the element name that starts at p, or null when the text cannot hold one. A
 // name beginning "!--" is what is left of a comment that was never closed; written back it
@@ -63,7 +94,7 @@ int readEndTag(const xmlNode* node, const char** cursor) {
 
 // The content after a start tag. Text is the user's data and is taken byte for byte, blanks
 // and line ends at either end included; white space alone, or between elements, is layout.
-int parseContent(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
+int parseContent(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   const char* start = *cursor;
   skipSpace(cursor);
   const char* p = *cursor;
@@ -79,16 +110,20 @@ int parseContent(xmlNode* owner, xmlNode* node, const char** cursor, int depth) 
     skipSpace(cursor);
     if (startsWith(*cursor, "</")) return readEndTag(node, cursor);
     xmlNode* child = nullptr;
-    if (parseChildElement(owner, &child, cursor, depth + 1) != 0) {
+    const xmlArenaMark mark = markArena(target.owner);
+    if (parseChildElement(target, &child, cursor, depth + 1) != 0) {
       destroyNode(child);
       return -2;
     }
-    linkLast(&node->firstChild, &last, node, child);
+    if (!target.checkOnly)
+      linkLast(&node->firstChild, &last, node, child);
+    else if (!giveUpChecked(target, child, mark))
+      return -2;
     if (**cursor == '\0') return -2;
   }
 }
 
-int parseAttributes(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
+int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   xmlNode* last = nullptr;
   for (;;) {
@@ -108,7 +143,7 @@ int parseAttributes(xmlNode* owner, xmlNode* node, const char** cursor, int dept
     skipSpace(&p);
     const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
     if (!close) return -2;
-    xmlNode* attribute = newNodeIn(owner, start, static_cast<size_t>(nameEnd - start), p + 1,
+    xmlNode* attribute = newNodeIn(target.owner, start, static_cast<size_t>(nameEnd - start), p + 1,
                                    static_cast<size_t>(close - (p + 1)));
     if (!attribute) return -2;
     linkLast(&node->firstAttribute, &last, node, attribute);
@@ -121,7 +156,7 @@ int parseAttributes(xmlNode* owner, xmlNode* node, const char** cursor, int dept
     }
     if (*p == '>') {
       *cursor = p + 1;
-      return parseContent(owner, node, cursor, depth);
+      return parseContent(target, node, cursor, depth);
     }
   }
 }
@@ -151,19 +186,19 @@ int parseComment(xmlNode* node, const char** cursor) {
 }
 
 int parseElement(xmlNode* node, const char** cursor, int depth) {
-  return parseElementIn(nullptr, node, cursor, depth);
+  return parseElementIn(ReadTarget{}, node, cursor, depth);
 }
 
 namespace {
 
-int parseElementIn(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
+int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
   parseComment(node, cursor);
-  return parseTag(owner, node, cursor, depth);
+  return parseTag(target, node, cursor, depth);
 }
 
 // The element from its "<" on, into a node that may already hold its comment.
-int parseTag(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
+int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   if (**cursor == '\0') return -1;
   if (**cursor != '<') return -2;
@@ -182,22 +217,22 @@ int parseTag(xmlNode* owner, xmlNode* node, const char** cursor, int depth) {
   }
   const char* end = elementNameEnd(*cursor);
   if (!end || !(node->name = copyRange(*cursor, end))) return -2;
-  return parseAfterName(owner, node, end, cursor, depth);
+  return parseAfterName(target, node, end, cursor, depth);
 }
 
-int parseAfterName(xmlNode* owner, xmlNode* node, const char* nameEnd, const char** cursor,
-                   int depth) {
+int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
+                   const char** cursor, int depth) {
   if (*nameEnd == '>') {
     *cursor = nameEnd + 1;
-    return parseContent(owner, node, cursor, depth);
+    return parseContent(target, node, cursor, depth);
   }
   *cursor = *nameEnd == '/' ? nameEnd : nameEnd + 1;
-  return parseAttributes(owner, node, cursor, depth);
+  return parseAttributes(target, node, cursor, depth);
 }
 
 // As parseElement, but the node is made here once its name is known, so that the name shares
 // the node's allocation. *made is the node (null when none could be made).
-int parseChildElement(xmlNode* owner, xmlNode** made, const char** cursor, int depth) {
+int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
   xmlNode holder;  // takes the comment before the element until the node is made
   parseComment(&holder, cursor);
@@ -213,21 +248,21 @@ int parseChildElement(xmlNode* owner, xmlNode** made, const char** cursor, int d
     textEnd = *content != '<' ? std::strchr(content, '<') : nullptr;
     if (textEnd) text = end + 1;  // with its leading white space, as parseContent takes it
   }
-  xmlNode* node = end ? newNodeIn(owner, p + 1, static_cast<size_t>(end - (p + 1)), text,
+  xmlNode* node = end ? newNodeIn(target.owner, p + 1, static_cast<size_t>(end - (p + 1)), text,
                                   static_cast<size_t>(textEnd - text))
-                      : newNodeIn(owner, nullptr, 0, nullptr, 0);
+                      : newNodeIn(target.owner, nullptr, 0, nullptr, 0);
   if (!node) {
     std::free(holder.comment);
     return -2;
   }
   node->comment = holder.comment;
   *made = node;
-  if (!end) return parseTag(owner, node, cursor, depth);  // a CDATA section, or malformed text
+  if (!end) return parseTag(target, node, cursor, depth);  // a CDATA section, or malformed text
   if (text) {
     *cursor = textEnd;
     return readEndTag(node, cursor);
   }
-  return parseAfterName(owner, node, end, cursor, depth);
+  return parseAfterName(target, node, end, cursor, depth);
 }
 
 }  // namespace
@@ -239,8 +274,9 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
   }
   const char* cursor = text;
   xmlNode* node = first;
+  const ReadTarget target{first};
   for (;;) {
-    int result = parseElementIn(first, node, &cursor, 0);
+    int result = parseElementIn(target, node, &cursor, 0);
     if (result == 0) {
       xmlNode* next = newNodeIn(first, nullptr, 0, nullptr, 0);
       if (!next) break;
@@ -263,4 +299,26 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
   }
   destroyNode(first);
   return nullptr;
+}
+
+bool checkDocument(const char* text, const char* attributeName, std::string* values) {
+  if (!text) return false;
+  // The arena holds no more than the elements open at a time and their attributes.
+  xmlNodeHolder owner(newDocumentNode(0));
+  if (!owner) return false;
+  const ReadTarget target{owner.get(), true, attributeName, values};
+  const char* cursor = text;
+  bool read = false;
+  for (;;) {
+    const xmlArenaMark mark = markArena(owner.get());
+    xmlNode* node = newNodeIn(owner.get(), nullptr, 0, nullptr, 0);
+    if (!node) return false;
+    const int result = parseElementIn(target, node, &cursor, 0);
+    if (result != 0) {
+      destroyNode(node);
+      return result == -1 && read;
+    }
+    if (!giveUpChecked(target, node, mark)) return false;
+    read = true;
+  }
 }

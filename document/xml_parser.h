@@ -7,6 +7,8 @@
 // never sees a partial document.
 #pragma once
 
+#include <string>
+
 #include "document/xml_node.h"
 
 // Levels of nesting accepted (a top-level element is level 1). Real customization files
@@ -21,3 +23,7 @@ int parseElement(xmlNode* node, const char** cursor, int depth);
 // Reads the whole text into first (a fresh node) and the nodes after it. Returns first, or
 // null when the text holds no element or is malformed (first is then destroyed).
 xmlNode* parseDocument(const char* text, xmlNode* first);
+// Whether parseDocument would read the text, found without building its tree. Of each element
+// read, the value of its first attribute named attributeName (ASCII case ignored; null for none)
+// is appended to values, followed by a NUL byte; the order is not document order.
+bool checkDocument(const char* text, const char* attributeName, std::string* values);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "edits/element_search.h"
+#include "package/extra_data.h"
 #include "platform/ascii_text.h"
 
 EditRun::EditRun()
@@ -15,6 +16,8 @@ EditRun::EditRun()
                     {"TBFU_", 1}, {"WSR_", 1}} {}
 
 namespace {
+
+constexpr char kIdentifierAttribute[] = "UID";
 
 void countIdentifier(EditRun& run, const char* uid) {
   for (IdPrefix& entry : run.idPrefixTable) {
@@ -39,9 +42,20 @@ void scanIdentifiers(EditRun& run, xmlNode* document) {
     pending.pop_back();
     if (node->next) pending.push_back(node->next);
     if (node->firstChild) pending.push_back(node->firstChild);
-    const char* uid = nodeText(findSibling(node->firstAttribute, "UID"));
+    const char* uid = nodeText(findSibling(node->firstAttribute, kIdentifierAttribute));
     if (uid) countIdentifier(run, uid);
+    if (node->extra && node->extra->kind == kExtraCheckedPart) {
+      const std::string& kept = static_cast<extraDataCheckedPart*>(node->extra)->collectedValues;
+      for (std::size_t at = 0; at < kept.size(); at = kept.find('\0', at) + 1)
+        countIdentifier(run, kept.c_str() + at);
+    }
   }
+}
+
+PackageReading packageReadingForEdits() {
+  // Those that findWorkspaceRoot and the menu merge read; they change no other part.
+  static const char* const kTreeParts[] = {"Header.cui", "WorkspaceRoot.cui", nullptr};
+  return PackageReading{kTreeParts, kIdentifierAttribute};
 }
 
 std::string newToolbarId(EditRun& run) {

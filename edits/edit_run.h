@@ -8,6 +8,7 @@
 #include <string>
 
 #include "document/xml_node.h"
+#include "package/package_file.h"
 
 struct IdPrefix {
   const char* prefix;
@@ -25,9 +26,13 @@ struct EditRun {
   unsigned formatMinorVersion = 2;
 };
 
-// Raises the counters of run above every identifier in the document and the nodes after it;
-// prefixes compare without regard to ASCII case.
+// Raises the counters of run above every identifier in the document and the nodes after it,
+// those kept of a package's checked parts included; prefixes compare without regard to ASCII
+// case.
 void scanIdentifiers(EditRun& run, xmlNode* document);
+// How a package is read for the edits: the parts they read and change become trees, and of every
+// other part, which is only checked, the identifiers are kept for scanIdentifiers.
+PackageReading packageReadingForEdits();
 // "WSTU_" and the next number.
 std::string newToolbarId(EditRun& run);
 void setFormatVersion(EditRun& run, unsigned major, unsigned minor);

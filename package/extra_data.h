@@ -2,6 +2,8 @@
 // deletes them.
 #pragma once
 
+#include <string>
+
 #include "document/xml_node.h"
 #include "package/zip_entry.h"
 
@@ -15,6 +17,16 @@ struct extraDataZlib : extraData {
 struct extraDataFileName : extraData {
   explicit extraDataFileName(const char* name) : extraData(kExtraPartName), entryName(name) {}
   const char* entryName;  // a row of packagePartNames; not owned
+};
+
+// On a part node that a load only checked (see PackageReading): it has no document, and its
+// member is written back as it was read.
+struct extraDataCheckedPart : extraData {
+  explicit extraDataCheckedPart(const char* name) : extraData(kExtraCheckedPart), entryName(name) {}
+  const char* entryName;  // a row of packagePartNames; not owned
+  // Of each element, the value of its first attribute named as the reading asked, each followed
+  // by a NUL byte, in no particular order.
+  std::string collectedValues;
 };
 
 // The members parsed into the document, in the order they appear there, closed by null.

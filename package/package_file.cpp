@@ -35,7 +35,41 @@ const char* const packagePartNames[] = {"Header.cui",
                                         "_rels\\.rels",
                                         nullptr};
 
-xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
+namespace {
+
+bool readAsTree(const PackageReading& reading, const char* name) {
+  if (!reading.treeParts) return true;
+  for (const char* const* row = reading.treeParts; *row; ++row)
+    if (equalsIgnoreCase(*row, name)) return true;
+  return false;
+}
+
+// The part node of a member's text, terminated in the room the read kept for it: with the
+// parsed document as its children, or checked only; null when the text is malformed.
+xmlNode* readPart(const PackageReading& reading, const char* name, const char* text,
+                  std::size_t length) {
+  if (!readAsTree(reading, name)) {
+    auto checked = std::make_unique<extraDataCheckedPart>(name);
+    if (!checkTerminatedXmlText(text, length, reading.collectedAttribute,
+                                &checked->collectedValues))
+      return nullptr;
+    xmlNode* part = newNode(name, nullptr);
+    if (part) part->extra = checked.release();
+    return part;
+  }
+  xmlNodeHolder document(parseTerminatedXmlText(text, length));
+  if (!document) return nullptr;
+  document->extra = new extraDataFileName(name);
+  xmlNode* part = newNode(name, nullptr);
+  if (!part) return nullptr;
+  part->firstChild = document.release();
+  for (xmlNode* node = part->firstChild; node; node = node->next) node->parent = part;
+  return part;
+}
+
+}  // namespace
+
+xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageReading& reading) {
   try {
     auto content = std::make_unique<extraDataZlib>();
     if (!content->list.readArchive(path, packagePartNames)) return nullptr;
@@ -46,21 +80,16 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/) {
     for (const char* const* row = packagePartNames; *row; ++row) {
       zipEntry* entry = list.findEntry(*row);
       if (!entry) continue;
-      // Parsed where it lies, terminated in the room the read kept for it.
       std::vector<unsigned char>& data = entry->data;
       data.push_back(0);
-      xmlNodeHolder document(
-          parseTerminatedXmlText(reinterpret_cast<const char*>(data.data()), data.size() - 1));
+      xmlNode* part =
+          readPart(reading, *row, reinterpret_cast<const char*>(data.data()), data.size() - 1);
       data.pop_back();
-      if (!document) return nullptr;
-      // The text lives on in the tree; a save writes the member's bytes as they were read.
-      list.releaseData(entry);
-      document->extra = new extraDataFileName(*row);
-      xmlNode* part = newNode(*row, nullptr);
       if (!part) return nullptr;
-      part->firstChild = document.release();
-      for (xmlNode* node = part->firstChild; node; node = node->next) node->parent = part;
       appendChild(root.get(), part);
+      // The text lives on in the tree or is not needed; a save writes the member's bytes as they
+      // were read.
+      list.releaseData(entry);
     }
     return root.release();
   } catch (const std::bad_alloc&) {
@@ -91,6 +120,11 @@ int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
   try {
     for (xmlNode* part = root->firstChild; part; part = part->next) {
       xmlNode* document = part->firstChild;
+      // A checked part has no document to write: a change to it is refused, not saved as empty.
+      if (part->extra && part->extra->kind == kExtraCheckedPart) {
+        if (part->edited || document) return -1;
+        continue;
+      }
       // A part made by an edit has no member yet: it becomes a new member named after it.
       const char* member = part->name;
       if (document && document->extra && document->extra->kind == kExtraPartName)

@@ -10,8 +10,21 @@
 #include "document/xml_node.h"
 #include "platform/file_read.h"
 
-xmlNode* loadCuixPackage(const char* path, unsigned codePage);
-// 0 when written; -1 when the tree is no package or the archive could not be written;
+// What a load builds. By default every part becomes a tree. With treeParts (a list closed by
+// null) only the parts named there do: every other part is checked exactly as a tree would be
+// read, so a malformed one still fails the load, but its part node stays without children and
+// carries an extraDataCheckedPart, and its member is kept as read. Of each element of a
+// checked part, the value of its first attribute named collectedAttribute (if not null) is kept.
+// A checked part cannot be edited: a save refuses a package whose checked part changed.
+struct PackageReading {
+  const char* const* treeParts = nullptr;
+  const char* collectedAttribute = nullptr;
+};
+
+xmlNode* loadCuixPackage(const char* path, unsigned codePage,
+                         const PackageReading& reading = PackageReading{});
+// 0 when written; -1 when the tree is no package, a checked part was changed, or the archive
+// could not be written;
 // otherwise the failing part's save result. On failure the file at path is unchanged.
 // With expected, the file is replaced only while it still has that identity.
 int saveCuixPackage(const char* path, xmlNode* root, unsigned codePage,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "document/xml_file.h"
+#include "edits/edit_run.h"
 #include "edits/element_search.h"
 #include "edits/menu_merge.h"
 #include "package/customization_file.h"
@@ -203,7 +204,8 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(menuFile, &loaded));
   if (found != ProfileResult::kAdded) return found;
-  xmlNodeHolder document(loadDocument(menuFile.c_str(), platform::kCodePageUtf8));
+  xmlNodeHolder document(
+      loadDocument(menuFile.c_str(), platform::kCodePageUtf8, packageReadingForEdits()));
   if (!document) return loadFailure(menuFile);
   if (equalsIgnoreCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
@@ -241,7 +243,8 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(target.menuFile, &loaded));
   if (found != ProfileResult::kAdded) return found;
-  xmlNodeHolder document(loadDocument(target.menuFile.c_str(), platform::kCodePageUtf8));
+  xmlNodeHolder document(
+      loadDocument(target.menuFile.c_str(), platform::kCodePageUtf8, packageReadingForEdits()));
   if (!document) return loadFailure(target.menuFile);
   const char* path = target.documentPath.c_str();
   bool reference = holdsPartialMenu(document.get(), path, false);

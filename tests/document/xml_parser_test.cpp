@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -259,6 +260,82 @@ TEST(DocumentParser, DocumentsReadAfterOthersKeepTheirOwnNodes) {
       EXPECT_EQ(writeText(first.get()), largeText);
     }
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Of each element in document order, the value of its first attribute named UID.
+void firstIdentifiers(const xmlNode* node, std::multiset<std::string>* values) {
+  for (; node; node = node->next) {
+    if (const xmlNode* uid = findSibling(node->firstAttribute, "UID")) values->insert(uid->value);
+    firstIdentifiers(node->firstChild, values);
+  }
+}
+
+std::multiset<std::string> splitAtNul(const std::string& joined) {
+  std::multiset<std::string> values;
+  for (std::size_t at = 0; at < joined.size(); at = joined.find('\0', at) + 1)
+    values.insert(joined.c_str() + at);
+  return values;
+}
+
+// A check accepts exactly the texts a read accepts, damaged ones included, and keeps the values
+// the tree holds.
+TEST(DocumentCheck, AgreesWithTheReadOnEveryText) {
+  const char kSignificant[] = "<>/=\"!-[]? \r\nUIDuid";
+  int accepted = 0, refused = 0;
+  for (unsigned seed = 1; seed <= 400; ++seed) {
+    SCOPED_TRACE(seed);
+    std::string text = RandomDocument(seed).text();
+    std::mt19937 random(seed);
+    for (int damage = random() % 4; damage > 0 && !text.empty(); --damage) {
+      const std::size_t at = random() % text.size();
+      switch (random() % 3) {
+        case 0:
+          text.erase(at, 1 + random() % 3);
+          break;
+        case 1:
+          text.insert(at, 1, kSignificant[random() % (sizeof kSignificant - 1)]);
+          break;
+        default:
+          text.resize(at);
+      }
+    }
+    xmlNodeHolder tree(parseTerminatedXmlText(text.c_str(), text.size()));
+    std::string kept;
+    const bool checked = checkTerminatedXmlText(text.c_str(), text.size(), "uid", &kept);
+    ASSERT_EQ(checked, tree != nullptr) << text;
+    if (!tree) {
+      ++refused;
+      continue;
+    }
+    ++accepted;
+    std::multiset<std::string> expected;
+    firstIdentifiers(tree.get(), &expected);
+    EXPECT_EQ(splitAtNul(kept), expected);
+  }
+  // Both sides are exercised, not one.
+  EXPECT_GT(accepted, 100);
+  EXPECT_GT(refused, 100);
+}
+
+// Values are optional; the nesting limit holds as in a read.
+TEST(DocumentCheck, ReadsLongTextsAndRefusesDeepOnes) {
+  const std::string text = manyElements(200000, "Item");
+  EXPECT_TRUE(checkTerminatedXmlText(text.c_str(), text.size(), nullptr, nullptr));
+  std::string kept;
+  EXPECT_TRUE(checkTerminatedXmlText(text.c_str(), text.size(), "n", &kept));
+  EXPECT_EQ(splitAtNul(kept).size(), 200000u);
+  auto nested = [](int depth) {
+    std::string open, close;
+    for (int i = 0; i < depth; ++i) open += "<a>", close += "</a>";
+    return open + close;
+  };
+  const std::string deep = nested(300), shallow = nested(200);
+  EXPECT_FALSE(checkTerminatedXmlText(deep.c_str(), deep.size(), nullptr, nullptr));
+  EXPECT_TRUE(checkTerminatedXmlText(shallow.c_str(), shallow.size(), nullptr, nullptr));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as a customization file; an accepted file must be written as bytes that
 // read back as the same tree and are written again unchanged (load and save is a fixed point).
+// A check without a tree must accept exactly what the read accepts.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +11,13 @@
 #include "tests/support/tree_equal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  xmlNodeHolder first(parseXmlText(reinterpret_cast<const char*>(data), size));
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  xmlNodeHolder first(parseTerminatedXmlText(text.c_str(), text.size()));
+  std::string kept;
+  if (checkTerminatedXmlText(text.c_str(), text.size(), "UID", &kept) != (first != nullptr)) {
+    std::fprintf(stderr, "the check and the read disagree\n");
+    std::abort();
+  }
   if (!first) return 0;
   std::string once;
   if (writeXmlText(first.get(), &once) != 0) std::abort();

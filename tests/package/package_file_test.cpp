@@ -70,6 +70,12 @@ void expectBytesKept(const zipEntryList& original, const zipEntryList& saved, co
   }
 }
 
+// Only the header becomes a tree; of the other parts the identifiers are kept.
+PackageReading headerOnly() {
+  static const char* const kHeader[] = {"header.CUI", nullptr};
+  return PackageReading{kHeader, "UID"};
+}
+
 // Generated packages in a private folder; TMPDIR points at an empty folder of its own, so
 // that every temporary file a load or save leaves behind shows up.
 class PackageTest : public ::testing::Test {
@@ -135,6 +141,9 @@ TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
     if (doc) {
       EXPECT_TRUE(isPackageDocument(doc.get()));
     }
+    // Parts that are only checked are refused as parts read into trees are.
+    xmlNodeHolder checked(loadDocument(path.c_str(), 65001, headerOnly()));
+    EXPECT_EQ(checked != nullptr, row.loads);
     EXPECT_EQ(readFile(path), before);
     EXPECT_TRUE(listFolder(tmp_).empty());
   }
@@ -317,6 +326,49 @@ TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
   xmlNode* section = rootElement(part(again.get(), "Header.cui"));
   ASSERT_NE(section, nullptr);
   EXPECT_STREQ(section->name, "CustSection");
+}
+
+// A part that is only checked keeps its member as read and refuses to be changed; its
+// identifiers are kept.
+TEST_F(PackageTest, CheckedPartsStayAsReadAndRefuseEdits) {
+  std::string path = copy("full.cuix", "p.cuix");
+  zipEntryList original;
+  ASSERT_TRUE(original.readArchive(path.c_str()));
+  {
+    xmlNodeHolder root(loadDocument(path.c_str(), 65001, headerOnly()));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(partNames(root.get()).size(), 22u);
+    for (xmlNode* p = root->firstChild; p; p = p->next) {
+      SCOPED_TRACE(p->name);
+      const bool tree = std::strcmp(p->name, "Header.cui") == 0;
+      EXPECT_EQ(p->firstChild != nullptr, tree);
+      ASSERT_EQ(p->extra != nullptr, !tree);
+      if (tree) continue;
+      ASSERT_EQ(p->extra->kind, kExtraCheckedPart);
+      EXPECT_STREQ(static_cast<extraDataCheckedPart*>(p->extra)->entryName, p->name);
+    }
+    const std::string& kept =
+        static_cast<extraDataCheckedPart*>(part(root.get(), "WorkspaceRoot.cui")->extra)
+            ->collectedValues;
+    const zipEntry* workspaces = original.findEntry("WorkspaceRoot.cui");
+    const std::string text(workspaces->data.begin(), workspaces->data.end());
+    const std::size_t uid = text.find(" UID=\"");
+    ASSERT_NE(uid, std::string::npos);
+    const std::string value = text.substr(uid + 6, text.find('"', uid + 6) - (uid + 6));
+    EXPECT_NE((std::string(1, '\0') + kept).find(std::string(1, '\0') + value + '\0'),
+              std::string::npos)
+        << value;
+
+    ASSERT_NE(setAttribute(rootElement(part(root.get(), "Header.cui")), "Edited", "1"), nullptr);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    const std::string saved = readFile(path);
+    appendChild(part(root.get(), "ToolbarRoot.cui"), newNode("ToolbarRoot", nullptr));
+    EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
+    EXPECT_EQ(readFile(path), saved);
+  }
+  zipEntryList saved;
+  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  expectBytesKept(original, saved, "Header.cui");
 }
 
 TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {

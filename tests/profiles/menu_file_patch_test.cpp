@@ -159,6 +159,46 @@ TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
   alarm(0);
 }
 
+// The package's other parts are only checked, yet they count: their identifiers raise the new
+// ones, and a malformed one fails the profile with the file as it was.
+TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
+  auto write = [this](const char* toolbars) {
+    zipEntryList package;
+    const std::pair<const char*, std::string> members[] = {
+        {"Header.cui",
+         "<CustSection><Header><CommonConfiguration><CommonItems />"
+         "</CommonConfiguration></Header></CustSection>"},
+        {"WorkspaceRoot.cui",
+         "<WorkspaceRoot><Workspace><Name>A</Name></Workspace></WorkspaceRoot>"},
+        {"ToolbarRoot.cui", toolbars}};
+    for (const auto& [name, data] : members) {
+      zipEntry member;
+      member.name = name;
+      member.info.compressionMethod = 8;
+      member.data.assign(data.begin(), data.end());
+      package.appendEntry(std::move(member));
+    }
+    const std::string path = dir_ + "/main.CUIX";
+    EXPECT_TRUE(package.writeArchive(path.c_str()));
+    return path;
+  };
+  std::string path = write("<ToolbarRoot><Toolbar uid=\"wstu_900\" /></ToolbarRoot>");
+  ASSERT_TRUE(patch(dir_ + "/main", kModeAdd, ".CUIX"));
+  zipEntryList saved;
+  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  const zipEntry* workspaces = saved.findEntry("WorkspaceRoot.cui");
+  ASSERT_NE(workspaces, nullptr);
+  const std::string text(workspaces->data.begin(), workspaces->data.end());
+  EXPECT_NE(text.find("UID=\"WSTU_901\""), std::string::npos) << text;
+  EXPECT_EQ(text.find("UID=\"WSTU_1\""), std::string::npos) << text;
+
+  std::remove(backupPathFor(path).c_str());
+  path = write("<ToolbarRoot><Toolbar uid=\"wstu_900\"></ToolbarRoot>");
+  const auto before = snapshot();
+  EXPECT_FALSE(patch(dir_ + "/main", kModeAdd, ".CUIX"));
+  EXPECT_EQ(snapshot(), before);
+}
+
 // Each step of the two saves an add makes (the backup, then the file) fails in turn: the
 // profile fails, and the file and its folder are as they were.
 TEST_F(MenuFilePatch, EveryFailingStepOfTheSavesFailsTheProfileAndKeepsTheFile) {
