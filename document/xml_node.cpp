@@ -7,8 +7,13 @@
 
 #include "platform/ascii_text.h"
 
+// A plain loop: look-ups call this for every attribute and element they pass.
 bool equalsIgnoreCase(const char* a, const char* b) {
-  return a && b && platform::equalsIgnoringAsciiCase(a, b);
+  if (!a || !b) return false;
+  for (;; ++a, ++b) {
+    if (platform::lowerAsciiLetter(*a) != platform::lowerAsciiLetter(*b)) return false;
+    if (!*a) return true;
+  }
 }
 
 namespace {
@@ -168,6 +173,23 @@ xmlNode* newDocumentNode(std::size_t textLength) {
   return node;
 }
 
+xmlNode* arenaOwnerOf(xmlNode* node) {
+  if (!node || !node->inArena) return nullptr;
+  while (node->parent && node->parent->inArena) node = node->parent;
+  while (node->prev) node = node->prev;
+  return node->ownsArena ? node : nullptr;
+}
+
+namespace {
+
+// A node for a place below or beside relative, in relative's arena when it has one.
+xmlNode* newNodeNear(xmlNode* relative, const char* name, const char* value) {
+  return newNodeIn(arenaOwnerOf(relative), name, name ? std::strlen(name) : 0, value,
+                   value ? std::strlen(value) : 0);
+}
+
+}  // namespace
+
 xmlArenaMark markArena(xmlNode* owner) {
   if (!owner || !owner->ownsArena) return {};
   Arena* arena = arenaOf(owner);
@@ -208,11 +230,12 @@ void destroyNode(xmlNode* node) {
       owned->parent = pending;
       pending = owned;
     }
-    delete current->extra;
-    if (!current->nameInNode) std::free(current->name);
-    if (!current->valueInNode) std::free(current->value);
-    std::free(current->comment);
-    std::free(current->trailingComment);
+    // Most nodes hold nothing of their own: no call is made for them.
+    if (current->extra) delete current->extra;
+    if (current->name && !current->nameInNode) std::free(current->name);
+    if (current->value && !current->valueInNode) std::free(current->value);
+    if (current->comment) std::free(current->comment);
+    if (current->trailingComment) std::free(current->trailingComment);
     if (current->ownsArena) {
       Arena* arena = arenaOf(current);
       arena->nextToFree = arenas;
@@ -285,7 +308,7 @@ xmlNode* findSibling(xmlNode* node, const char* name) {
 xmlNode* findChild(xmlNode* parent, const char* name, bool create) {
   xmlNode* found = parent ? findSibling(parent->firstChild, name) : nullptr;
   if (found || !create || !parent) return found;
-  xmlNode* child = newNode(name, nullptr);
+  xmlNode* child = newNodeNear(parent, name, nullptr);
   if (child) appendChild(parent, child);
   return child;
 }
@@ -293,7 +316,7 @@ xmlNode* findChild(xmlNode* parent, const char* name, bool create) {
 xmlNode* findOrAddSibling(xmlNode* node, const char* name, bool create) {
   xmlNode* found = findSibling(node, name);
   if (found || !create || !node) return found;
-  xmlNode* sibling = newNode(name, nullptr);
+  xmlNode* sibling = newNodeNear(node, name, nullptr);
   if (sibling) insertAfter(node, sibling);
   return sibling;
 }
@@ -305,7 +328,7 @@ xmlNode* findChildWithText(xmlNode* parent, const char* name, const char* text, 
         equalsIgnoreCase(child->value, text))
       return child;
   if (!create) return nullptr;
-  xmlNode* child = newNode(name, text);
+  xmlNode* child = newNodeNear(parent, name, text);
   if (child) appendChild(parent, child);
   return child;
 }
@@ -337,7 +360,7 @@ xmlNode* setAttribute(xmlNode* element, const char* name, const char* value) {
   if (xmlNode* existing = findSibling(element->firstAttribute, name))
     return setValue(existing, value) ? existing : nullptr;
   // Name and value in the node's own allocation: a merge makes tens of thousands of these.
-  xmlNode* attribute = name ? newNode(name, value) : nullptr;
+  xmlNode* attribute = name ? newNodeNear(element, name, value) : nullptr;
   if (!attribute) return nullptr;
   attribute->edited = true;
   appendAttribute(element, attribute);

@@ -7,9 +7,10 @@
 // are allocated with malloc. Change them only through the operations below.
 // A document read from text keeps its nodes in an arena: large blocks owned by the document's
 // first node and freed at once when that node is destroyed (the blocks are kept for the next
-// document read). Destroying another node of such a document frees what it holds apart from
-// the arena; its memory goes with the arena. So a node read from text may be linked into
-// another tree only while its own document lives.
+// document read). The operations that make a node for a place in such a tree make it in the
+// same arena. Destroying another node of such a document frees what it holds apart from the
+// arena; its memory goes with the arena. So a node of an arena may be linked into another tree
+// only while its own document lives.
 // Text is held exactly as it stands in the file, in the file's own encoding.
 #pragma once
 
@@ -70,6 +71,11 @@ xmlNode* newDocumentNode(std::size_t textLength);
 // when owner is null or owns none.
 xmlNode* newNodeIn(xmlNode* owner, const char* name, std::size_t nameLength, const char* value,
                    std::size_t valueLength);
+// The node that owns the arena node lies in: the first node of its document, found through its
+// ancestors and the top-level nodes before them. Null for a node made on its own and for one
+// detached from its document's tree. The operations below that make a node for a place in a
+// tree make it in this arena.
+xmlNode* arenaOwnerOf(xmlNode* node);
 void destroyNode(xmlNode* node);
 // A point in the arena of an owner from newDocumentNode. Rewinding to it gives up at once all
 // the arena made since, once the nodes made since are destroyed. Without an arena both do

@@ -29,8 +29,13 @@ void linkLast(xmlNode** first, xmlNode** last, xmlNode* owner, xmlNode* node) {
   *last = node;
 }
 
-bool startsWith(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
+// Whether text (terminated) begins with the literal prefix; inline, as it runs several times
+// per element.
+template <std::size_t N>
+bool startsWith(const char* text, const char (&prefix)[N]) {
+  for (std::size_t i = 0; i + 1 < N; ++i)
+    if (text[i] != prefix[i]) return false;
+  return true;
 }
 
 // What a read makes of the text. owner: the node whose arena takes the nodes read (see
@@ -86,9 +91,10 @@ int readEndTag(const xmlNode* node, const char** cursor) {
   const char* p = *cursor;
   if (!startsWith(p, "</")) return -2;
   p += 2;
-  size_t length = std::strlen(node->name);
-  if (std::strncmp(p, node->name, length) != 0 || p[length] != '>') return -2;
-  *cursor = p + length + 1;
+  for (const char* name = node->name; *name; ++name, ++p)
+    if (*p != *name) return -2;
+  if (*p != '>') return -2;
+  *cursor = p + 1;
   return 0;
 }
 

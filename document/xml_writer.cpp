@@ -34,7 +34,17 @@ class Output {
       used_ = length;
     }
   }
-  void add(const char* data) { add(data, std::strlen(data)); }
+  // A terminated text, copied in one pass: most are names and short values.
+  void add(const char* text) {
+    atStart_ = false;
+    for (;;) {
+      char* to = text_.get() + used_;
+      char* const end = text_.get() + kPieceSize;
+      while (to != end && *text) *to++ = *text++;
+      used_ = static_cast<size_t>(to - text_.get());
+      if (!*text || flush() != 0) return;
+    }
+  }
   // A line break before the first line of a document would be layout that the next load
   // keeps as leading white space; the document starts on its first line instead.
   void markStart() { atStart_ = true; }

@@ -21,6 +21,7 @@ constexpr char kIdentifierAttribute[] = "UID";
 
 void countIdentifier(EditRun& run, const char* uid) {
   for (IdPrefix& entry : run.idPrefixTable) {
+    if (platform::lowerAsciiLetter(uid[0]) != platform::lowerAsciiLetter(entry.prefix[0])) continue;
     const std::size_t length = std::strlen(entry.prefix);
     if (!platform::equalsIgnoringAsciiCase(std::string_view(uid).substr(0, length), entry.prefix))
       continue;

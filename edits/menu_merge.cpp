@@ -158,11 +158,7 @@ bool addPartialMenu(EditRun& run, xmlNode* document, const char* path) {
   if (!path || !*path) return false;
   xmlNode* items = findCommonItems(document, true);
   if (!items) return false;
-  if (!items->firstChild) {
-    xmlNode* stamp = makeRevisionStamp(run, 0);
-    if (!stamp) return false;
-    appendChild(items, stamp);
-  }
+  if (!items->firstChild && !appendRevisionStamp(run, items, 0)) return false;
   removePartialMenu(document, path);
   return findChildWithText(items, "PartialMenuFile", writtenForm(path).c_str(), true) != nullptr;
 }
@@ -190,39 +186,57 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
                          int dockColumn, int userVersion) {
   xmlNode* toolbarRoot = findChild(workspace, "WSToolbarRoot", true);
   if (!toolbarRoot) return nullptr;
-  // Held until linked: a string below may throw when memory runs out.
-  xmlNodeHolder entry(newNode("WSToolbar", nullptr));
-  if (!entry) return nullptr;
+  // Every text first: a string may throw when memory runs out, and nothing is linked yet.
   const std::string numbers[] = {std::to_string(display), std::to_string(x),
                                  std::to_string(y),       std::to_string(rows),
                                  std::to_string(dockRow), std::to_string(dockColumn)};
   const std::string uid = newToolbarId(run);
-  const char* attributes[][2] = {
+  const char* const attributes[][2] = {
       {"MenuGroup", menuGroup},           {"pUID", pUID},
       {"Display", numbers[0].c_str()},    {"ToolbarOrient", orientationName(orientation)},
       {"xval", numbers[1].c_str()},       {"yval", numbers[2].c_str()},
       {"rows", numbers[3].c_str()},       {"dockrow", numbers[4].c_str()},
       {"dockcolumn", numbers[5].c_str()}, {"UID", uid.c_str()}};
-  xmlNodeHolder stamp(makeRevisionStamp(run, userVersion));
-  if (!stamp) return nullptr;
-  for (const auto& attribute : attributes)
-    if (!setAttribute(entry.get(), attribute[0], writtenForm(attribute[1]).c_str())) return nullptr;
-  appendChild(entry.get(), stamp.release());
-  appendChild(toolbarRoot, entry.get());
-  return entry.release();
+  std::string written[sizeof attributes / sizeof attributes[0]];
+  for (std::size_t i = 0; i < sizeof attributes / sizeof attributes[0]; ++i)
+    written[i] = writtenForm(attributes[i][1]);
+  // Linked at once, so that its attributes go where the tree's nodes are; taken out again when
+  // it cannot be made whole.
+  xmlNode* entry = newNodeIn(arenaOwnerOf(toolbarRoot), "WSToolbar", 9, nullptr, 0);
+  if (!entry) return nullptr;
+  appendChild(toolbarRoot, entry);
+  for (std::size_t i = 0; i < sizeof attributes / sizeof attributes[0]; ++i) {
+    if (!setAttribute(entry, attributes[i][0], written[i].c_str())) {
+      detach(entry, true);
+      return nullptr;
+    }
+  }
+  if (!appendRevisionStamp(run, entry, userVersion)) {
+    detach(entry, true);
+    return nullptr;
+  }
+  return entry;
 }
 
-xmlNode* makeRevisionStamp(const EditRun& run, int userVersion) {
-  xmlNodeHolder stamp(newNode(nullptr, nullptr));
+xmlNode* appendRevisionStamp(const EditRun& run, xmlNode* parent, int userVersion) {
   bool modern =
       run.formatMajorVersion > 17 || (run.formatMajorVersion == 17 && run.formatMinorVersion >= 2);
-  if (!stamp || !setName(stamp.get(), modern ? "ModifiedRev" : "Revision")) return nullptr;
-  setVersionAttributes(run, stamp.get(), userVersion);
-  return stamp.release();
+  const char* name = modern ? "ModifiedRev" : "Revision";
+  xmlNode* stamp = newNodeIn(arenaOwnerOf(parent), name, std::strlen(name), nullptr, 0);
+  if (!stamp || !appendChild(parent, stamp)) {
+    destroyNode(stamp);
+    return nullptr;
+  }
+  if (!setVersionAttributes(run, stamp, userVersion)) {
+    detach(stamp, true);
+    return nullptr;
+  }
+  return stamp;
 }
 
-void setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion) {
-  setAttribute(element, "MajorVersion", std::to_string(run.formatMajorVersion).c_str());
-  setAttribute(element, "MinorVersion", std::to_string(run.formatMinorVersion).c_str());
-  setAttribute(element, "UserVersion", std::to_string(userVersion).c_str());
+bool setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion) {
+  // Numbers this short fit in a string without allocating: nothing here throws.
+  return setAttribute(element, "MajorVersion", std::to_string(run.formatMajorVersion).c_str()) &&
+         setAttribute(element, "MinorVersion", std::to_string(run.formatMinorVersion).c_str()) &&
+         setAttribute(element, "UserVersion", std::to_string(userVersion).c_str());
 }

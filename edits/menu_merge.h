@@ -30,5 +30,8 @@ xmlNode* findCommonItems(xmlNode* document, bool create);
 xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup, const char* pUID,
                          int orientation, int display, int x, int y, int rows, int dockRow,
                          int dockColumn, int userVersion);
-xmlNode* makeRevisionStamp(const EditRun& run, int userVersion);
-void setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion);
+// The revision stamp of the run's format version, appended to parent; null (and parent as it
+// was) when it cannot be made whole.
+xmlNode* appendRevisionStamp(const EditRun& run, xmlNode* parent, int userVersion);
+// False when an attribute could not be set.
+bool setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion);

@@ -177,8 +177,9 @@ void nodesBelowTop(xmlNode* first, std::vector<xmlNode*>* nodes) {
 }
 
 // A document read into an arena takes random edits as one read node by node does: renames,
-// new texts, new nodes, nodes destroyed, and nodes detached and kept past their document's
-// edits (freed before it). The sanitizers check that each is freed exactly once.
+// new texts, new nodes made apart or for a place in the tree, nodes destroyed, and nodes
+// detached and kept past their document's edits (freed before it). The sanitizers check that
+// each is freed exactly once.
 TEST(DocumentParser, ArenaDocumentsTakeEditsAsOthersDo) {
   for (unsigned seed = 1; seed <= 60; ++seed) {
     SCOPED_TRACE(seed);
@@ -195,7 +196,7 @@ TEST(DocumentParser, ArenaDocumentsTakeEditsAsOthersDo) {
       ASSERT_EQ(a.size(), b.size());
       if (a.empty()) break;
       const size_t i = random() % a.size();
-      const unsigned kind = random() % 5;
+      const unsigned kind = random() % 7;
       for (xmlNode* node : {a[i], b[i]}) {
         if (kind == 0) setName(node, "renamed");
         if (kind == 1 && !node->firstChild) setValue(node, "new text");
@@ -206,6 +207,10 @@ TEST(DocumentParser, ArenaDocumentsTakeEditsAsOthersDo) {
           detach(node, false);
           kept.emplace_back(node);
         }
+        // Made for a place in the tree: in the arena of an arena document.
+        if (kind == 5 && node->name && !node->cdata) setAttribute(node, "Made", "v");
+        if (kind == 6 && !node->value && node->name && !node->cdata)
+          findChild(findChild(node, "Made", true), "Inner", true);
       }
     }
     EXPECT_EQ(writeText(inArena.get()), writeText(alone.get()));

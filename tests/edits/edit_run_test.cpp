@@ -87,13 +87,15 @@ TEST(EditRun, NamesAndStampsFollowTheFormatVersion) {
   for (const auto& v : versions) {
     EditRun run;
     setFormatVersion(run, v.major, v.minor);
-    xmlNodeHolder stamp(makeRevisionStamp(run, 3));
-    EXPECT_EQ(writtenText(stamp.get()), "\n<" + std::string(v.name) + " MajorVersion=\"" +
-                                            std::to_string(v.major) + "\" MinorVersion=\"" +
-                                            std::to_string(v.minor) + "\" UserVersion=\"3\" />");
+    xmlNodeHolder parent(newNode("Parent", nullptr));
+    xmlNode* stamp = appendRevisionStamp(run, parent.get(), 3);
+    ASSERT_EQ(parent->firstChild, stamp);
+    EXPECT_EQ(writtenText(stamp), "\n<" + std::string(v.name) + " MajorVersion=\"" +
+                                      std::to_string(v.major) + "\" MinorVersion=\"" +
+                                      std::to_string(v.minor) + "\" UserVersion=\"3\" />");
   }
-  xmlNodeHolder fresh(makeRevisionStamp(EditRun(), 0));
-  EXPECT_STREQ(fresh.get()->name, "Revision");
+  xmlNodeHolder parent(newNode("Parent", nullptr));
+  EXPECT_STREQ(appendRevisionStamp(EditRun(), parent.get(), 0)->name, "Revision");
 }
 
 }  // namespace
