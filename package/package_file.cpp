@@ -9,6 +9,7 @@
 #include "document/xml_file.h"
 #include "document/xml_writer.h"
 #include "package/extra_data.h"
+#include "package/member_deflater.h"
 
 const char* const packagePartNames[] = {"Header.cui",
                                         "WorkspaceRoot.cui",
@@ -72,25 +73,32 @@ xmlNode* readPart(const PackageReading& reading, const char* name, const char* t
 xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageReading& reading) {
   try {
     auto content = std::make_unique<extraDataZlib>();
-    if (!content->list.readArchive(path, packagePartNames)) return nullptr;
-    xmlNodeHolder root(newNode(nullptr, nullptr));
-    if (!root) return nullptr;
-    zipEntryList& list = content->list;
-    root->extra = content.release();
-    for (const char* const* row = packagePartNames; *row; ++row) {
-      zipEntry* entry = list.findEntry(*row);
-      if (!entry) continue;
-      std::vector<unsigned char>& data = entry->data;
-      data.push_back(0);
-      xmlNode* part =
-          readPart(reading, *row, reinterpret_cast<const char*>(data.data()), data.size() - 1);
-      data.pop_back();
-      if (!part) return nullptr;
-      appendChild(root.get(), part);
+    // Each part is read as soon as its member is, so that only one member's text is held at a
+    // time; they join the root in the order of the table.
+    std::vector<xmlNodeHolder> parts;
+    for (const char* const* row = packagePartNames; *row; ++row) parts.emplace_back();
+    auto readMember = [&reading, &parts](zipEntry& entry) {
+      for (std::size_t row = 0; row < parts.size(); ++row) {
+        if (parts[row] || !equalsIgnoreCase(entry.name.c_str(), packagePartNames[row])) continue;
+        std::vector<unsigned char>& data = entry.data;
+        data.push_back(0);  // in the room the read kept for it
+        parts[row].reset(readPart(reading, packagePartNames[row],
+                                  reinterpret_cast<const char*>(data.data()), data.size() - 1));
+        data.pop_back();
+        if (!parts[row]) return false;
+        break;
+      }
       // The text lives on in the tree or is not needed; a save writes the member's bytes as they
       // were read.
-      list.releaseData(entry);
-    }
+      zipEntryList::releaseData(&entry);
+      return true;
+    };
+    if (!content->list.readArchive(path, packagePartNames, readMember)) return nullptr;
+    xmlNodeHolder root(newNode(nullptr, nullptr));
+    if (!root) return nullptr;
+    root->extra = content.release();
+    for (xmlNodeHolder& part : parts)
+      if (part) appendChild(root.get(), part.release());
     return root.release();
   } catch (const std::bad_alloc&) {
     return nullptr;
@@ -99,15 +107,54 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageR
 
 namespace {
 
-// A part's text as writeXmlText gives it: 0, kSaveNoFile without a named node, or the
-// writer's error.
-int writePart(xmlNode* document, std::vector<unsigned char>* text) {
-  bool named = false;
-  for (const xmlNode* node = document; node && !named; node = node->next) named = node->name;
-  if (!named) return kSaveNoFile;
-  // The text goes straight into the bytes its member then takes over.
-  xmlAppendingSink<std::vector<unsigned char>> sink(*text);
-  return writeDocument(document, sink);
+bool hasNamedNode(const xmlNode* document) {
+  for (const xmlNode* node = document; node; node = node->next)
+    if (node->name) return true;
+  return false;
+}
+
+// Hands the text on to a deflater, piece by piece as the writer makes it.
+class DeflatingSink : public xmlSink {
+ public:
+  explicit DeflatingSink(MemberDeflater& deflater) : deflater_(deflater) {}
+  int put(const char* data, std::size_t length) override {
+    return deflater_.add(reinterpret_cast<const unsigned char*>(data), length, kMaxMemberSize)
+               ? 0
+               : kWriteNoMemory;
+  }
+
+ private:
+  MemberDeflater& deflater_;
+};
+
+// Writes a part's document as the named member: 0, kSaveNoFile without a named node, or the
+// writer's error. The text is deflated as it is written and never held whole, unless the member
+// is stored, or the text may be the one the member holds (then it is kept as it was read).
+int writePart(zipEntryList& list, const char* member, xmlNode* document) {
+  if (!hasNamedNode(document)) return kSaveNoFile;
+  const zipEntry* entry = list.findEntry(member);
+  if (!entry || entry->info.compressionMethod != 0) {
+    MemberDeflater deflater;
+    DeflatingSink sink(deflater);
+    int result = writeDocument(document, sink);
+    if (result != 0) return result;
+    if (!deflater.finish()) return kWriteNoMemory;
+    const bool maybeSame = entry && entry->info.crc == deflater.crc() &&
+                           entry->info.uncompressedSize == deflater.size();
+    if (!maybeSame) {
+      list.setEntryDeflated(member, std::move(deflater.output()), deflater.crc(),
+                            static_cast<std::uint32_t>(deflater.size()));
+      return 0;
+    }
+  }
+  // Room for the text as read and a quarter more, so that it seldom grows in steps.
+  std::vector<unsigned char> text;
+  if (entry) text.reserve(entry->info.uncompressedSize + entry->info.uncompressedSize / 4);
+  xmlAppendingSink<std::vector<unsigned char>> sink(text);
+  int result = writeDocument(document, sink);
+  if (result != 0) return result;
+  list.setEntryData(member, std::move(text));
+  return 0;
 }
 
 }  // namespace
@@ -133,12 +180,8 @@ int saveCuixPackage(const char* path, xmlNode* root, unsigned /*codePage*/,
       // A part nothing changed since the load keeps its member byte for byte.
       const zipEntry* entry = list.findEntry(member);
       if (!part->edited && entry && (entry->dataReleased || !entry->data.empty())) continue;
-      // Room for the text as read and a quarter more, so that it seldom grows in steps.
-      std::vector<unsigned char> text;
-      if (entry) text.reserve(entry->info.uncompressedSize + entry->info.uncompressedSize / 4);
-      int result = writePart(document, &text);
+      int result = writePart(list, member, document);
       if (result != 0) return result;
-      list.setEntryData(member, std::move(text));
     }
     return list.writeArchive(path, expected) ? 0 : -1;
   } catch (const std::bad_alloc&) {

@@ -7,9 +7,11 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <functional>
 #include <memory>
 
 #include "document/xml_node.h"
+#include "package/member_deflater.h"
 #include "platform/file_read.h"
 #include "platform/safe_file.h"
 
@@ -218,38 +220,16 @@ bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::u
   return true;
 }
 
-// Raw deflate at level 9, as minizip itself writes: window bits -15, memory level 8.
 bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned char>* out) {
-  struct Deflater {
-    z_stream stream{};
-    bool open = false;
-    ~Deflater() {
-      if (open) deflateEnd(&stream);
-    }
-  } deflater;
-  z_stream& stream = deflater.stream;
-  deflater.open = deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
-  if (!deflater.open) return false;
-  stream.next_in = const_cast<Bytef*>(data.data());
-  stream.avail_in = static_cast<uInt>(data.size());
-  // The output grows in pieces as it comes: text deflates to a small part of its size, and
-  // room for the worst case would be cleared and touched for nothing.
-  const size_t piece = 1 << 16;
-  out->clear();
-  for (;;) {
-    size_t have = out->size();
-    out->resize(have + piece);
-    stream.next_out = out->data() + have;
-    stream.avail_out = static_cast<uInt>(piece);
-    int result = deflate(&stream, Z_FINISH);
-    out->resize(have + piece - stream.avail_out);
-    if (result == Z_STREAM_END) return true;
-    if (result != Z_OK && result != Z_BUF_ERROR) return false;
-  }
+  MemberDeflater deflater;
+  if (!deflater.add(data.data(), data.size(), kMaxMemberSize) || !deflater.finish()) return false;
+  out->swap(deflater.output());
+  return true;
 }
 
 // Every member of the archive in bytes, appended to the list.
-bool readEntries(const std::string& bytes, zipEntryList* list) {
+bool readEntries(const std::string& bytes, zipEntryList* list,
+                 const std::function<bool(zipEntry&)>& onMember) {
   MemoryFile memory;
   memory.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
   memory.size = bytes.size();
@@ -271,6 +251,7 @@ bool readEntries(const std::string& bytes, zipEntryList* list) {
   for (;;) {
     zipEntry entry;
     if (!readMember(file.get(), memory, &entry, &total)) return false;
+    if (onMember && !onMember(entry)) return false;
     list->entries.push_back(std::move(entry));
     int next = unzGoToNextFile(file.get());
     if (next == UNZ_END_OF_LIST_OF_FILE) return true;
@@ -322,14 +303,15 @@ bool holdsData(const zipEntry& entry, const unsigned char* data, std::size_t len
 
 }  // namespace
 
-bool zipEntryList::readArchive(const char* path, const char* const* uniqueNames) {
+bool zipEntryList::readArchive(const char* path, const char* const* uniqueNames,
+                               const std::function<bool(zipEntry&)>& onMember) {
   bool ok = false;
   try {
     std::string bytes;
     ok = path &&
          platform::readRegularFile(path, kMaxArchiveContent, &bytes) ==
              platform::FileReadResult::kRead &&
-         readEntries(bytes, this);
+         readEntries(bytes, this, onMember);
     for (const char* const* name = uniqueNames; ok && name && *name; ++name)
       ok = !hasTwins(*this, *name);
   } catch (const std::exception&) {  // memory ran out
@@ -375,35 +357,38 @@ void zipEntryList::appendEntry(zipEntry entry) {
   entries.push_back(std::move(entry));
 }
 
-void zipEntryList::setEntryData(const char* name, const unsigned char* data, std::size_t length) {
-  zipEntry* entry = findEntry(name);
-  if (!entry) {
-    zipEntry added;
-    added.name = name;
-    added.info.compressionMethod = Z_DEFLATED;
-    // Now, in local time as ZIP tools show it; without a local time, UTC; without either,
-    // the first date a ZIP archive can hold.
-    std::time_t now = std::time(nullptr);
-    std::tm date{};
-    date.tm_mday = 1;
-    date.tm_year = 80;
-    if (const std::tm* local = std::localtime(&now)) {
-      date = *local;
-    } else if (const std::tm* utc = std::gmtime(&now)) {
-      date = *utc;
-    }
-    added.info.second = static_cast<std::uint32_t>(date.tm_sec);
-    added.info.minute = static_cast<std::uint32_t>(date.tm_min);
-    added.info.hour = static_cast<std::uint32_t>(date.tm_hour);
-    added.info.day = static_cast<std::uint32_t>(date.tm_mday);
-    added.info.month = static_cast<std::uint32_t>(date.tm_mon);
-    added.info.year = static_cast<std::uint32_t>(date.tm_year + 1900);
-    appendEntry(std::move(added));
-    entry = &entries.back();
+zipEntry* zipEntryList::findOrAddEntry(const char* name) {
+  if (zipEntry* entry = findEntry(name)) return entry;
+  zipEntry added;
+  added.name = name;
+  added.info.compressionMethod = Z_DEFLATED;
+  // Now, in local time as ZIP tools show it; without a local time, UTC; without either,
+  // the first date a ZIP archive can hold.
+  std::time_t now = std::time(nullptr);
+  std::tm date{};
+  date.tm_mday = 1;
+  date.tm_year = 80;
+  if (const std::tm* local = std::localtime(&now)) {
+    date = *local;
+  } else if (const std::tm* utc = std::gmtime(&now)) {
+    date = *utc;
   }
+  added.info.second = static_cast<std::uint32_t>(date.tm_sec);
+  added.info.minute = static_cast<std::uint32_t>(date.tm_min);
+  added.info.hour = static_cast<std::uint32_t>(date.tm_hour);
+  added.info.day = static_cast<std::uint32_t>(date.tm_mday);
+  added.info.month = static_cast<std::uint32_t>(date.tm_mon);
+  added.info.year = static_cast<std::uint32_t>(date.tm_year + 1900);
+  appendEntry(std::move(added));
+  return &entries.back();
+}
+
+void zipEntryList::setEntryData(const char* name, const unsigned char* data, std::size_t length) {
+  zipEntry* entry = findOrAddEntry(name);
   if (holdsData(*entry, data, length)) return;
   entry->data.assign(data, data + length);
   entry->dataReleased = false;
+  entry->deflatedHere = false;
   entry->originalDeflate.clear();
   entry->info.uncompressedSize = static_cast<std::uint32_t>(length);
 }
@@ -417,8 +402,21 @@ void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& d
   if (holdsData(*entry, data.data(), data.size())) return;
   entry->data = std::move(data);
   entry->dataReleased = false;
+  entry->deflatedHere = false;
   entry->originalDeflate.clear();
   entry->info.uncompressedSize = static_cast<std::uint32_t>(entry->data.size());
+}
+
+void zipEntryList::setEntryDeflated(const char* name, std::vector<unsigned char>&& deflated,
+                                    std::uint32_t crc, std::uint32_t size) {
+  zipEntry* entry = findOrAddEntry(name);
+  std::vector<unsigned char>().swap(entry->data);
+  entry->originalDeflate = std::move(deflated);
+  entry->dataReleased = true;
+  entry->deflatedHere = true;
+  entry->info.compressionMethod = Z_DEFLATED;
+  entry->info.crc = crc;
+  entry->info.uncompressedSize = size;
 }
 
 namespace {
@@ -438,12 +436,14 @@ bool writeMember(zipFile file, const zipEntry& entry) {
   // The data goes in raw, deflated here: minizip's own deflate would overwrite the member's
   // internal attributes whenever zlib guesses the data is text.
   bool stored = entry.info.compressionMethod == 0;
-  bool asRead = !stored && !entry.originalDeflate.empty();
+  // Deflated bytes are written as they are, whether read so or deflated by a save.
+  bool asRead = !stored && !entry.originalDeflate.empty() && !entry.deflatedHere;
+  bool kept = !stored && !entry.originalDeflate.empty();
   std::vector<unsigned char> deflated;
-  if (!stored && !asRead && !deflateRaw(entry.data, &deflated)) return false;
-  const std::vector<unsigned char>& raw = stored   ? entry.data
-                                          : asRead ? entry.originalDeflate
-                                                   : deflated;
+  if (!stored && !kept && !deflateRaw(entry.data, &deflated)) return false;
+  const std::vector<unsigned char>& raw = stored ? entry.data
+                                          : kept ? entry.originalDeflate
+                                                 : deflated;
   // Level 9 makes minizip mark the deflate options "maximum", true of data deflated here;
   // bytes written as they were read keep their marks, and no level adds any.
   uLong flags = entry.info.flags & kUtf8Flag;
@@ -462,13 +462,14 @@ bool writeMember(zipFile file, const zipEntry& entry) {
     return false;
   bool written = raw.empty() ||
                  zipWriteInFileInZip(file, raw.data(), static_cast<unsigned>(raw.size())) == ZIP_OK;
-  // Bytes written as they were read keep the CRC-32 the read checked them against.
+  // Kept deflated bytes come with their CRC-32: the one the read checked them against, or the
+  // one taken while deflating them.
   uLong crc = crc32(0L, Z_NULL, 0);
-  if (asRead)
+  if (kept)
     crc = entry.info.crc;
   else if (!entry.data.empty())
     crc = crc32(crc, entry.data.data(), static_cast<uInt>(entry.data.size()));
-  uLong size = asRead ? entry.info.uncompressedSize : static_cast<uLong>(entry.data.size());
+  uLong size = kept ? entry.info.uncompressedSize : static_cast<uLong>(entry.data.size());
   return zipCloseFileInZipRaw(file, size, crc) == ZIP_OK && written;
 }
 

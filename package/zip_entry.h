@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ struct zipEntry {
   std::vector<unsigned char> originalDeflate;
   // Set when data was given up because originalDeflate holds it (see releaseData).
   bool dataReleased = false;
+  // Set when originalDeflate was deflated by a save (setEntryDeflated) rather than read.
+  bool deflatedHere = false;
 };
 
 struct zipEntryList {
@@ -61,7 +64,11 @@ struct zipEntryList {
   // Refused: anything but a regular file, a member whose data does not match its CRC-32, a
   // name or comment holding a NUL byte (it could not be written back whole), and two members
   // that are both, without regard to ASCII case, one of uniqueNames (a list closed by null).
-  bool readArchive(const char* path, const char* const* uniqueNames = nullptr);
+  // With onMember, each member is handed to it as soon as it is read and checked, before it
+  // joins the list and the next one is read; it may release the member's data (see
+  // releaseData), and returning false fails the read.
+  bool readArchive(const char* path, const char* const* uniqueNames = nullptr,
+                   const std::function<bool(zipEntry&)>& onMember = nullptr);
   // The first member whose name equals name without regard to ASCII case, or null.
   const zipEntry* findEntry(const char* name) const;
   zipEntry* findEntry(const char* name);
@@ -70,13 +77,21 @@ struct zipEntryList {
   // Frees the uncompressed data of a member whose deflated bytes are kept as read (of others
   // it keeps it): they alone are written back, with the CRC-32 checked at the read. For parts
   // whose text lives on in a parsed document.
-  void releaseData(zipEntry* entry);
+  static void releaseData(zipEntry* entry);
   void appendEntry(zipEntry entry);
   // Gives the named member a copy of the data; a name no member has gets a new deflated
   // member at the end. Data equal to what the member holds leaves it as it was read.
   void setEntryData(const char* name, const unsigned char* data, std::size_t length);
   // The same, taking the bytes over instead of copying them.
   void setEntryData(const char* name, std::vector<unsigned char>&& data);
+  // Gives the named member (made as by setEntryData when no member has the name) data that is
+  // already deflated as a save deflates it, with its CRC-32 and size; the member is deflated
+  // from then on.
+  void setEntryDeflated(const char* name, std::vector<unsigned char>&& deflated, std::uint32_t crc,
+                        std::uint32_t size);
   // With expected, the file is replaced only while it still has that identity.
   bool writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
+
+ private:
+  zipEntry* findOrAddEntry(const char* name);
 };

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include "document/xml_file.h"
 #include "package/customization_file.h"
@@ -255,6 +256,49 @@ TEST_F(PackageTest, OnlyTheEditedPartIsWrittenAnew) {
   ASSERT_NE(edited, nullptr);
   std::string text(edited->data.begin(), edited->data.end());
   EXPECT_NE(text.find("Edited=\"yes\""), std::string::npos);
+}
+
+// An edit that gives back the text the member holds leaves the member as it was read: here
+// deflated at another level than a save deflates.
+TEST_F(PackageTest, AnEditGivingBackTheSameTextKeepsTheMember) {
+  std::string text;
+  {
+    const std::string source =
+        "<WorkspaceRoot Name=\"A\"><Workspace><Name>A</Name></Workspace>"
+        "</WorkspaceRoot>";
+    xmlNodeHolder document(parseXmlText(source.data(), source.size()));
+    ASSERT_EQ(writeXmlText(document.get(), &text), 0);
+  }
+  zipEntry member;
+  member.name = "WorkspaceRoot.cui";
+  member.info.compressionMethod = 8;
+  member.info.crc = static_cast<std::uint32_t>(
+      crc32(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
+  member.info.uncompressedSize = static_cast<std::uint32_t>(text.size());
+  member.data.assign(text.begin(), text.end());
+  member.originalDeflate.resize(text.size() + 64);
+  z_stream stream{};
+  ASSERT_EQ(deflateInit2(&stream, 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  stream.next_in = reinterpret_cast<Bytef*>(text.data());
+  stream.avail_in = static_cast<uInt>(text.size());
+  stream.next_out = member.originalDeflate.data();
+  stream.avail_out = static_cast<uInt>(member.originalDeflate.size());
+  ASSERT_EQ(deflate(&stream, Z_FINISH), Z_STREAM_END);
+  member.originalDeflate.resize(member.originalDeflate.size() - stream.avail_out);
+  deflateEnd(&stream);
+  zipEntryList package;
+  package.appendEntry(member);
+  const std::string path = work_ + "/same.cuix";
+  ASSERT_TRUE(package.writeArchive(path.c_str()));
+  const std::string before = readFile(path);
+
+  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  ASSERT_TRUE(root);
+  xmlNode* element = rootElement(part(root.get(), "WorkspaceRoot.cui"));
+  ASSERT_NE(setAttribute(element, "Name", "A"), nullptr);
+  ASSERT_TRUE(part(root.get(), "WorkspaceRoot.cui")->edited);
+  ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  EXPECT_EQ(readFile(path), before);
 }
 
 TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
