@@ -106,21 +106,23 @@ void editHeader(pugi::xml_document& document) {
   items.append_child("PartialMenuFile").text().set("c:\\podpora\\norvex_express.cuix");
 }
 
+// The same toolbars at the same places as the add, so that the text deflated is the same.
 void editWorkspaces(pugi::xml_document& document) {
   static const char* const kIds[] = {"ID_Express", "TBU_0003", "TBU_0005",
                                      "TBU_0007",   "TBU_0009", "TBU_0011"};
+  static const int kPlaces[] = {70, 112, 200, 112, 580, 172, 70, 172, 741, 112, 462, 112};
   int uid = 900000;
   for (pugi::xml_node workspace : document.child("WorkspaceRoot").children("Workspace")) {
     pugi::xml_node root = workspace.child("WSToolbarRoot");
     if (!root) root = workspace.append_child("WSToolbarRoot");
-    for (const char* id : kIds) {
+    for (int i = 0; i < 6; ++i) {
       pugi::xml_node entry = root.append_child("WSToolbar");
       entry.append_attribute("MenuGroup") = "NORVEX_EXPRESS";
-      entry.append_attribute("pUID") = id;
+      entry.append_attribute("pUID") = kIds[i];
       entry.append_attribute("Display") = "1";
       entry.append_attribute("ToolbarOrient") = "floating";
-      entry.append_attribute("xval") = "70";
-      entry.append_attribute("yval") = "112";
+      entry.append_attribute("xval") = kPlaces[2 * i];
+      entry.append_attribute("yval") = kPlaces[2 * i + 1];
       entry.append_attribute("rows") = "1";
       entry.append_attribute("dockrow") = "0";
       entry.append_attribute("dockcolumn") = "0";

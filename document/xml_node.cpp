@@ -31,6 +31,8 @@ struct Arena {
   char* end;
   std::size_t nextSize;
   Arena* nextToFree;  // while destroyNode collects the arenas of a tree
+  // Whether a node below the top level holds memory of its own (see noteHeldOutsideArena).
+  bool holdsOutside;
 };
 
 constexpr std::size_t kAlign = alignof(xmlNode);
@@ -164,9 +166,12 @@ xmlNode* newDocumentNode(std::size_t textLength) {
   if (!block) return nullptr;
   block->next = nullptr;
   char* start = reinterpret_cast<char*>(block) + kBlockHeader;
-  Arena* arena =
-      new (start) Arena{block, start + kArenaHeader, reinterpret_cast<char*>(block) + block->size,
-                        first < kLargestBlock ? first * 2 : first, nullptr};
+  Arena* arena = new (start) Arena{block,
+                                   start + kArenaHeader,
+                                   reinterpret_cast<char*>(block) + block->size,
+                                   first < kLargestBlock ? first * 2 : first,
+                                   nullptr,
+                                   false};
   xmlNode* node = placeNode(allocateIn(arena, sizeof(xmlNode)), nullptr, 0, nullptr, 0);
   node->inArena = true;
   node->ownsArena = true;
@@ -186,6 +191,45 @@ namespace {
 xmlNode* newNodeNear(xmlNode* relative, const char* name, const char* value) {
   return newNodeIn(arenaOwnerOf(relative), name, name ? std::strlen(name) : 0, value,
                    value ? std::strlen(value) : 0);
+}
+
+}  // namespace
+
+void noteHeldOutsideArena(xmlNode* owner) {
+  if (owner && owner->ownsArena) arenaOf(owner)->holdsOutside = true;
+}
+
+namespace {
+
+// Whether node, its attributes or its children hold memory of their own, or lie outside an
+// arena. Deep subtrees count as holding some rather than being searched without end.
+bool holdsOutsideArena(const xmlNode* node, int depth = 0) {
+  if (depth > 64 || !node->inArena || node->ownsArena || node->extra || node->comment ||
+      node->trailingComment || (node->name && !node->nameInNode) ||
+      (node->value && !node->valueInNode))
+    return true;
+  for (const xmlNode* attribute = node->firstAttribute; attribute; attribute = attribute->next)
+    if (holdsOutsideArena(attribute, depth + 1)) return true;
+  for (const xmlNode* child = node->firstChild; child; child = child->next)
+    if (holdsOutsideArena(child, depth + 1)) return true;
+  return false;
+}
+
+// Called once node was linked into a chain. An arena owner linked anywhere may come to lead
+// nodes of other trees; any other node that holds memory of its own tells the arena of its
+// parent, and that of an owner before it in the chain (whose top-level nodes it joined). The
+// search for that owner stops at a node outside any arena: such a node told the owner before
+// it when it was linked.
+void noteLinked(xmlNode* node) {
+  if (node->ownsArena) arenaOf(node)->holdsOutside = true;
+  if (!holdsOutsideArena(node)) return;
+  if (node->parent && node->parent->inArena) noteHeldOutsideArena(arenaOwnerOf(node->parent));
+  for (xmlNode* before = node->prev; before && before->inArena; before = before->prev)
+    if (before->ownsArena) noteHeldOutsideArena(before);
+}
+
+void noteOwnMemory(xmlNode* node) {
+  if (node->inArena) noteHeldOutsideArena(arenaOwnerOf(node));
 }
 
 }  // namespace
@@ -213,6 +257,22 @@ xmlNode* newNode(const char* name, const char* value) {
                           value ? std::strlen(value) : 0);
 }
 
+namespace {
+
+// Frees what node holds apart from its own memory. Most nodes hold nothing of their own: no call
+// is made for them.
+void releaseHoldings(xmlNode* node) {
+  if (node->extra) delete node->extra;
+  if (node->name && !node->nameInNode) std::free(node->name);
+  if (node->value && !node->valueInNode) std::free(node->value);
+  if (node->comment) std::free(node->comment);
+  if (node->trailingComment) std::free(node->trailingComment);
+  node->extra = nullptr;
+  node->name = node->value = node->comment = node->trailingComment = nullptr;
+}
+
+}  // namespace
+
 // Iterative and without allocation, so that it works when memory has run out and neither long
 // chains nor deep trees grow the stack: the nodes still to be freed form a stack linked through
 // their own parent pointers, which nothing needs once the tree goes. Arenas are freed last,
@@ -225,17 +285,18 @@ void destroyNode(xmlNode* node) {
   while (pending) {
     xmlNode* current = pending;
     pending = current->parent;
-    for (xmlNode* owned : {current->next, current->firstAttribute, current->firstChild}) {
-      if (!owned) continue;
-      owned->parent = pending;
-      pending = owned;
+    // An arena whose nodes below the top level hold nothing of their own: its top-level nodes
+    // are freed of what they hold, and the rest goes with the arena.
+    if (current->ownsArena && !arenaOf(current)->holdsOutside) {
+      for (xmlNode* top = current->next; top; top = top->next) releaseHoldings(top);
+    } else {
+      for (xmlNode* owned : {current->next, current->firstAttribute, current->firstChild}) {
+        if (!owned) continue;
+        owned->parent = pending;
+        pending = owned;
+      }
     }
-    // Most nodes hold nothing of their own: no call is made for them.
-    if (current->extra) delete current->extra;
-    if (current->name && !current->nameInNode) std::free(current->name);
-    if (current->value && !current->valueInNode) std::free(current->value);
-    if (current->comment) std::free(current->comment);
-    if (current->trailingComment) std::free(current->trailingComment);
+    releaseHoldings(current);
     if (current->ownsArena) {
       Arena* arena = arenaOf(current);
       arena->nextToFree = arenas;
@@ -267,12 +328,14 @@ bool appendToChain(xmlNode** first, xmlNode* owner, xmlNode* node) {
   if (!*first) {
     node->prev = nullptr;
     *first = node;
+    noteLinked(node);
     return true;
   }
   xmlNode* last = *first;
   while (last->next) last = last->next;
   last->next = node;
   node->prev = last;
+  noteLinked(node);
   return true;
 }
 
@@ -294,6 +357,7 @@ bool insertAfter(xmlNode* reference, xmlNode* node) {
   node->parent = reference->parent;
   if (reference->next) reference->next->prev = node;
   reference->next = node;
+  noteLinked(node);
   return true;
 }
 
@@ -340,6 +404,7 @@ bool setName(xmlNode* node, const char* name) {
   if (!node->nameInNode) std::free(node->name);
   node->name = copy;
   node->nameInNode = false;
+  noteOwnMemory(node);
   markEdited(node);
   return true;
 }
@@ -351,6 +416,7 @@ bool setValue(xmlNode* node, const char* value) {
   if (!node->valueInNode) std::free(node->value);
   node->value = copy;
   node->valueInNode = false;
+  if (copy) noteOwnMemory(node);
   markEdited(node);
   return true;
 }

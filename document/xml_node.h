@@ -86,6 +86,11 @@ struct xmlArenaMark {
 };
 xmlArenaMark markArena(xmlNode* owner);
 void rewindArena(xmlNode* owner, xmlArenaMark mark);
+// Destroying an arena document walks only its top-level nodes while nothing below them holds
+// memory of its own (a text or comment of its own, an extra, a node from outside the arena).
+// The operations below keep track of that; a reader that gives such a node memory of its own
+// tells the arena of owner here.
+void noteHeldOutsideArena(xmlNode* owner);
 // The one owner of a loaded document, or of any node and all it owns, until released: every
 // caller holds what it loads or makes in one, and none calls destroyNode itself.
 struct xmlNodeDeleter {

@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+#include "platform/ascii_text.h"
+
 namespace {
 
 char* copyRange(const char* begin, const char* end) {
@@ -55,23 +57,30 @@ int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
                    const char** cursor, int depth);
 int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
 
-// Gives up an element a check has read, with what was made in the arena since mark; false when
-// the value it keeps finds no memory.
-bool giveUpChecked(const ReadTarget& target, xmlNode* element, xmlArenaMark mark) {
-  bool kept = true;
-  if (target.attributeName && target.values) {
-    if (xmlNode* found = findSibling(element->firstAttribute, target.attributeName)) {
-      try {
-        target.values->append(found->value ? found->value : "");
-        target.values->push_back('\0');
-      } catch (const std::bad_alloc&) {
-        kept = false;
-      }
-    }
-  }
+// Gives up an element a check has read, with what was made in the arena since mark.
+void giveUpChecked(const ReadTarget& target, xmlNode* element, xmlArenaMark mark) {
   destroyNode(element);
   rewindArena(target.owner, mark);
-  return kept;
+}
+
+// A check makes no attribute nodes: of an element's attributes it keeps the value of the first
+// one named as asked, straight from the text. False when that finds no memory.
+bool keepCheckedAttribute(const ReadTarget& target, const char* name, const char* nameEnd,
+                          const char* value, const char* valueEnd, bool* kept) {
+  if (*kept || !target.attributeName || !target.values) return true;
+  const char* wanted = target.attributeName;
+  for (const char* p = name; p != nameEnd; ++p, ++wanted)
+    if (!*wanted || platform::lowerAsciiLetter(*p) != platform::lowerAsciiLetter(*wanted))
+      return true;
+  if (*wanted) return true;
+  *kept = true;
+  try {
+    target.values->append(value, valueEnd);
+    target.values->push_back('\0');
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
 }
 
 // The end of the element name that starts at p, or null when the text cannot hold one. A
@@ -108,6 +117,7 @@ int parseContent(const ReadTarget& target, xmlNode* node, const char** cursor, i
     const char* end = std::strchr(p, '<');
     if (!end) return -2;
     if (!(node->value = copyRange(start, end))) return -2;
+    if (depth > 0) noteHeldOutsideArena(target.owner);
     *cursor = end;
     return readEndTag(node, cursor);
   }
@@ -123,8 +133,8 @@ int parseContent(const ReadTarget& target, xmlNode* node, const char** cursor, i
     }
     if (!target.checkOnly)
       linkLast(&node->firstChild, &last, node, child);
-    else if (!giveUpChecked(target, child, mark))
-      return -2;
+    else
+      giveUpChecked(target, child, mark);
     if (**cursor == '\0') return -2;
   }
 }
@@ -132,6 +142,7 @@ int parseContent(const ReadTarget& target, xmlNode* node, const char** cursor, i
 int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   xmlNode* last = nullptr;
+  bool kept = false;  // while checking: whether the attribute asked for was kept
   for (;;) {
     const char* start = *cursor;
     const char* p = start;
@@ -149,10 +160,14 @@ int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor
     skipSpace(&p);
     const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
     if (!close) return -2;
-    xmlNode* attribute = newNodeIn(target.owner, start, static_cast<size_t>(nameEnd - start), p + 1,
-                                   static_cast<size_t>(close - (p + 1)));
-    if (!attribute) return -2;
-    linkLast(&node->firstAttribute, &last, node, attribute);
+    if (target.checkOnly) {
+      if (!keepCheckedAttribute(target, start, nameEnd, p + 1, close, &kept)) return -2;
+    } else {
+      xmlNode* attribute = newNodeIn(target.owner, start, static_cast<size_t>(nameEnd - start),
+                                     p + 1, static_cast<size_t>(close - (p + 1)));
+      if (!attribute) return -2;
+      linkLast(&node->firstAttribute, &last, node, attribute);
+    }
     p = close + 1;
     skipSpace(&p);
     *cursor = p;
@@ -209,6 +224,8 @@ int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int d
   if (**cursor == '\0') return -1;
   if (**cursor != '<') return -2;
   ++*cursor;
+  // Below the top level, a name or text read here is memory of the node's own.
+  if (depth > 0) noteHeldOutsideArena(target.owner);
   if (startsWith(*cursor, "![CDATA[")) {
     const char* start = *cursor + 8;
     const char* close = std::strchr(start, ']');
@@ -262,6 +279,7 @@ int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cur
     return -2;
   }
   node->comment = holder.comment;
+  if (node->comment) noteHeldOutsideArena(target.owner);
   *made = node;
   if (!end) return parseTag(target, node, cursor, depth);  // a CDATA section, or malformed text
   if (text) {
@@ -324,7 +342,7 @@ bool checkDocument(const char* text, const char* attributeName, std::string* val
       destroyNode(node);
       return result == -1 && read;
     }
-    if (!giveUpChecked(target, node, mark)) return false;
+    giveUpChecked(target, node, mark);
     read = true;
   }
 }

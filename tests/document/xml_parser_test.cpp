@@ -344,3 +344,55 @@ TEST(DocumentCheck, ReadsLongTextsAndRefusesDeepOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever a node below the top level comes to hold of its own is freed with its document: the
+// sanitizers report anything left behind.
+TEST(DocumentParser, WhatNodesComeToHoldIsFreedWithTheirDocument) {
+  const std::string text =
+      "<?xml version=\"1.0\"?><!--top--><R a=\"1\"><S><T b=\"2\">t</T></S><U x=\"1\">u</U></R>";
+  using Change = void (*)(xmlNode * document, xmlNode * deep);
+  const Change changes[] = {
+      [](xmlNode*, xmlNode* deep) { setValue(deep, "own text"); },
+      [](xmlNode*, xmlNode* deep) { setName(deep, "Renamed"); },
+      [](xmlNode*, xmlNode* deep) { setValue(deep->firstAttribute, "own value"); },
+      [](xmlNode*, xmlNode* deep) { appendChild(deep->parent, newNode("Alone", "text")); },
+      [](xmlNode*, xmlNode* deep) { insertAfter(deep, newNode("Beside", nullptr)); },
+      [](xmlNode* document, xmlNode*) { insertAfter(document, newNode("Top", nullptr)); },
+      [](xmlNode*, xmlNode* deep) { appendChild(deep->parent->parent, newNode("Last", nullptr)); },
+      [](xmlNode*, xmlNode* deep) {
+        const char other[] = "<O><P q=\"1\">p</P></O>";
+        appendChild(deep, parseXmlText(other, sizeof other - 1));
+      },
+      [](xmlNode* document, xmlNode*) {
+        const char other[] = "<O/>";
+        xmlNode* first = parseXmlText(other, sizeof other - 1);
+        appendChild(first, newNode("Under", nullptr));
+        insertAfter(document, first);
+      },
+      [](xmlNode*, xmlNode* deep) {
+        xmlNode* apart = deep->parent;
+        xmlNode* root = apart->parent;
+        detach(apart, false);
+        setValue(deep, "set while apart");
+        appendChild(root, apart);
+      },
+  };
+  for (const std::string& source :
+       {text, text + "<!--after-->", std::string("<R><S><!--c--><T b=\"2\">t</T></S></R>"),
+        std::string("<R><S><T b=\"2\"><![CDATA[c]]></T></S></R>")}) {
+    for (Change change : changes) {
+      xmlNodeHolder document(parseXmlText(source.data(), source.size()));
+      ASSERT_TRUE(document);
+      xmlNode* root = document.get();
+      while (root && (!root->name || root->name[0] == '?')) root = root->next;
+      ASSERT_NE(root, nullptr);
+      xmlNode* deep = findChild(findChild(root, "S", false), "T", false);
+      ASSERT_NE(deep, nullptr);
+      change(document.get(), deep);
+    }
+  }
+}
+
+}  // namespace
