@@ -31,6 +31,14 @@ constexpr std::int32_t kExtraPartName = 2;     // extraDataFileName: a part's me
 constexpr std::int32_t kExtraCheckedPart = 3;  // extraDataCheckedPart: a part read as bytes
 
 struct xmlNode {
+  xmlNode()
+      : cdata(false),
+        edited(false),
+        nameInNode(false),
+        valueInNode(false),
+        inArena(false),
+        ownsArena(false) {}
+
   char* name = nullptr;
   char* value = nullptr;
   char* comment = nullptr;
@@ -40,23 +48,24 @@ struct xmlNode {
   xmlNode* parent = nullptr;
   xmlNode* firstAttribute = nullptr;
   extraData* extra = nullptr;
-  // On the first top-level node: the bytes that stood before the first "<" of the file (a
-  // byte order mark; never white space), terminated.
-  char prefix[4] = {0, 0, 0, 0};
   // On the first top-level node: the comment that followed the last top-level element of
   // the file, kept so that a save gives it back.
   char* trailingComment = nullptr;
+  // On the first top-level node: the bytes that stood before the first "<" of the file (a
+  // byte order mark; never white space), terminated.
+  char prefix[4] = {0, 0, 0, 0};
+  // Bits rather than bytes: a large document has hundreds of thousands of nodes.
   // Set on a node read from a CDATA section, so that the writer gives it back its form.
-  bool cdata = false;
+  bool cdata : 1;
   // Set on a node and all its ancestors when the operations below change the node, its
   // attributes or its children. Reading a document leaves it clear.
-  bool edited = false;
+  bool edited : 1;
   // Whether name and value lie in the node's own allocation (and are not freed on their own).
-  bool nameInNode = false;
-  bool valueInNode = false;
+  bool nameInNode : 1;
+  bool valueInNode : 1;
   // Whether the node lies in its document's arena, and whether it owns that arena.
-  bool inArena = false;
-  bool ownsArena = false;
+  bool inArena : 1;
+  bool ownsArena : 1;
 };
 
 // Null when memory runs out.
