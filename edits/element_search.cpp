@@ -39,17 +39,65 @@ const char* workspaceName(xmlNode* workspace) {
   return workspace ? nodeText(findChild(workspace, "Name", false)) : nullptr;
 }
 
-xmlNode* findToolbarEntry(xmlNode* workspace, const char* menuGroup, const char* pUID) {
+namespace {
+
+bool matchesId(const char* id, const char* wanted) {
+  return !wanted || equalsIgnoreCase(id, wanted);
+}
+
+// Calls visit(entry, id) for each "WSToolbar" entry of menuGroup in the workspace whose pUID
+// matches one of the count ids, until visit returns false. The next entry is taken before the
+// visit, so that a visit may take the entry out.
+template <typename Visit>
+void forEachToolbarEntry(xmlNode* workspace, const char* menuGroup, const char* const* ids,
+                         int count, Visit visit) {
   xmlNode* toolbarRoot = workspace ? findChild(workspace, "WSToolbarRoot", false) : nullptr;
+  xmlNode* next = nullptr;
   for (xmlNode* entry = toolbarRoot ? findChild(toolbarRoot, "WSToolbar", false) : nullptr; entry;
-       entry = findNextNamed(entry, "WSToolbar")) {
+       entry = next) {
+    next = findNextNamed(entry, "WSToolbar");
     const char* id = nodeText(findSibling(entry->firstAttribute, "pUID"));
     const char* group = nodeText(findSibling(entry->firstAttribute, "MenuGroup"));
-    if (!id || !group) continue;
-    if ((!pUID || equalsIgnoreCase(id, pUID)) && (!menuGroup || equalsIgnoreCase(group, menuGroup)))
-      return entry;
+    if (!id || !group || (menuGroup && !equalsIgnoreCase(group, menuGroup))) continue;
+    for (int i = 0; i < count; ++i) {
+      if (matchesId(id, ids[i])) {
+        if (!visit(entry, id)) return;
+        break;
+      }
+    }
   }
-  return nullptr;
+}
+
+}  // namespace
+
+int findToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids, int count,
+                       xmlNode** found) {
+  for (int i = 0; i < count; ++i) found[i] = nullptr;
+  int seen = 0;
+  forEachToolbarEntry(workspace, menuGroup, ids, count, [&](xmlNode* entry, const char* id) {
+    for (int i = 0; i < count; ++i) {
+      if (!found[i] && matchesId(id, ids[i])) {
+        found[i] = entry;
+        ++seen;
+      }
+    }
+    return seen < count;
+  });
+  return seen;
+}
+
+void removeToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids,
+                          int count) {
+  forEachToolbarEntry(workspace, menuGroup, ids, count, [](xmlNode* entry, const char*) {
+    detach(entry, true);
+    return true;
+  });
+}
+
+xmlNode* findToolbarEntry(xmlNode* workspace, const char* menuGroup, const char* pUID) {
+  xmlNode* found = nullptr;
+  findToolbarEntries(workspace, menuGroup, &pUID, 1, &found);
+  return found;
 }
 
 const char* orientationName(int index) {

@@ -12,6 +12,13 @@ xmlNode* findWorkspace(xmlNode* document, const char* name);
 xmlNode* findWorkspaceRoot(xmlNode* document);
 const char* workspaceName(xmlNode* workspace);
 xmlNode* findToolbarEntry(xmlNode* workspace, const char* menuGroup, const char* pUID);
+// The same for count identifiers at once, in one pass over the entries: found[i] becomes the
+// first entry of menuGroup for ids[i], or null. Returns how many were found.
+int findToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids, int count,
+                       xmlNode** found);
+// Detaches and destroys every entry of menuGroup whose pUID is one of the count ids.
+void removeToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids,
+                          int count);
 // A node's text: its value, or the text of a CDATA section that is its whole content.
 const char* nodeText(xmlNode* node);
 // The ToolbarOrient text of an orientation index; "ignore" outside 0 to 4.

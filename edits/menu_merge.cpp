@@ -47,9 +47,7 @@ int mergeWorkspace(EditRun& run, xmlNode* workspace, bool referenced, const char
                    bool remove) {
   if (!referenced) return 1;
   // Every earlier entry goes, so that neither an add nor a remove leaves a stray copy.
-  for (int i = 0; i < toolbarCount; ++i)
-    while (xmlNode* entry = findToolbarEntry(workspace, menuGroup, toolbarIds[i]))
-      detach(entry, true);
+  removeToolbarEntries(workspace, menuGroup, toolbarIds, toolbarCount);
   if (remove) return 1;
   for (int i = 0; i < toolbarCount; ++i)
     if (!addToolbarEntry(run, workspace, menuGroup, toolbarIds[i], 0, 1, positions[2 * i],

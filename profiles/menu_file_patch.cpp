@@ -130,11 +130,12 @@ bool verifyMerge(xmlNode* document, const std::string& partialPath, int mode) {
   // An add needs the full reference; after a remove not even the bare file name may stay.
   if (holdsPartialMenu(document, partialPath.c_str(), mode == kModeRemove) != (mode == kModeAdd))
     return false;
+  xmlNode* found[kToolbarCount];
   for (xmlNode* workspace = first; workspace; workspace = findNextNamed(workspace, "Workspace")) {
     if (!workspaceName(workspace)) continue;
-    for (const char* id : kToolbarIds)
-      if ((findToolbarEntry(workspace, kMenuGroup, id) != nullptr) != (mode == kModeAdd))
-        return false;
+    const int present =
+        findToolbarEntries(workspace, kMenuGroup, kToolbarIds, kToolbarCount, found);
+    if (present != (mode == kModeAdd ? kToolbarCount : 0)) return false;
   }
   return true;
 }
@@ -254,10 +255,9 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
        workspace = findNextNamed(workspace, "Workspace")) {
     if (!workspaceName(workspace)) continue;
     ++named;
-    for (const char* id : kToolbarIds) {
-      ++expected;
-      if (findToolbarEntry(workspace, kMenuGroup, id)) ++present;
-    }
+    xmlNode* found[kToolbarCount];
+    expected += kToolbarCount;
+    present += findToolbarEntries(workspace, kMenuGroup, kToolbarIds, kToolbarCount, found);
   }
   if (reference && named > 0 && present == expected)
     report->state = ProfileState::kPresent;

@@ -43,6 +43,27 @@ TEST(ElementSearch, FindsWorkspacesAndEntriesInBothShapes) {
     EXPECT_STREQ(uid, c.uid) << (c.pUID ? c.pUID : "-");
   }
   EXPECT_EQ(findToolbarEntry(findWorkspace(plain.get(), "Anotace"), nullptr, nullptr), nullptr);
+
+  // Several identifiers in one pass find what each alone finds, and taking them out leaves
+  // exactly the entries none of them finds.
+  for (const char* group : {"norvex_express", "Other", static_cast<const char*>(nullptr)}) {
+    const char* const ids[] = {"TBU_0005", "tbu_0003", nullptr, "TBU_0003", "Missing"};
+    xmlNode* found[5];
+    int expected = 0;
+    const int seen = findToolbarEntries(workspace, group, ids, 5, found);
+    for (int i = 0; i < 5; ++i) {
+      EXPECT_EQ(found[i], findToolbarEntry(workspace, group, ids[i])) << i;
+      expected += found[i] != nullptr;
+    }
+    EXPECT_EQ(seen, expected);
+  }
+  xmlNodeHolder copy(parseText(kWorkspaceDocument));
+  xmlNode* changed = findWorkspace(copy.get(), nullptr);
+  const char* const taken[] = {"TBU_0003", "TBU_0005"};
+  removeToolbarEntries(changed, "NORVEX_EXPRESS", taken, 2);
+  for (const char* id : taken) EXPECT_EQ(findToolbarEntry(changed, "NORVEX_EXPRESS", id), nullptr);
+  EXPECT_NE(findToolbarEntry(changed, nullptr, "TBU_0003"), nullptr);  // another group's
+  EXPECT_TRUE(checkTree(copy.get()));
 }
 
 TEST(ElementSearch, FindNextNamedLooksOnlyForwardAndPastNamelessNodes) {
