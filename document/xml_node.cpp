@@ -39,7 +39,7 @@ constexpr std::size_t kAlign = alignof(xmlNode);
 constexpr std::size_t kBlockHeader = (sizeof(ArenaBlock) + kAlign - 1) / kAlign * kAlign;
 constexpr std::size_t kArenaHeader = (sizeof(Arena) + kAlign - 1) / kAlign * kAlign;
 constexpr std::size_t kSmallestBlock = std::size_t{1} << 16;
-constexpr std::size_t kLargestBlock = std::size_t{16} << 20;
+constexpr std::size_t kLargestBlock = std::size_t{2} << 20;
 // Blocks of freed arenas kept for the next document, up to this many bytes in all.
 constexpr std::size_t kSpareLimit = std::size_t{64} << 20;
 
