@@ -1,9 +1,13 @@
 #include "document/xml_node.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "platform/ascii_text.h"
 
@@ -204,8 +208,8 @@ namespace {
 // Whether node, its attributes or its children hold memory of their own, or lie outside an
 // arena. Deep subtrees count as holding some rather than being searched without end.
 bool holdsOutsideArena(const xmlNode* node, int depth = 0) {
-  if (depth > 64 || !node->inArena || node->ownsArena || node->extra || node->comment ||
-      node->trailingComment || (node->name && !node->nameInNode) ||
+  if (depth > 64 || !node->inArena || node->ownsArena || node->extra || node->hasComment ||
+      node->hasTrailingComment || (node->name && !node->nameInNode) ||
       (node->value && !node->valueInNode))
     return true;
   for (const xmlNode* attribute = node->firstAttribute; attribute; attribute = attribute->next)
@@ -259,19 +263,100 @@ xmlNode* newNode(const char* name, const char* value) {
 
 namespace {
 
+// The comments of the nodes that have one.
+std::unordered_map<const xmlNode*, char*> comments;
+
+// The trailing comments of the nodes that have one.
+std::vector<std::pair<const xmlNode*, char*>> trailingComments;
+
+std::vector<std::pair<const xmlNode*, char*>>::iterator trailingCommentEntry(const xmlNode* node) {
+  return std::find_if(trailingComments.begin(), trailingComments.end(),
+                      [node](const auto& entry) { return entry.first == node; });
+}
+
 // Frees what node holds apart from its own memory. Most nodes hold nothing of their own: no call
 // is made for them.
 void releaseHoldings(xmlNode* node) {
   if (node->extra) delete node->extra;
   if (node->name && !node->nameInNode) std::free(node->name);
   if (node->value && !node->valueInNode) std::free(node->value);
-  if (node->comment) std::free(node->comment);
-  if (node->trailingComment) std::free(node->trailingComment);
+  if (node->hasComment) {
+    auto entry = comments.find(node);
+    std::free(entry->second);
+    comments.erase(entry);
+    node->hasComment = false;
+  }
+  if (node->hasTrailingComment) {
+    auto entry = trailingCommentEntry(node);
+    std::free(entry->second);
+    *entry = trailingComments.back();
+    trailingComments.pop_back();
+    node->hasTrailingComment = false;
+  }
   node->extra = nullptr;
-  node->name = node->value = node->comment = node->trailingComment = nullptr;
+  node->name = node->value = nullptr;
 }
 
 }  // namespace
+
+const char* nodeComment(const xmlNode* node) {
+  return node && node->hasComment ? comments.find(node)->second : nullptr;
+}
+
+bool setNodeComment(xmlNode* node, char* comment) {
+  if (!node) {
+    std::free(comment);
+    return false;
+  }
+  if (node->hasComment) {
+    auto entry = comments.find(node);
+    std::free(entry->second);
+    if (comment) {
+      entry->second = comment;
+      return true;
+    }
+    comments.erase(entry);
+    node->hasComment = false;
+    return true;
+  }
+  if (!comment) return true;
+  try {
+    comments.emplace(node, comment);
+  } catch (const std::bad_alloc&) {
+    std::free(comment);
+    return false;
+  }
+  node->hasComment = true;
+  // Below the top level of an arena document the comment is memory of the node's own; a
+  // detached node tells when it is linked again.
+  if (node->parent && node->parent->inArena) noteHeldOutsideArena(arenaOwnerOf(node->parent));
+  return true;
+}
+
+const char* trailingComment(const xmlNode* node) {
+  return node && node->hasTrailingComment ? trailingCommentEntry(node)->second : nullptr;
+}
+
+bool setTrailingComment(xmlNode* node, char* comment) {
+  if (!node) {
+    std::free(comment);
+    return false;
+  }
+  if (node->hasTrailingComment) {
+    auto entry = trailingCommentEntry(node);
+    std::free(entry->second);
+    entry->second = comment;
+    return true;
+  }
+  try {
+    trailingComments.emplace_back(node, comment);
+  } catch (const std::bad_alloc&) {
+    std::free(comment);
+    return false;
+  }
+  node->hasTrailingComment = true;
+  return true;
+}
 
 // Iterative and without allocation, so that it works when memory has run out and neither long
 // chains nor deep trees grow the stack: the nodes still to be freed form a stack linked through

@@ -37,20 +37,18 @@ struct xmlNode {
         nameInNode(false),
         valueInNode(false),
         inArena(false),
-        ownsArena(false) {}
+        ownsArena(false),
+        hasComment(false),
+        hasTrailingComment(false) {}
 
   char* name = nullptr;
   char* value = nullptr;
-  char* comment = nullptr;
   xmlNode* firstChild = nullptr;
   xmlNode* next = nullptr;
   xmlNode* prev = nullptr;
   xmlNode* parent = nullptr;
   xmlNode* firstAttribute = nullptr;
   extraData* extra = nullptr;
-  // On the first top-level node: the comment that followed the last top-level element of
-  // the file, kept so that a save gives it back.
-  char* trailingComment = nullptr;
   // On the first top-level node: the bytes that stood before the first "<" of the file (a
   // byte order mark; never white space), terminated.
   char prefix[4] = {0, 0, 0, 0};
@@ -66,7 +64,24 @@ struct xmlNode {
   // Whether the node lies in its document's arena, and whether it owns that arena.
   bool inArena : 1;
   bool ownsArena : 1;
+  // Whether the node holds a comment or a trailing comment (see below).
+  bool hasComment : 1;
+  bool hasTrailingComment : 1;
 };
+
+// The comment that stood before the node in the file (without "<!--" and "-->"), or null. It is
+// kept beside the node, as few nodes have one.
+const char* nodeComment(const xmlNode* node);
+// Gives node the comment (from malloc; the node frees it; null takes it away); false, with the
+// comment freed, when memory runs out.
+bool setNodeComment(xmlNode* node, char* comment);
+
+// On the first top-level node: the comment that followed the last top-level element of the
+// file, kept so that a save gives it back; null when there is none. Kept beside the node too.
+const char* trailingComment(const xmlNode* node);
+// Gives node the comment (from malloc; the node frees it); false, with the comment freed, when
+// memory runs out.
+bool setTrailingComment(xmlNode* node, char* comment);
 
 // Null when memory runs out.
 xmlNode* newNode(const char* name, const char* value);

@@ -192,18 +192,36 @@ void skipSpace(const char** cursor) {
   while (isSpace(static_cast<unsigned char>(**cursor))) ++*cursor;
 }
 
-int parseComment(xmlNode* node, const char** cursor) {
+namespace {
+
+constexpr int kNoMemory = -3;
+
+// The comment that starts at the cursor (after white space) into *comment: 0, -1 when there is
+// none, -2 when it is not closed (its opening is stepped over), kNoMemory.
+int readComment(const char** cursor, char** comment) {
   skipSpace(cursor);
   if (!startsWith(*cursor, "<!--")) return -1;
   *cursor += 4;
   const char* end = std::strstr(*cursor, "-->");
   if (!end) return -2;
-  char* comment = copyRange(*cursor, end);
-  if (!comment) return -2;
-  std::free(node->comment);
-  node->comment = comment;
+  if (!(*comment = copyRange(*cursor, end))) return kNoMemory;
   *cursor = end + 3;
   return 0;
+}
+
+// The same, given to node.
+int readCommentInto(xmlNode* node, const char** cursor) {
+  char* comment = nullptr;
+  int result = readComment(cursor, &comment);
+  if (result != 0) return result;
+  return setNodeComment(node, comment) ? 0 : kNoMemory;
+}
+
+}  // namespace
+
+int parseComment(xmlNode* node, const char** cursor) {
+  const int result = readCommentInto(node, cursor);
+  return result == kNoMemory ? -2 : result;
 }
 
 int parseElement(xmlNode* node, const char** cursor, int depth) {
@@ -214,7 +232,8 @@ namespace {
 
 int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
-  parseComment(node, cursor);
+  // A comment that is not closed is stepped over; one that finds no memory fails the read.
+  if (readCommentInto(node, cursor) == kNoMemory) return -2;
   return parseTag(target, node, cursor, depth);
 }
 
@@ -257,8 +276,8 @@ int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
 // the node's allocation. *made is the node (null when none could be made).
 int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
-  xmlNode holder;  // takes the comment before the element until the node is made
-  parseComment(&holder, cursor);
+  char* comment = nullptr;  // the comment before the element, until the node is made
+  if (readComment(cursor, &comment) == kNoMemory) return -2;
   skipSpace(cursor);
   const char* p = *cursor;
   const char* end = *p == '<' && !startsWith(p + 1, "![CDATA[") ? elementNameEnd(p + 1) : nullptr;
@@ -275,11 +294,13 @@ int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cur
                                   static_cast<size_t>(textEnd - text))
                       : newNodeIn(target.owner, nullptr, 0, nullptr, 0);
   if (!node) {
-    std::free(holder.comment);
+    std::free(comment);
     return -2;
   }
-  node->comment = holder.comment;
-  if (node->comment) noteHeldOutsideArena(target.owner);
+  if (comment) {
+    if (!setNodeComment(node, comment)) return -2;
+    noteHeldOutsideArena(target.owner);
+  }
   *made = node;
   if (!end) return parseTag(target, node, cursor, depth);  // a CDATA section, or malformed text
   if (text) {
@@ -311,12 +332,12 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
     }
     if (result == -1 && node != first) {
       // A comment after the last element is kept for the save.
-      if (node->comment) {
-        first->trailingComment = node->comment;
-        node->comment = nullptr;
-      }
+      const char* kept = nodeComment(node);
+      char* comment = kept ? strdup(kept) : nullptr;
+      const bool lost = kept && !comment;
       node->prev->next = nullptr;
       destroyNode(node);
+      if (lost || (comment && !setTrailingComment(first, comment))) break;
       return first;
     }
     break;

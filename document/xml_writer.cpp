@@ -105,12 +105,13 @@ void addComment(Output& out, const char* comment) {
 }
 
 bool hasComment(const xmlNode* node) {
-  return node->comment && node->comment[0];
+  const char* comment = nodeComment(node);
+  return comment && comment[0];
 }
 
 int writeTree(Output& out, const xmlNode* node, int depth) {
   if (!node->name) return 0;
-  if (hasComment(node)) addComment(out, node->comment);
+  if (hasComment(node)) addComment(out, nodeComment(node));
   if (node->cdata) {
     // Written back as the section it was read from, placed like an element.
     out.lineBreak("\n");
@@ -186,7 +187,7 @@ int writeComment(const char* comment, std::FILE* stream) {
 }
 
 int writeComment(xmlNode* node, std::FILE* stream) {
-  return writeComment(node ? node->comment : nullptr, stream);
+  return writeComment(nodeComment(node), stream);
 }
 
 int writeNode(xmlNode* node, xmlSink& sink, int depth) {
@@ -215,8 +216,8 @@ int writeDocument(xmlNode* document, xmlSink& sink) {
       int result = writeTree(out, node, 0);
       if (result != 0) return result;
     }
-    if (document->trailingComment && document->trailingComment[0])
-      addComment(out, document->trailingComment);
+    const char* trailing = trailingComment(document);
+    if (trailing && trailing[0]) addComment(out, trailing);
     return out.flush();
   } catch (const std::bad_alloc&) {
     return kWriteNoMemory;

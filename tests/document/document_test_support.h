@@ -21,7 +21,7 @@ inline std::string writeText(xmlNode* document) {
   auto write = [document](std::FILE* stream) {
     for (xmlNode* node = document; node; node = node->next)
       if (writeNode(node, stream, 0) != 0) return false;
-    if (document) writeComment(document->trailingComment, stream);
+    if (document) writeComment(trailingComment(document), stream);
     return true;
   };
   return test_support::streamText(write, &text) ? text : "(write failed)";

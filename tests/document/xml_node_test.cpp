@@ -167,13 +167,13 @@ TEST(DocumentTree, DestroyTakesEveryOwnedNodeAndExtra) {
 // Clean-up must work when memory has run out: destroying a tree allocates nothing.
 TEST(DocumentTree, DestroyNeedsNoMemory) {
   xmlNodeHolder root(newNode("r", nullptr));
-  root->trailingComment = strdup("end");
+  ASSERT_TRUE(setTrailingComment(root.get(), strdup("end")));
   xmlNode* bottom = root.get();
   for (int i = 0; i < 2000; ++i) {
     xmlNode* child = findChild(bottom, i % 2 ? "a" : "b", true);
     setAttribute(child, "k", "v")->extra = new countedExtra(7);
     appendChild(bottom, newNode("sibling", "text"));
-    child->comment = strdup("c");
+    setNodeComment(child, strdup("c"));
     bottom = child;
   }
   insertAfter(root.get(), newNode("next", nullptr));

@@ -18,7 +18,7 @@ std::string shape(const xmlNode* node, bool chain = true) {
   std::string out;
   for (; node; node = chain ? node->next : nullptr) {
     if (!out.empty()) out += chain && !node->parent ? " | " : " ";
-    if (node->comment) out += "<!" + std::string(node->comment) + "!>";
+    if (nodeComment(node)) out += "<!" + std::string(nodeComment(node)) + "!>";
     if (node->cdata) {
       out += "[[" + std::string(node->value) + "]]";
     } else {
@@ -140,7 +140,7 @@ TEST(DocumentParser, ReadingMarksNothingEdited) {
 TEST(DocumentParser, KeepsTheTrailingComment) {
   xmlNodeHolder document(parseText("<a/>\r\n<!-- end\r\n-->\r\n"));
   ASSERT_NE(document.get(), nullptr);
-  EXPECT_STREQ(document->trailingComment, " end\r\n");
+  EXPECT_STREQ(trailingComment(document.get()), " end\r\n");
   EXPECT_EQ(document->next, nullptr);
 }
 

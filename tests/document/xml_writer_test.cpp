@@ -20,7 +20,7 @@ TEST(DocumentWriter, WritesTheHostLayoutByteForByte) {
   appendChild(root, newNode("Item", "x"));
   setAttribute(findChild(root, "Flag", true), "k", "v");
   xmlNode* group = findChild(root, "Group", true);
-  group->comment = strdup("note");
+  setNodeComment(group, strdup("note"));
   findChild(group, "Leaf", true);
   EXPECT_EQ(writeText(declaration.get()),
             "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -130,7 +130,7 @@ TEST(DocumentWriter, WritesBoundedPiecesAndStopsAtAFailure) {
 
 TEST(DocumentWriter, ReportsAFailedWrite) {
   xmlNodeHolder node(newNode("a", std::string(200000, 'x').c_str()));
-  node->comment = strdup("c");
+  setNodeComment(node.get(), strdup("c"));
   std::FILE* full = std::fopen("/dev/full", "wb");
   ASSERT_NE(full, nullptr);
   int result = writeNode(node.get(), full, 0);

@@ -45,10 +45,12 @@ inline bool nodesEqual(const xmlNode* a, const xmlNode* b, const std::string& wh
     return differ("name " + describeText(a->name) + " vs " + describeText(b->name));
   if (!sameText(a->value, b->value))
     return differ("value " + describeText(a->value) + " vs " + describeText(b->value));
-  bool commentsMatch = normaliseComments ? writtenComment(a->comment) == writtenComment(b->comment)
-                                         : sameText(a->comment, b->comment);
+  bool commentsMatch = normaliseComments
+                           ? writtenComment(nodeComment(a)) == writtenComment(nodeComment(b))
+                           : sameText(nodeComment(a), nodeComment(b));
   if (!commentsMatch)
-    return differ("comment " + describeText(a->comment) + " vs " + describeText(b->comment));
+    return differ("comment " + describeText(nodeComment(a)) + " vs " +
+                  describeText(nodeComment(b)));
   if (a->cdata != b->cdata) return differ("CDATA flag");
   if (std::strncmp(a->prefix, b->prefix, sizeof a->prefix) != 0) return differ("prefix");
   return chainsEqual(a->firstAttribute, b->firstAttribute, here + "@", normaliseComments,
@@ -77,12 +79,12 @@ inline bool documentsEqual(const xmlNode* a, const xmlNode* b, std::string* diff
     return !a && !b;
   }
   bool trailingMatch =
-      normaliseComments ? writtenComment(a->trailingComment) == writtenComment(b->trailingComment)
-                        : sameText(a->trailingComment, b->trailingComment);
+      normaliseComments ? writtenComment(trailingComment(a)) == writtenComment(trailingComment(b))
+                        : sameText(trailingComment(a), trailingComment(b));
   if (!trailingMatch) {
     if (difference)
-      *difference = "trailing comment " + describeText(a->trailingComment) + " vs " +
-                    describeText(b->trailingComment);
+      *difference = "trailing comment " + describeText(trailingComment(a)) + " vs " +
+                    describeText(trailingComment(b));
     return false;
   }
   return chainsEqual(a, b, "", normaliseComments, difference);
