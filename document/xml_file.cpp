@@ -43,12 +43,6 @@ xmlNode* parseBytes(const char* bytes, size_t length) {
   return parseDocument(bytes + first, document);
 }
 
-bool hasNamedNode(const xmlNode* document) {
-  for (const xmlNode* node = document; node; node = node->next)
-    if (node->name) return true;
-  return false;
-}
-
 class ReplacementSink : public xmlSink {
  public:
   explicit ReplacementSink(platform::ReplacementFile& file) : file_(file) {}
@@ -99,6 +93,12 @@ bool checkTerminatedXmlText(const char* bytes, std::size_t length, const char* a
   size_t prefix = 0, first = 0;
   return locateDocument(bytes, length, &prefix, &first) &&
          checkDocument(bytes + first, attributeName, values);
+}
+
+bool hasNamedNode(const xmlNode* document) {
+  for (const xmlNode* node = document; node; node = node->next)
+    if (node->name) return true;
+  return false;
 }
 
 int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/,

@@ -38,6 +38,8 @@ xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length);
 // null for none) is appended to values, followed by a NUL byte, in no particular order.
 bool checkTerminatedXmlText(const char* bytes, std::size_t length, const char* attributeName,
                             std::string* values);
+// Whether the chain from document holds a named node, that is a document to write.
+bool hasNamedNode(const xmlNode* document);
 // The bytes saveXmlFile would write, in *out: 0, kSaveNoFile when there is no document, or
 // the writer's error (kWriteNoMemory when memory runs out). On failure *out is empty.
 int writeXmlText(xmlNode* document, std::string* out);

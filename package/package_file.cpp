@@ -107,12 +107,6 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageR
 
 namespace {
 
-bool hasNamedNode(const xmlNode* document) {
-  for (const xmlNode* node = document; node; node = node->next)
-    if (node->name) return true;
-  return false;
-}
-
 // Hands the text on to a deflater, piece by piece as the writer makes it.
 class DeflatingSink : public xmlSink {
  public:

@@ -26,6 +26,26 @@ const char kFile[] =
 
 using test_support::registryEscaped;
 
+const char kHeaderPart[] =
+    "<CustSection><Header><CommonConfiguration><CommonItems />"
+    "</CommonConfiguration></Header></CustSection>";
+const char kWorkspacePart[] =
+    "<WorkspaceRoot><Workspace><Name>A</Name></Workspace></WorkspaceRoot>";
+
+// A package of deflated members with the given names and texts.
+bool writePackage(const std::string& path,
+                  std::initializer_list<std::pair<const char*, std::string>> members) {
+  zipEntryList package;
+  for (const auto& [name, data] : members) {
+    zipEntry member;
+    member.name = name;
+    member.info.compressionMethod = 8;
+    member.data.assign(data.begin(), data.end());
+    package.appendEntry(std::move(member));
+  }
+  return package.writeArchive(path.c_str());
+}
+
 using test_support::readFile;
 using test_support::writeFile;
 
@@ -163,23 +183,10 @@ TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
 // ones, and a malformed one fails the profile with the file as it was.
 TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
   auto write = [this](const char* toolbars) {
-    zipEntryList package;
-    const std::pair<const char*, std::string> members[] = {
-        {"Header.cui",
-         "<CustSection><Header><CommonConfiguration><CommonItems />"
-         "</CommonConfiguration></Header></CustSection>"},
-        {"WorkspaceRoot.cui",
-         "<WorkspaceRoot><Workspace><Name>A</Name></Workspace></WorkspaceRoot>"},
-        {"ToolbarRoot.cui", toolbars}};
-    for (const auto& [name, data] : members) {
-      zipEntry member;
-      member.name = name;
-      member.info.compressionMethod = 8;
-      member.data.assign(data.begin(), data.end());
-      package.appendEntry(std::move(member));
-    }
     const std::string path = dir_ + "/main.CUIX";
-    EXPECT_TRUE(package.writeArchive(path.c_str()));
+    EXPECT_TRUE(writePackage(path, {{"Header.cui", kHeaderPart},
+                                    {"WorkspaceRoot.cui", kWorkspacePart},
+                                    {"ToolbarRoot.cui", toolbars}}));
     return path;
   };
   std::string path = write("<ToolbarRoot><Toolbar uid=\"wstu_900\" /></ToolbarRoot>");
@@ -202,21 +209,9 @@ TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
 // Each step of the two saves an add makes (the backup, then the file) fails in turn: the
 // profile fails, and the file and its folder are as they were.
 TEST_F(MenuFilePatch, EveryFailingStepOfTheSavesFailsTheProfileAndKeepsTheFile) {
-  zipEntryList package;
-  const std::pair<const char*, std::string> members[] = {
-      {"Header.cui",
-       "<CustSection><Header><CommonConfiguration><CommonItems />"
-       "</CommonConfiguration></Header></CustSection>"},
-      {"WorkspaceRoot.cui", "<WorkspaceRoot><Workspace><Name>A</Name></Workspace></WorkspaceRoot>"},
-      {"image.bmp", "BM"}};
-  for (const auto& [name, data] : members) {
-    zipEntry member;
-    member.name = name;
-    member.info.compressionMethod = 8;
-    member.data.assign(data.begin(), data.end());
-    package.appendEntry(std::move(member));
-  }
-  ASSERT_TRUE(package.writeArchive((dir_ + "/main.CUIX").c_str()));
+  ASSERT_TRUE(writePackage(
+      dir_ + "/main.CUIX",
+      {{"Header.cui", kHeaderPart}, {"WorkspaceRoot.cui", kWorkspacePart}, {"image.bmp", "BM"}}));
   const std::string packageBytes = readFile(dir_ + "/main.CUIX");
   for (const char* extension : {".CUI", ".CUIX"}) {
     const std::string path = dir_ + "/main" + extension;
