@@ -26,7 +26,7 @@
 namespace {
 
 constexpr int kProfiles = 3;
-constexpr int kRounds = 5;
+constexpr int kRounds = 11;
 const std::string kProduct = "Software\\Bench\\Host LT\\R20.1\\HOSTLT-9001:405";
 
 using test_support::registryEscaped;

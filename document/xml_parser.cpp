@@ -290,7 +290,9 @@ int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cur
     textEnd = *content != '<' ? std::strchr(content, '<') : nullptr;
     if (textEnd) text = end + 1;  // with its leading white space, as parseContent takes it
   }
-  xmlNode* node = end ? newNodeIn(target.owner, p + 1, static_cast<size_t>(end - (p + 1)), text,
+  // A check needs the name for the end tag, not the text.
+  const char* keptText = target.checkOnly ? nullptr : text;
+  xmlNode* node = end ? newNodeIn(target.owner, p + 1, static_cast<size_t>(end - (p + 1)), keptText,
                                   static_cast<size_t>(textEnd - text))
                       : newNodeIn(target.owner, nullptr, 0, nullptr, 0);
   if (!node) {

@@ -54,7 +54,11 @@ class Output {
     else
       add(text);
   }
-  void add(char byte) { add(&byte, 1); }
+  void add(char byte) {
+    atStart_ = false;
+    if (used_ == kPieceSize && flush() != 0) return;
+    text_[used_++] = byte;
+  }
   void blanks(int depth) {
     static const char kBlanks[] = "                                ";
     for (size_t left = static_cast<size_t>(depth) * 2; left > 0;) {

@@ -8,6 +8,9 @@
 #include "edits/element_search.h"
 
 std::string writtenForm(const char* text) {
+  if (!text) return std::string();
+  // Most texts hold no reserved character and go in as they are.
+  if (!std::strpbrk(text, "&<>\"")) return std::string(text);
   std::string out;
   for (const char* p = text; p && *p; ++p) {
     switch (*p) {
@@ -200,14 +203,25 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
     written[i] = writtenForm(attributes[i][1]);
   // Linked at once, so that its attributes go where the tree's nodes are; taken out again when
   // it cannot be made whole.
-  xmlNode* entry = newNodeIn(arenaOwnerOf(toolbarRoot), "WSToolbar", 9, nullptr, 0);
+  xmlNode* const owner = arenaOwnerOf(toolbarRoot);
+  xmlNode* entry = newNodeIn(owner, "WSToolbar", 9, nullptr, 0);
   if (!entry) return nullptr;
   appendChild(toolbarRoot, entry);
+  // A new entry has no attribute yet: each is linked behind the one before, without a search.
+  xmlNode* last = nullptr;
   for (std::size_t i = 0; i < sizeof attributes / sizeof attributes[0]; ++i) {
-    if (!setAttribute(entry, attributes[i][0], written[i].c_str())) {
+    xmlNode* attribute = newNodeIn(owner, attributes[i][0], std::strlen(attributes[i][0]),
+                                   written[i].c_str(), written[i].size());
+    if (!attribute) {
       detach(entry, true);
       return nullptr;
     }
+    attribute->edited = true;
+    if (last)
+      insertAfter(last, attribute);
+    else
+      appendAttribute(entry, attribute);
+    last = attribute;
   }
   if (!appendRevisionStamp(run, entry, userVersion)) {
     detach(entry, true);

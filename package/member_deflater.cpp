@@ -39,19 +39,23 @@ bool MemberDeflater::finish() {
 }
 
 // Deflates what is waiting into an output that grows as it comes: text deflates to a small part
-// of its size, and room for the worst case would be cleared and touched for nothing.
+// of its size, and room for the worst case would be cleared and touched for nothing. The output
+// keeps its room between calls (used_ counts what is filled) and doubles when it runs out.
 bool MemberDeflater::run(int flush) {
-  const std::size_t piece = 1 << 16;
   z_stream& stream = *stream_;
   try {
     for (;;) {
-      const std::size_t have = output_.size();
-      output_.resize(have + piece);
-      stream.next_out = output_.data() + have;
-      stream.avail_out = static_cast<uInt>(piece);
+      if (output_.size() - used_ < (1u << 12))
+        output_.resize(std::max<std::size_t>(output_.size() * 2, 1u << 16));
+      const std::size_t room = std::min<std::size_t>(output_.size() - used_, 1u << 30);
+      stream.next_out = output_.data() + used_;
+      stream.avail_out = static_cast<uInt>(room);
       const int result = deflate(&stream, flush);
-      output_.resize(have + piece - stream.avail_out);
-      if (result == Z_STREAM_END) return true;
+      used_ += room - stream.avail_out;
+      if (result == Z_STREAM_END) {
+        output_.resize(used_);
+        return true;
+      }
       if (result != Z_OK && result != Z_BUF_ERROR) break;
       // All input taken and the output not full: zlib waits for more.
       if (flush == Z_NO_FLUSH && stream.avail_in == 0 && stream.avail_out != 0) return true;

@@ -20,7 +20,8 @@ class MemberDeflater {
 
   // False once zlib or memory failed, or more than limit bytes came in all.
   bool add(const unsigned char* data, std::size_t length, std::uint64_t limit);
-  // Ends the stream; false when it cannot be ended. The output is then complete.
+  // Ends the stream; false when it cannot be ended. The output is then complete (and not
+  // before).
   bool finish();
   std::vector<unsigned char>& output() { return output_; }
   std::uint32_t crc() const { return crc_; }
@@ -33,6 +34,7 @@ class MemberDeflater {
   bool open_ = false;
   bool failed_ = false;
   std::vector<unsigned char> output_;
+  std::size_t used_ = 0;
   std::uint32_t crc_ = 0;
   std::uint64_t size_ = 0;
 };
