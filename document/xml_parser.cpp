@@ -31,6 +31,23 @@ void linkLast(xmlNode** first, xmlNode** last, xmlNode* owner, xmlNode* node) {
   *last = node;
 }
 
+// Byte classes, looked up once per byte in the scanning loops.
+constexpr unsigned char kSpaceByte = 1;  // white space as isSpace has it
+constexpr unsigned char kNameStop = 2;   // ends a name: NUL, white space, '/', '>', '='
+
+struct ByteClasses {
+  unsigned char of[256] = {};
+  constexpr ByteClasses() {
+    for (unsigned char space : {'\t', '\n', '\r', ' '}) of[space] = kSpaceByte | kNameStop;
+    for (unsigned char stop : {'\0', '/', '>', '='}) of[stop] = kNameStop;
+  }
+};
+constexpr ByteClasses kByteClasses;
+
+inline bool isByte(char byte, unsigned char byteClass) {
+  return (kByteClasses.of[static_cast<unsigned char>(byte)] & byteClass) != 0;
+}
+
 // Whether text (terminated) begins with the literal prefix; inline, as it runs several times
 // per element.
 template <std::size_t N>
@@ -88,11 +105,8 @@ bool keepCheckedAttribute(const ReadTarget& target, const char* name, const char
 // would open a comment, so the text is refused rather than saved as text that reads otherwise.
 const char* elementNameEnd(const char* p) {
   if (startsWith(p, "!--")) return nullptr;
-  while (*p && !isSpace(static_cast<unsigned char>(*p)) && *p != '/' && *p != '>') {
-    if (*p == '=') return nullptr;
-    ++p;
-  }
-  return *p ? p : nullptr;
+  while (!isByte(*p, kNameStop)) ++p;
+  return *p && *p != '=' ? p : nullptr;
 }
 
 // "</name>" exactly, case-sensitive, no white space.
@@ -146,8 +160,7 @@ int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor
   for (;;) {
     const char* start = *cursor;
     const char* p = start;
-    while (*p && !isSpace(static_cast<unsigned char>(*p)) && *p != '=' && *p != '>' && *p != '/')
-      ++p;
+    while (!isByte(*p, kNameStop)) ++p;
     if (*p == '/' && p[1] == '>') {
       *cursor = p + 2;
       return 0;
@@ -189,7 +202,7 @@ bool isSpace(unsigned char byte) {
 }
 
 void skipSpace(const char** cursor) {
-  while (isSpace(static_cast<unsigned char>(**cursor))) ++*cursor;
+  while (isByte(**cursor, kSpaceByte)) ++*cursor;
 }
 
 namespace {

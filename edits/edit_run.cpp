@@ -20,11 +20,11 @@ namespace {
 constexpr char kIdentifierAttribute[] = "UID";
 
 void countIdentifier(EditRun& run, const char* uid) {
+  const std::string_view text(uid);
   for (IdPrefix& entry : run.idPrefixTable) {
     if (platform::lowerAsciiLetter(uid[0]) != platform::lowerAsciiLetter(entry.prefix[0])) continue;
     const std::size_t length = std::strlen(entry.prefix);
-    if (!platform::equalsIgnoringAsciiCase(std::string_view(uid).substr(0, length), entry.prefix))
-      continue;
+    if (!platform::equalsIgnoringAsciiCase(text.substr(0, length), entry.prefix)) continue;
     // As atol reads it: white space, a sign, digits; taken modulo 2^32.
     std::uint32_t number = static_cast<std::uint32_t>(std::strtoll(uid + length, nullptr, 10));
     if (entry.counter <= number) entry.counter = number + 1;
