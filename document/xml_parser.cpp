@@ -76,7 +76,11 @@ int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor,
 
 // Gives up an element a check has read, with what was made in the arena since mark.
 void giveUpChecked(const ReadTarget& target, xmlNode* element, xmlArenaMark mark) {
-  destroyNode(element);
+  // Most elements hold nothing but their name in the arena: rewinding is all they need.
+  if (element->hasComment || element->hasTrailingComment || element->extra ||
+      (element->name && !element->nameInNode) || (element->value && !element->valueInNode) ||
+      element->firstChild || element->firstAttribute)
+    destroyNode(element);
   rewindArena(target.owner, mark);
 }
 
@@ -130,8 +134,11 @@ int parseContent(const ReadTarget& target, xmlNode* node, const char** cursor, i
   if (*p != '<') {
     const char* end = std::strchr(p, '<');
     if (!end) return -2;
-    if (!(node->value = copyRange(start, end))) return -2;
-    if (depth > 0) noteHeldOutsideArena(target.owner);
+    // A check keeps no text.
+    if (!target.checkOnly) {
+      if (!(node->value = copyRange(start, end))) return -2;
+      if (depth > 0) noteHeldOutsideArena(target.owner);
+    }
     *cursor = end;
     return readEndTag(node, cursor);
   }
