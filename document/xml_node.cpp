@@ -1,13 +1,10 @@
 #include "document/xml_node.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
 #include <unordered_map>
-#include <utility>
-#include <vector>
 
 #include "platform/ascii_text.h"
 
@@ -263,15 +260,45 @@ xmlNode* newNode(const char* name, const char* value) {
 
 namespace {
 
-// The comments of the nodes that have one.
-std::unordered_map<const xmlNode*, char*> comments;
+// Texts kept beside the nodes that have one (from malloc, freed with the node): comments and
+// trailing comments.
+using SideTexts = std::unordered_map<const xmlNode*, char*>;
+SideTexts comments;
+SideTexts trailingComments;
 
-// The trailing comments of the nodes that have one.
-std::vector<std::pair<const xmlNode*, char*>> trailingComments;
+// Gives node the text (null takes it away) in table; *holds says whether the node has one there,
+// before and after. False, with the text freed, when memory runs out.
+bool setSideText(SideTexts& table, const xmlNode* node, char* text, bool* holds) {
+  if (!node) {
+    std::free(text);
+    return false;
+  }
+  if (*holds) {
+    auto entry = table.find(node);
+    std::free(entry->second);
+    if (text) {
+      entry->second = text;
+    } else {
+      table.erase(entry);
+      *holds = false;
+    }
+    return true;
+  }
+  if (!text) return true;
+  try {
+    table.emplace(node, text);
+  } catch (const std::bad_alloc&) {
+    std::free(text);
+    return false;
+  }
+  *holds = true;
+  return true;
+}
 
-std::vector<std::pair<const xmlNode*, char*>>::iterator trailingCommentEntry(const xmlNode* node) {
-  return std::find_if(trailingComments.begin(), trailingComments.end(),
-                      [node](const auto& entry) { return entry.first == node; });
+void dropSideText(SideTexts& table, const xmlNode* node) {
+  auto entry = table.find(node);
+  std::free(entry->second);
+  table.erase(entry);
 }
 
 // Frees what node holds apart from its own memory. Most nodes hold nothing of their own: no call
@@ -280,19 +307,9 @@ void releaseHoldings(xmlNode* node) {
   if (node->extra) delete node->extra;
   if (node->name && !node->nameInNode) std::free(node->name);
   if (node->value && !node->valueInNode) std::free(node->value);
-  if (node->hasComment) {
-    auto entry = comments.find(node);
-    std::free(entry->second);
-    comments.erase(entry);
-    node->hasComment = false;
-  }
-  if (node->hasTrailingComment) {
-    auto entry = trailingCommentEntry(node);
-    std::free(entry->second);
-    *entry = trailingComments.back();
-    trailingComments.pop_back();
-    node->hasTrailingComment = false;
-  }
+  if (node->hasComment) dropSideText(comments, node);
+  if (node->hasTrailingComment) dropSideText(trailingComments, node);
+  node->hasComment = node->hasTrailingComment = false;
   node->extra = nullptr;
   node->name = node->value = nullptr;
 }
@@ -303,58 +320,25 @@ const char* nodeComment(const xmlNode* node) {
   return node && node->hasComment ? comments.find(node)->second : nullptr;
 }
 
+const char* trailingComment(const xmlNode* node) {
+  return node && node->hasTrailingComment ? trailingComments.find(node)->second : nullptr;
+}
+
 bool setNodeComment(xmlNode* node, char* comment) {
-  if (!node) {
-    std::free(comment);
-    return false;
-  }
-  if (node->hasComment) {
-    auto entry = comments.find(node);
-    std::free(entry->second);
-    if (comment) {
-      entry->second = comment;
-      return true;
-    }
-    comments.erase(entry);
-    node->hasComment = false;
-    return true;
-  }
-  if (!comment) return true;
-  try {
-    comments.emplace(node, comment);
-  } catch (const std::bad_alloc&) {
-    std::free(comment);
-    return false;
-  }
-  node->hasComment = true;
+  bool holds = node && node->hasComment;
+  if (!setSideText(comments, node, comment, &holds)) return false;
+  node->hasComment = holds;
   // Below the top level of an arena document the comment is memory of the node's own; a
   // detached node tells when it is linked again.
-  if (node->parent && node->parent->inArena) noteHeldOutsideArena(arenaOwnerOf(node->parent));
+  if (holds && node->parent && node->parent->inArena)
+    noteHeldOutsideArena(arenaOwnerOf(node->parent));
   return true;
 }
 
-const char* trailingComment(const xmlNode* node) {
-  return node && node->hasTrailingComment ? trailingCommentEntry(node)->second : nullptr;
-}
-
 bool setTrailingComment(xmlNode* node, char* comment) {
-  if (!node) {
-    std::free(comment);
-    return false;
-  }
-  if (node->hasTrailingComment) {
-    auto entry = trailingCommentEntry(node);
-    std::free(entry->second);
-    entry->second = comment;
-    return true;
-  }
-  try {
-    trailingComments.emplace_back(node, comment);
-  } catch (const std::bad_alloc&) {
-    std::free(comment);
-    return false;
-  }
-  node->hasTrailingComment = true;
+  bool holds = node && node->hasTrailingComment;
+  if (!setSideText(trailingComments, node, comment, &holds)) return false;
+  node->hasTrailingComment = holds;
   return true;
 }
 

@@ -79,8 +79,8 @@ bool setNodeComment(xmlNode* node, char* comment);
 // On the first top-level node: the comment that followed the last top-level element of the
 // file, kept so that a save gives it back; null when there is none. Kept beside the node too.
 const char* trailingComment(const xmlNode* node);
-// Gives node the comment (from malloc; the node frees it); false, with the comment freed, when
-// memory runs out.
+// Gives node the comment (from malloc; the node frees it; null takes it away); false, with the
+// comment freed, when memory runs out.
 bool setTrailingComment(xmlNode* node, char* comment);
 
 // Null when memory runs out.
