@@ -205,10 +205,7 @@ namespace {
 // Whether node, its attributes or its children hold memory of their own, or lie outside an
 // arena. Deep subtrees count as holding some rather than being searched without end.
 bool holdsOutsideArena(const xmlNode* node, int depth = 0) {
-  if (depth > 64 || !node->inArena || node->ownsArena || node->extra || node->hasComment ||
-      node->hasTrailingComment || (node->name && !node->nameInNode) ||
-      (node->value && !node->valueInNode))
-    return true;
+  if (depth > 64 || !node->inArena || node->ownsArena || holdsOwnMemory(node)) return true;
   for (const xmlNode* attribute = node->firstAttribute; attribute; attribute = attribute->next)
     if (holdsOutsideArena(attribute, depth + 1)) return true;
   for (const xmlNode* child = node->firstChild; child; child = child->next)
@@ -229,11 +226,19 @@ void noteLinked(xmlNode* node) {
     if (before->ownsArena) noteHeldOutsideArena(before);
 }
 
+// Called once node came to hold memory of its own. Below the top level of an arena document
+// that is what the arena must know; a top-level node's own memory is freed with the document
+// anyway, and a detached node tells when it is linked again.
 void noteOwnMemory(xmlNode* node) {
-  if (node->inArena) noteHeldOutsideArena(arenaOwnerOf(node));
+  if (node->parent && node->parent->inArena) noteHeldOutsideArena(arenaOwnerOf(node->parent));
 }
 
 }  // namespace
+
+bool holdsOwnMemory(const xmlNode* node) {
+  return node->extra || node->hasComment || node->hasTrailingComment ||
+         (node->name && !node->nameInNode) || (node->value && !node->valueInNode);
+}
 
 xmlArenaMark markArena(xmlNode* owner) {
   if (!owner || !owner->ownsArena) return {};
@@ -328,11 +333,17 @@ bool setNodeComment(xmlNode* node, char* comment) {
   bool holds = node && node->hasComment;
   if (!setSideText(comments, node, comment, &holds)) return false;
   node->hasComment = holds;
-  // Below the top level of an arena document the comment is memory of the node's own; a
-  // detached node tells when it is linked again.
-  if (holds && node->parent && node->parent->inArena)
-    noteHeldOutsideArena(arenaOwnerOf(node->parent));
+  if (holds) noteOwnMemory(node);
   return true;
+}
+
+char* takeNodeComment(xmlNode* node) {
+  if (!node || !node->hasComment) return nullptr;
+  auto entry = comments.find(node);
+  char* comment = entry->second;
+  comments.erase(entry);
+  node->hasComment = false;
+  return comment;
 }
 
 bool setTrailingComment(xmlNode* node, char* comment) {

@@ -75,6 +75,8 @@ const char* nodeComment(const xmlNode* node);
 // Gives node the comment (from malloc; the node frees it; null takes it away); false, with the
 // comment freed, when memory runs out.
 bool setNodeComment(xmlNode* node, char* comment);
+// Takes the comment away from node and hands it to the caller (who frees it); null for none.
+char* takeNodeComment(xmlNode* node);
 
 // On the first top-level node: the comment that followed the last top-level element of the
 // file, kept so that a save gives it back; null when there is none. Kept beside the node too.
@@ -115,6 +117,9 @@ void rewindArena(xmlNode* owner, xmlArenaMark mark);
 // The operations below keep track of that; a reader that gives such a node memory of its own
 // tells the arena of owner here.
 void noteHeldOutsideArena(xmlNode* owner);
+// Whether destroying node would free anything besides its own memory and that of its chains:
+// a name or value of its own, a comment, a trailing comment or an extra.
+bool holdsOwnMemory(const xmlNode* node);
 // The one owner of a loaded document, or of any node and all it owns, until released: every
 // caller holds what it loads or makes in one, and none calls destroyNode itself.
 struct xmlNodeDeleter {

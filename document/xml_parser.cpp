@@ -74,13 +74,11 @@ int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
                    const char** cursor, int depth);
 int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
 
-// Gives up an element a check has read, with what was made in the arena since mark.
+// Gives up an element a check has read (a check links no children and makes no attributes),
+// with what was made in the arena since mark.
 void giveUpChecked(const ReadTarget& target, xmlNode* element, xmlArenaMark mark) {
   // Most elements hold nothing but their name in the arena: rewinding is all they need.
-  if (element->hasComment || element->hasTrailingComment || element->extra ||
-      (element->name && !element->nameInNode) || (element->value && !element->valueInNode) ||
-      element->firstChild || element->firstAttribute)
-    destroyNode(element);
+  if (holdsOwnMemory(element)) destroyNode(element);
   rewindArena(target.owner, mark);
 }
 
@@ -237,19 +235,6 @@ int readCommentInto(xmlNode* node, const char** cursor) {
   return setNodeComment(node, comment) ? 0 : kNoMemory;
 }
 
-}  // namespace
-
-int parseComment(xmlNode* node, const char** cursor) {
-  const int result = readCommentInto(node, cursor);
-  return result == kNoMemory ? -2 : result;
-}
-
-int parseElement(xmlNode* node, const char** cursor, int depth) {
-  return parseElementIn(ReadTarget{}, node, cursor, depth);
-}
-
-namespace {
-
 int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
   // A comment that is not closed is stepped over; one that finds no memory fails the read.
@@ -354,12 +339,10 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
     }
     if (result == -1 && node != first) {
       // A comment after the last element is kept for the save.
-      const char* kept = nodeComment(node);
-      char* comment = kept ? strdup(kept) : nullptr;
-      const bool lost = kept && !comment;
+      char* comment = takeNodeComment(node);
       node->prev->next = nullptr;
       destroyNode(node);
-      if (lost || (comment && !setTrailingComment(first, comment))) break;
+      if (comment && !setTrailingComment(first, comment)) break;
       return first;
     }
     break;

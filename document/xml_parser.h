@@ -2,9 +2,8 @@
 //
 // The parser accepts the subset of XML that customization files use and copies every name,
 // value and comment out of the text unchanged (no decoding of references, line ends or
-// white space). Results of the element readers: 0 an element was read, -1 nothing is left,
-// -2 malformed text. parseDocument destroys everything it read when it fails, so a caller
-// never sees a partial document.
+// white space). parseDocument destroys everything it read when it fails, so a caller never
+// sees a partial document.
 #pragma once
 
 #include <string>
@@ -18,8 +17,6 @@ constexpr int kMaxNestingDepth = 256;
 
 bool isSpace(unsigned char byte);
 void skipSpace(const char** cursor);
-int parseComment(xmlNode* node, const char** cursor);
-int parseElement(xmlNode* node, const char** cursor, int depth);
 // Reads the whole text into first (a fresh node) and the nodes after it. Returns first, or
 // null when the text holds no element or is malformed (first is then destroyed).
 xmlNode* parseDocument(const char* text, xmlNode* first);
