@@ -383,28 +383,28 @@ zipEntry* zipEntryList::findOrAddEntry(const char* name) {
   return &entries.back();
 }
 
-void zipEntryList::setEntryData(const char* name, const unsigned char* data, std::size_t length) {
-  zipEntry* entry = findOrAddEntry(name);
-  if (holdsData(*entry, data, length)) return;
-  entry->data.assign(data, data + length);
-  entry->dataReleased = false;
-  entry->deflatedHere = false;
-  entry->originalDeflate.clear();
-  entry->info.uncompressedSize = static_cast<std::uint32_t>(length);
-}
+namespace {
 
-void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& data) {
-  zipEntry* entry = findEntry(name);
-  if (!entry) {
-    setEntryData(name, data.data(), data.size());
-    return;
-  }
-  if (holdsData(*entry, data.data(), data.size())) return;
+// The member's data from now on, to be deflated anew by the next write.
+void replaceData(zipEntry* entry, std::vector<unsigned char>&& data) {
   entry->data = std::move(data);
   entry->dataReleased = false;
   entry->deflatedHere = false;
   entry->originalDeflate.clear();
   entry->info.uncompressedSize = static_cast<std::uint32_t>(entry->data.size());
+}
+
+}  // namespace
+
+void zipEntryList::setEntryData(const char* name, const unsigned char* data, std::size_t length) {
+  zipEntry* entry = findOrAddEntry(name);
+  if (!holdsData(*entry, data, length))
+    replaceData(entry, std::vector<unsigned char>(data, data + length));
+}
+
+void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& data) {
+  zipEntry* entry = findOrAddEntry(name);
+  if (!holdsData(*entry, data.data(), data.size())) replaceData(entry, std::move(data));
 }
 
 void zipEntryList::setEntryDeflated(const char* name, std::vector<unsigned char>&& deflated,
