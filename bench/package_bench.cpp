@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
   std::string work = folder + "/work.cuix";
   const int rounds = 5;
   double floorBest = 1e30, programBest = 1e30;
-  ZlibFloor floor;
+  FloorRun floor;
   for (int round = 0; round < rounds; ++round) {
     floor = measureZlibFloor(source);
     if (!floor.ok || !copyFile(source, work)) return 1;

@@ -137,8 +137,8 @@ void editWorkspaces(pugi::xml_document& document) {
 
 }  // namespace
 
-PackageFloor runPackageFloor(const std::string& path, const std::string& backupPath) {
-  PackageFloor floor;
+FloorRun runPackageFloor(const std::string& path, const std::string& backupPath) {
+  FloorRun floor;
   auto start = std::chrono::steady_clock::now();
   Bytes bytes;
   if (!readWhole(path, &bytes) || bytes.size() < 22) return floor;

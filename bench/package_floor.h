@@ -6,16 +6,9 @@
 // Nothing is kept; no ownership passes.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
-struct PackageFloor {
-  bool ok = false;
-  double seconds = 0;
-  std::size_t members = 0;
-  std::uint64_t uncompressedBytes = 0;
-};
+#include "bench/zlib_floor.h"
 
 // Updates the package at path in place and writes backupPath.
-PackageFloor runPackageFloor(const std::string& path, const std::string& backupPath);
+FloorRun runPackageFloor(const std::string& path, const std::string& backupPath);

@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < kProfiles; ++i) {
       std::remove((work[i] + ".floor.bak").c_str());
       if (!copyFile(originals[i], work[i])) return 1;
-      PackageFloor floor = runPackageFloor(work[i], work[i] + ".floor.bak");
+      FloorRun floor = runPackageFloor(work[i], work[i] + ".floor.bak");
       if (!floor.ok) {
         std::fprintf(stderr, "the floor failed on %s\n", originals[i].c_str());
         return 1;

@@ -44,8 +44,8 @@ bool inflateRawMember(const unsigned char* in, std::size_t size, std::vector<uns
   return result == Z_STREAM_END && s.avail_out == 0;
 }
 
-ZlibFloor measureZlibFloor(const std::string& packagePath) {
-  ZlibFloor floor;
+FloorRun measureZlibFloor(const std::string& packagePath) {
+  FloorRun floor;
   auto start = std::chrono::steady_clock::now();
   std::string file;
   if (platform::readRegularFile(packagePath, platform::kNoSizeLimit, &file) !=

@@ -8,14 +8,15 @@
 #include <string>
 #include <vector>
 
-struct ZlibFloor {
+// What one run of a floor measured; ok is false when the run failed.
+struct FloorRun {
   bool ok = false;
   double seconds = 0;
   std::size_t members = 0;
   std::uint64_t uncompressedBytes = 0;
 };
 
-ZlibFloor measureZlibFloor(const std::string& packagePath);
+FloorRun measureZlibFloor(const std::string& packagePath);
 
 // Inflates a raw-deflate member into out, which holds exactly its uncompressed size; false
 // unless the stream ends there.
