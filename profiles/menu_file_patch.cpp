@@ -250,16 +250,15 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
   const char* path = target.documentPath.c_str();
   bool reference = holdsPartialMenu(document.get(), path, false);
   bool anyReference = holdsPartialMenu(document.get(), path, true);
-  int named = 0, expected = 0, present = 0;
+  int named = 0, present = 0;
   for (xmlNode* workspace = findWorkspace(document.get(), nullptr); workspace;
        workspace = findNextNamed(workspace, "Workspace")) {
     if (!workspaceName(workspace)) continue;
     ++named;
     xmlNode* found[kToolbarCount];
-    expected += kToolbarCount;
     present += findToolbarEntries(workspace, kMenuGroup, kToolbarIds, kToolbarCount, found);
   }
-  if (reference && named > 0 && present == expected)
+  if (reference && named > 0 && present == named * kToolbarCount)
     report->state = ProfileState::kPresent;
   else if (!anyReference && present == 0)
     report->state = ProfileState::kAbsent;
