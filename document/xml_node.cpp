@@ -202,6 +202,13 @@ void noteHeldOutsideArena(xmlNode* owner) {
 
 namespace {
 
+// Whether destroying node would free anything besides its own memory and that of its chains:
+// a name or value of its own, a comment, a trailing comment or an extra.
+bool holdsOwnMemory(const xmlNode* node) {
+  return node->extra || node->hasComment || node->hasTrailingComment ||
+         (node->name && !node->nameInNode) || (node->value && !node->valueInNode);
+}
+
 // Whether node, its attributes or its children hold memory of their own, or lie outside an
 // arena. Deep subtrees count as holding some rather than being searched without end.
 bool holdsOutsideArena(const xmlNode* node, int depth = 0) {
@@ -234,29 +241,6 @@ void noteOwnMemory(xmlNode* node) {
 }
 
 }  // namespace
-
-bool holdsOwnMemory(const xmlNode* node) {
-  return node->extra || node->hasComment || node->hasTrailingComment ||
-         (node->name && !node->nameInNode) || (node->value && !node->valueInNode);
-}
-
-xmlArenaMark markArena(xmlNode* owner) {
-  if (!owner || !owner->ownsArena) return {};
-  Arena* arena = arenaOf(owner);
-  return {arena->blocks, arena->cursor};
-}
-
-void rewindArena(xmlNode* owner, xmlArenaMark mark) {
-  if (!owner || !owner->ownsArena || !mark.block) return;
-  Arena* arena = arenaOf(owner);
-  while (arena->blocks != mark.block) {
-    ArenaBlock* block = arena->blocks;
-    arena->blocks = block->next;
-    giveBackBlock(block);
-  }
-  arena->cursor = mark.cursor;
-  arena->end = reinterpret_cast<char*>(arena->blocks) + arena->blocks->size;
-}
 
 xmlNode* newNode(const char* name, const char* value) {
   return newNodeWithTexts(name, name ? std::strlen(name) : 0, value,

@@ -103,23 +103,11 @@ xmlNode* newNodeIn(xmlNode* owner, const char* name, std::size_t nameLength, con
 // tree make it in this arena.
 xmlNode* arenaOwnerOf(xmlNode* node);
 void destroyNode(xmlNode* node);
-// A point in the arena of an owner from newDocumentNode. Rewinding to it gives up at once all
-// the arena made since, once the nodes made since are destroyed. Without an arena both do
-// nothing.
-struct xmlArenaMark {
-  void* block = nullptr;
-  char* cursor = nullptr;
-};
-xmlArenaMark markArena(xmlNode* owner);
-void rewindArena(xmlNode* owner, xmlArenaMark mark);
 // Destroying an arena document walks only its top-level nodes while nothing below them holds
 // memory of its own (a text or comment of its own, an extra, a node from outside the arena).
 // The operations below keep track of that; a reader that gives such a node memory of its own
 // tells the arena of owner here.
 void noteHeldOutsideArena(xmlNode* owner);
-// Whether destroying node would free anything besides its own memory and that of its chains:
-// a name or value of its own, a comment, a trailing comment or an extra.
-bool holdsOwnMemory(const xmlNode* node);
 // The one owner of a loaded document, or of any node and all it owns, until released: every
 // caller holds what it loads or makes in one, and none calls destroyNode itself.
 struct xmlNodeDeleter {

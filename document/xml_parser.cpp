@@ -57,33 +57,33 @@ bool startsWith(const char* text, const char (&prefix)[N]) {
   return true;
 }
 
-// What a read makes of the text. owner: the node whose arena takes the nodes read (see
-// newNodeIn); null for nodes of their own. A check builds no tree: each element is given up
-// once read, with its children already gone, and only the value of its first attribute named
-// attributeName (if any) is kept in values, each followed by a NUL byte.
+// What a read makes of the text. A tree read makes its nodes in the arena of owner (see
+// newNodeIn; null for nodes of their own). A check (the template argument kCheck) reads the text
+// exactly as a tree read does but makes no node: of each element it keeps only the value of its
+// first attribute named attributeName (if any), in values, each followed by a NUL byte.
 struct ReadTarget {
   xmlNode* owner = nullptr;
-  bool checkOnly = false;
   const char* attributeName = nullptr;
   std::string* values = nullptr;
 };
 
+// An element's name where it stands in the text; its end tag must repeat it.
+struct NameInText {
+  const char* begin;
+  const char* end;
+};
+
+// In a check every node parameter below is null.
+template <bool kCheck>
 int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth);
+template <bool kCheck>
 int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
-int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
-                   const char** cursor, int depth);
-int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
+template <bool kCheck>
+int parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
+                   int depth);
 
-// Gives up an element a check has read (a check links no children and makes no attributes),
-// with what was made in the arena since mark.
-void giveUpChecked(const ReadTarget& target, xmlNode* element, xmlArenaMark mark) {
-  // Most elements hold nothing but their name in the arena: rewinding is all they need.
-  if (holdsOwnMemory(element)) destroyNode(element);
-  rewindArena(target.owner, mark);
-}
-
-// A check makes no attribute nodes: of an element's attributes it keeps the value of the first
-// one named as asked, straight from the text. False when that finds no memory.
+// Of an element's attributes a check keeps the value of the first one named as asked, straight
+// from the text. False when that finds no memory.
 bool keepCheckedAttribute(const ReadTarget& target, const char* name, const char* nameEnd,
                           const char* value, const char* valueEnd, bool* kept) {
   if (*kept || !target.attributeName || !target.values) return true;
@@ -112,12 +112,12 @@ const char* elementNameEnd(const char* p) {
 }
 
 // "</name>" exactly, case-sensitive, no white space.
-int readEndTag(const xmlNode* node, const char** cursor) {
+int readEndTag(NameInText name, const char** cursor) {
   const char* p = *cursor;
   if (!startsWith(p, "</")) return -2;
   p += 2;
-  for (const char* name = node->name; *name; ++name, ++p)
-    if (*p != *name) return -2;
+  for (const char* n = name.begin; n != name.end; ++n, ++p)
+    if (*p != *n) return -2;
   if (*p != '>') return -2;
   *cursor = p + 1;
   return 0;
@@ -125,40 +125,39 @@ int readEndTag(const xmlNode* node, const char** cursor) {
 
 // The content after a start tag. Text is the user's data and is taken byte for byte, blanks
 // and line ends at either end included; white space alone, or between elements, is layout.
-int parseContent(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
+template <bool kCheck>
+int parseContent(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
+                 int depth) {
   const char* start = *cursor;
   skipSpace(cursor);
   const char* p = *cursor;
   if (*p != '<') {
     const char* end = std::strchr(p, '<');
     if (!end) return -2;
-    // A check keeps no text.
-    if (!target.checkOnly) {
+    if constexpr (!kCheck) {
       if (!(node->value = copyRange(start, end))) return -2;
       if (depth > 0) noteHeldOutsideArena(target.owner);
     }
     *cursor = end;
-    return readEndTag(node, cursor);
+    return readEndTag(name, cursor);
   }
   xmlNode* last = nullptr;
   for (;;) {
     skipSpace(cursor);
-    if (startsWith(*cursor, "</")) return readEndTag(node, cursor);
+    if (startsWith(*cursor, "</")) return readEndTag(name, cursor);
     xmlNode* child = nullptr;
-    const xmlArenaMark mark = markArena(target.owner);
-    if (parseChildElement(target, &child, cursor, depth + 1) != 0) {
+    if (parseChildElement<kCheck>(target, &child, cursor, depth + 1) != 0) {
       destroyNode(child);
       return -2;
     }
-    if (!target.checkOnly)
-      linkLast(&node->firstChild, &last, node, child);
-    else
-      giveUpChecked(target, child, mark);
+    if constexpr (!kCheck) linkLast(&node->firstChild, &last, node, child);
     if (**cursor == '\0') return -2;
   }
 }
 
-int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
+template <bool kCheck>
+int parseAttributes(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
+                    int depth) {
   skipSpace(cursor);
   xmlNode* last = nullptr;
   bool kept = false;  // while checking: whether the attribute asked for was kept
@@ -178,7 +177,7 @@ int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor
     skipSpace(&p);
     const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
     if (!close) return -2;
-    if (target.checkOnly) {
+    if constexpr (kCheck) {
       if (!keepCheckedAttribute(target, start, nameEnd, p + 1, close, &kept)) return -2;
     } else {
       xmlNode* attribute = newNodeIn(target.owner, start, static_cast<size_t>(nameEnd - start),
@@ -195,7 +194,7 @@ int parseAttributes(const ReadTarget& target, xmlNode* node, const char** cursor
     }
     if (*p == '>') {
       *cursor = p + 1;
-      return parseContent(target, node, cursor, depth);
+      return parseContent<kCheck>(target, node, name, cursor, depth);
     }
   }
 }
@@ -214,75 +213,83 @@ namespace {
 
 constexpr int kNoMemory = -3;
 
-// The comment that starts at the cursor (after white space) into *comment: 0, -1 when there is
-// none, -2 when it is not closed (its opening is stepped over), kNoMemory.
+// The comment that starts at the cursor (after white space), copied into *comment unless
+// comment is null: 0, -1 when there is none, -2 when it is not closed (its opening is stepped
+// over), kNoMemory.
 int readComment(const char** cursor, char** comment) {
   skipSpace(cursor);
   if (!startsWith(*cursor, "<!--")) return -1;
   *cursor += 4;
   const char* end = std::strstr(*cursor, "-->");
   if (!end) return -2;
-  if (!(*comment = copyRange(*cursor, end))) return kNoMemory;
+  if (comment && !(*comment = copyRange(*cursor, end))) return kNoMemory;
   *cursor = end + 3;
   return 0;
 }
 
-// The same, given to node.
-int readCommentInto(xmlNode* node, const char** cursor) {
-  char* comment = nullptr;
-  int result = readComment(cursor, &comment);
-  if (result != 0) return result;
-  return setNodeComment(node, comment) ? 0 : kNoMemory;
-}
-
+// An element with the comment before it. A comment that is not closed is stepped over; one
+// that finds no memory fails the read.
+template <bool kCheck>
 int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
-  // A comment that is not closed is stepped over; one that finds no memory fails the read.
-  if (readCommentInto(node, cursor) == kNoMemory) return -2;
-  return parseTag(target, node, cursor, depth);
+  if constexpr (kCheck) {
+    readComment(cursor, nullptr);
+  } else {
+    char* comment = nullptr;
+    const int found = readComment(cursor, &comment);
+    if (found == kNoMemory || (found == 0 && !setNodeComment(node, comment))) return -2;
+  }
+  return parseTag<kCheck>(target, node, cursor, depth);
 }
 
 // The element from its "<" on, into a node that may already hold its comment.
+template <bool kCheck>
 int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
   if (**cursor == '\0') return -1;
   if (**cursor != '<') return -2;
   ++*cursor;
   // Below the top level, a name or text read here is memory of the node's own.
-  if (depth > 0) noteHeldOutsideArena(target.owner);
+  if (!kCheck && depth > 0) noteHeldOutsideArena(target.owner);
   if (startsWith(*cursor, "![CDATA[")) {
     const char* start = *cursor + 8;
     const char* close = std::strchr(start, ']');
     if (!close || !startsWith(close, "]]>")) return -2;
-    static const char kCdataName[] = "CDATA";
-    if (!(node->name = copyRange(kCdataName, kCdataName + sizeof kCdataName - 1)) ||
-        !(node->value = copyRange(start, close)))
-      return -2;
-    node->cdata = true;
+    if constexpr (!kCheck) {
+      static const char kCdataName[] = "CDATA";
+      if (!(node->name = copyRange(kCdataName, kCdataName + sizeof kCdataName - 1)) ||
+          !(node->value = copyRange(start, close)))
+        return -2;
+      node->cdata = true;
+    }
     *cursor = close + 3;
     return 0;
   }
-  const char* end = elementNameEnd(*cursor);
-  if (!end || !(node->name = copyRange(*cursor, end))) return -2;
-  return parseAfterName(target, node, end, cursor, depth);
+  const NameInText name{*cursor, elementNameEnd(*cursor)};
+  if (!name.end) return -2;
+  if constexpr (!kCheck)
+    if (!(node->name = copyRange(name.begin, name.end))) return -2;
+  return parseAfterName<kCheck>(target, node, name, cursor, depth);
 }
 
-int parseAfterName(const ReadTarget& target, xmlNode* node, const char* nameEnd,
-                   const char** cursor, int depth) {
-  if (*nameEnd == '>') {
-    *cursor = nameEnd + 1;
-    return parseContent(target, node, cursor, depth);
+template <bool kCheck>
+int parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
+                   int depth) {
+  if (*name.end == '>') {
+    *cursor = name.end + 1;
+    return parseContent<kCheck>(target, node, name, cursor, depth);
   }
-  *cursor = *nameEnd == '/' ? nameEnd : nameEnd + 1;
-  return parseAttributes(target, node, cursor, depth);
+  *cursor = *name.end == '/' ? name.end : name.end + 1;
+  return parseAttributes<kCheck>(target, node, name, cursor, depth);
 }
 
-// As parseElement, but the node is made here once its name is known, so that the name shares
-// the node's allocation. *made is the node (null when none could be made).
+// An element below the top level. A tree read makes its node here once the name is known, so
+// that the name shares the node's allocation; *made is the node (null when none was made).
+template <bool kCheck>
 int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth) {
   if (depth >= kMaxNestingDepth) return -2;
   char* comment = nullptr;  // the comment before the element, until the node is made
-  if (readComment(cursor, &comment) == kNoMemory) return -2;
+  if (readComment(cursor, kCheck ? nullptr : &comment) == kNoMemory) return -2;
   skipSpace(cursor);
   const char* p = *cursor;
   const char* end = *p == '<' && !startsWith(p + 1, "![CDATA[") ? elementNameEnd(p + 1) : nullptr;
@@ -295,26 +302,28 @@ int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cur
     textEnd = *content != '<' ? std::strchr(content, '<') : nullptr;
     if (textEnd) text = end + 1;  // with its leading white space, as parseContent takes it
   }
-  // A check needs the name for the end tag, not the text.
-  const char* keptText = target.checkOnly ? nullptr : text;
-  xmlNode* node = end ? newNodeIn(target.owner, p + 1, static_cast<size_t>(end - (p + 1)), keptText,
-                                  static_cast<size_t>(textEnd - text))
-                      : newNodeIn(target.owner, nullptr, 0, nullptr, 0);
-  if (!node) {
-    std::free(comment);
-    return -2;
+  xmlNode* node = nullptr;
+  if constexpr (!kCheck) {
+    node = end ? newNodeIn(target.owner, p + 1, static_cast<size_t>(end - (p + 1)), text,
+                           static_cast<size_t>(textEnd - text))
+               : newNodeIn(target.owner, nullptr, 0, nullptr, 0);
+    if (!node) {
+      std::free(comment);
+      return -2;
+    }
+    if (comment) {
+      if (!setNodeComment(node, comment)) return -2;
+      noteHeldOutsideArena(target.owner);
+    }
+    *made = node;
   }
-  if (comment) {
-    if (!setNodeComment(node, comment)) return -2;
-    noteHeldOutsideArena(target.owner);
-  }
-  *made = node;
-  if (!end) return parseTag(target, node, cursor, depth);  // a CDATA section, or malformed text
+  if (!end) return parseTag<kCheck>(target, node, cursor, depth);  // CDATA, or malformed text
+  const NameInText name{p + 1, end};
   if (text) {
     *cursor = textEnd;
-    return readEndTag(node, cursor);
+    return readEndTag(name, cursor);
   }
-  return parseAfterName(target, node, end, cursor, depth);
+  return parseAfterName<kCheck>(target, node, name, cursor, depth);
 }
 
 }  // namespace
@@ -328,7 +337,7 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
   xmlNode* node = first;
   const ReadTarget target{first};
   for (;;) {
-    int result = parseElementIn(target, node, &cursor, 0);
+    int result = parseElementIn<false>(target, node, &cursor, 0);
     if (result == 0) {
       xmlNode* next = newNodeIn(first, nullptr, 0, nullptr, 0);
       if (!next) break;
@@ -353,22 +362,12 @@ xmlNode* parseDocument(const char* text, xmlNode* first) {
 
 bool checkDocument(const char* text, const char* attributeName, std::string* values) {
   if (!text) return false;
-  // The arena holds no more than the elements open at a time and their attributes.
-  xmlNodeHolder owner(newDocumentNode(0));
-  if (!owner) return false;
-  const ReadTarget target{owner.get(), true, attributeName, values};
+  const ReadTarget target{nullptr, attributeName, values};
   const char* cursor = text;
   bool read = false;
   for (;;) {
-    const xmlArenaMark mark = markArena(owner.get());
-    xmlNode* node = newNodeIn(owner.get(), nullptr, 0, nullptr, 0);
-    if (!node) return false;
-    const int result = parseElementIn(target, node, &cursor, 0);
-    if (result != 0) {
-      destroyNode(node);
-      return result == -1 && read;
-    }
-    giveUpChecked(target, node, mark);
+    const int result = parseElementIn<true>(target, nullptr, &cursor, 0);
+    if (result != 0) return result == -1 && read;
     read = true;
   }
 }

@@ -22,5 +22,5 @@ void skipSpace(const char** cursor);
 xmlNode* parseDocument(const char* text, xmlNode* first);
 // Whether parseDocument would read the text, found without building its tree. Of each element
 // read, the value of its first attribute named attributeName (ASCII case ignored; null for none)
-// is appended to values, followed by a NUL byte; the order is not document order.
+// is appended to values, followed by a NUL byte, in document order.
 bool checkDocument(const char* text, const char* attributeName, std::string* values);
