@@ -182,48 +182,63 @@ bool holdsPartialMenu(xmlNode* document, const char* path, bool fileNameToo) {
   return name && findReference(items, name);
 }
 
+namespace {
+
+struct NewAttribute {
+  const char* name;
+  const char* value;  // in written form
+};
+
+// Links the attributes, in order, onto element, which has none yet: each behind the one before,
+// without a search, in owner's arena (see newNodeIn). False when one could not be made; those
+// made before it stay linked.
+bool appendNewAttributes(xmlNode* owner, xmlNode* element, const NewAttribute* attributes,
+                         std::size_t count) {
+  xmlNode* last = nullptr;
+  for (std::size_t i = 0; i < count; ++i) {
+    const char* value = attributes[i].value;
+    xmlNode* attribute = newNodeIn(owner, attributes[i].name, std::strlen(attributes[i].name),
+                                   value, std::strlen(value));
+    if (!attribute) return false;
+    attribute->edited = true;
+    if (last)
+      insertAfter(last, attribute);
+    else
+      appendAttribute(element, attribute);
+    last = attribute;
+  }
+  return true;
+}
+
+}  // namespace
+
 xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup, const char* pUID,
                          int orientation, int display, int x, int y, int rows, int dockRow,
                          int dockColumn, int userVersion) {
   xmlNode* toolbarRoot = findChild(workspace, "WSToolbarRoot", true);
   if (!toolbarRoot) return nullptr;
   // Every text first: a string may throw when memory runs out, and nothing is linked yet.
+  // Numbers, the orientation's name and the new identifier hold no reserved character.
   const std::string numbers[] = {std::to_string(display), std::to_string(x),
                                  std::to_string(y),       std::to_string(rows),
                                  std::to_string(dockRow), std::to_string(dockColumn)};
   const std::string uid = newToolbarId(run);
-  const char* const attributes[][2] = {
-      {"MenuGroup", menuGroup},           {"pUID", pUID},
+  const std::string group = writtenForm(menuGroup);
+  const std::string id = writtenForm(pUID);
+  const NewAttribute attributes[] = {
+      {"MenuGroup", group.c_str()},       {"pUID", id.c_str()},
       {"Display", numbers[0].c_str()},    {"ToolbarOrient", orientationName(orientation)},
       {"xval", numbers[1].c_str()},       {"yval", numbers[2].c_str()},
       {"rows", numbers[3].c_str()},       {"dockrow", numbers[4].c_str()},
       {"dockcolumn", numbers[5].c_str()}, {"UID", uid.c_str()}};
-  std::string written[sizeof attributes / sizeof attributes[0]];
-  for (std::size_t i = 0; i < sizeof attributes / sizeof attributes[0]; ++i)
-    written[i] = writtenForm(attributes[i][1]);
   // Linked at once, so that its attributes go where the tree's nodes are; taken out again when
   // it cannot be made whole.
   xmlNode* const owner = arenaOwnerOf(toolbarRoot);
   xmlNode* entry = newNodeIn(owner, "WSToolbar", 9, nullptr, 0);
   if (!entry) return nullptr;
   appendChild(toolbarRoot, entry);
-  // A new entry has no attribute yet: each is linked behind the one before, without a search.
-  xmlNode* last = nullptr;
-  for (std::size_t i = 0; i < sizeof attributes / sizeof attributes[0]; ++i) {
-    xmlNode* attribute = newNodeIn(owner, attributes[i][0], std::strlen(attributes[i][0]),
-                                   written[i].c_str(), written[i].size());
-    if (!attribute) {
-      detach(entry, true);
-      return nullptr;
-    }
-    attribute->edited = true;
-    if (last)
-      insertAfter(last, attribute);
-    else
-      appendAttribute(entry, attribute);
-    last = attribute;
-  }
-  if (!appendRevisionStamp(run, entry, userVersion)) {
+  if (!appendNewAttributes(owner, entry, attributes, sizeof attributes / sizeof attributes[0]) ||
+      !appendRevisionStamp(run, entry, userVersion)) {
     detach(entry, true);
     return nullptr;
   }
@@ -234,21 +249,22 @@ xmlNode* appendRevisionStamp(const EditRun& run, xmlNode* parent, int userVersio
   bool modern =
       run.formatMajorVersion > 17 || (run.formatMajorVersion == 17 && run.formatMinorVersion >= 2);
   const char* name = modern ? "ModifiedRev" : "Revision";
-  xmlNode* stamp = newNodeIn(arenaOwnerOf(parent), name, std::strlen(name), nullptr, 0);
+  // Numbers this short fit in a string without allocating: nothing here throws.
+  const std::string major = std::to_string(run.formatMajorVersion);
+  const std::string minor = std::to_string(run.formatMinorVersion);
+  const std::string user = std::to_string(userVersion);
+  const NewAttribute attributes[] = {{"MajorVersion", major.c_str()},
+                                     {"MinorVersion", minor.c_str()},
+                                     {"UserVersion", user.c_str()}};
+  xmlNode* const owner = arenaOwnerOf(parent);
+  xmlNode* stamp = newNodeIn(owner, name, std::strlen(name), nullptr, 0);
   if (!stamp || !appendChild(parent, stamp)) {
     destroyNode(stamp);
     return nullptr;
   }
-  if (!setVersionAttributes(run, stamp, userVersion)) {
+  if (!appendNewAttributes(owner, stamp, attributes, sizeof attributes / sizeof attributes[0])) {
     detach(stamp, true);
     return nullptr;
   }
   return stamp;
-}
-
-bool setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion) {
-  // Numbers this short fit in a string without allocating: nothing here throws.
-  return setAttribute(element, "MajorVersion", std::to_string(run.formatMajorVersion).c_str()) &&
-         setAttribute(element, "MinorVersion", std::to_string(run.formatMinorVersion).c_str()) &&
-         setAttribute(element, "UserVersion", std::to_string(userVersion).c_str());
 }

@@ -33,5 +33,3 @@ xmlNode* addToolbarEntry(EditRun& run, xmlNode* workspace, const char* menuGroup
 // The revision stamp of the run's format version, appended to parent; null (and parent as it
 // was) when it cannot be made whole.
 xmlNode* appendRevisionStamp(const EditRun& run, xmlNode* parent, int userVersion);
-// False when an attribute could not be set.
-bool setVersionAttributes(const EditRun& run, xmlNode* element, int userVersion);

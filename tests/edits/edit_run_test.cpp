@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include "edit_test_support.h"
@@ -57,6 +59,29 @@ TEST(IdentifierScan, ContinuesAcrossDocumentsAndWrapsAround) {
   EXPECT_EQ(counter(wrapped, "WSTU_"), 0u);
   EXPECT_EQ(newToolbarId(wrapped), "WSTU_0");
   EXPECT_EQ(newToolbarId(wrapped), "WSTU_1");
+}
+
+// Numbers of every shape: each counter ends one above the largest number read for its prefix,
+// as atol-like reading taken modulo 2^32 gives it.
+TEST(IdentifierScan, ReadsNumbersOfEveryShapeAsAtolDoes) {
+  std::mt19937 random(20261208);
+  const char* const tails[] = {"", " ", "\t", "-", "+", "0", "x", "9", "00", "7", "1234567890"};
+  for (int round = 0; round < 200; ++round) {
+    EditRun run;
+    std::uint32_t expected = 1;
+    std::string text = "<R>";
+    for (int i = 0; i < 8; ++i) {
+      std::string number;
+      for (int piece = random() % 4; piece > 0; --piece) number += tails[random() % 11];
+      const auto read = static_cast<std::uint32_t>(std::strtoll(number.c_str(), nullptr, 10));
+      if (expected <= read) expected = read + 1;
+      text += std::string("<A UID=\"") + (random() % 2 ? "WSTU_" : "wstu_") + number + "\" />";
+    }
+    xmlNodeHolder document(parseText((text + "</R>").c_str()));
+    ASSERT_NE(document.get(), nullptr) << text;
+    scanIdentifiers(run, document.get());
+    EXPECT_EQ(counter(run, "WSTU_"), expected) << text;
+  }
 }
 
 TEST(IdentifierScan, WalksDeepTreesWithoutRecursion) {
