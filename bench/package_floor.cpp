@@ -71,10 +71,32 @@ bool deflateRaw(const std::string& in, Bytes* out) {
   return result == Z_STREAM_END;
 }
 
-struct StringWriter : pugi::xml_writer {
+// Takes pugixml's text in its own layout, or in the host's layout that the program writes: a
+// blank before the ">" of a start tag that has attributes ("<X a=\"1\" >"). Values and texts
+// hold no '"' or '>' of their own in pugixml's output, so a '"' directly before '>' ends an
+// attribute.
+struct TextWriter : pugi::xml_writer {
+  explicit TextWriter(FloorLayout layout) : hostLayout(layout == FloorLayout::kHost) {}
+  bool hostLayout;
   std::string text;
   void write(const void* data, std::size_t size) override {
-    text.append(static_cast<const char*>(data), size);
+    const char* p = static_cast<const char*>(data);
+    if (!hostLayout) {
+      text.append(p, size);
+      return;
+    }
+    const char* end = p + size;
+    while (p != end) {
+      const char* close = static_cast<const char*>(std::memchr(p, '>', end - p));
+      if (!close) {
+        text.append(p, end);
+        return;
+      }
+      text.append(p, close);
+      if (!text.empty() && text.back() == '"') text.push_back(' ');
+      text.push_back('>');
+      p = close + 1;
+    }
   }
 };
 
@@ -137,7 +159,8 @@ void editWorkspaces(pugi::xml_document& document) {
 
 }  // namespace
 
-FloorRun runPackageFloor(const std::string& path, const std::string& backupPath) {
+FloorRun runPackageFloor(const std::string& path, const std::string& backupPath,
+                         FloorLayout layout) {
   FloorRun floor;
   auto start = std::chrono::steady_clock::now();
   Bytes bytes;
@@ -184,7 +207,7 @@ FloorRun runPackageFloor(const std::string& path, const std::string& backupPath)
     if (m.name == "Header.cui") editHeader(*m.document);
     if (m.name == "WorkspaceRoot.cui") editWorkspaces(*m.document);
     if (m.name != "Header.cui" && m.name != "WorkspaceRoot.cui") continue;
-    StringWriter writer;
+    TextWriter writer(layout);
     m.document->save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
     if (!deflateRaw(writer.text, &m.deflated)) return floor;
     m.crc = crc32(0, reinterpret_cast<const Bytef*>(writer.text.data()),

@@ -109,24 +109,31 @@ int main(int argc, char** argv) {
   }
   std::string text = registryText(work, folder);
 
-  double floorBest = 1e30, addBest = 1e30;
+  double floorBest = 1e30, ownLayoutBest = 1e30, addBest = 1e30;
   std::uint64_t uncompressed = 0, firstUncompressed = 0;
   for (int round = 0; round < kRounds; ++round) {
-    double floorSeconds = 0;
+    double floorSeconds = 0, ownLayoutSeconds = 0;
     uncompressed = 0;
     for (int i = 0; i < kProfiles; ++i) {
-      std::remove((work[i] + ".floor.bak").c_str());
-      if (!copyFile(originals[i], work[i])) return 1;
-      FloorRun floor = runPackageFloor(work[i], work[i] + ".floor.bak");
-      if (!floor.ok) {
-        std::fprintf(stderr, "the floor failed on %s\n", originals[i].c_str());
-        return 1;
+      for (FloorLayout layout : {FloorLayout::kHost, FloorLayout::kPugixml}) {
+        std::remove((work[i] + ".floor.bak").c_str());
+        if (!copyFile(originals[i], work[i])) return 1;
+        FloorRun floor = runPackageFloor(work[i], work[i] + ".floor.bak", layout);
+        if (!floor.ok) {
+          std::fprintf(stderr, "the floor failed on %s\n", originals[i].c_str());
+          return 1;
+        }
+        if (layout == FloorLayout::kPugixml) {
+          ownLayoutSeconds += floor.seconds;
+          continue;
+        }
+        floorSeconds += floor.seconds;
+        uncompressed += floor.uncompressedBytes;
+        if (i == 0) firstUncompressed = floor.uncompressedBytes;
       }
-      floorSeconds += floor.seconds;
-      uncompressed += floor.uncompressedBytes;
-      if (i == 0) firstUncompressed = floor.uncompressedBytes;
       std::remove((work[i] + ".floor.bak").c_str());
     }
+    ownLayoutBest = std::min(ownLayoutBest, ownLayoutSeconds);
     floorBest = std::min(floorBest, floorSeconds);
     for (int i = 0; i < kProfiles; ++i) {
       std::remove((work[i] + ".norvex-express.bak").c_str());
@@ -156,11 +163,15 @@ int main(int argc, char** argv) {
   std::printf("silent add: %d profiles, %.2f MB uncompressed in all\n", kProfiles,
               uncompressed / 1e6);
   std::printf(
-      "floor (read, inflate, pugixml parse of every part, edit, deflate 2, write, flush,\n"
-      "       rename, backup): %.1f ms\n",
+      "floor (read, inflate, pugixml parse of every part, edit, write 2 in the host's layout,\n"
+      "       deflate 2, write, flush, rename, backup): %.1f ms\n",
       floorBest * 1e3);
   std::printf("silent add: %.1f ms\n", addBest * 1e3);
   std::printf("ratio: %.2f (goal <= 1.2)\n", addBest / floorBest);
+  std::printf(
+      "for reference, the floor writing the two parts in pugixml's own layout: %.1f ms, ratio "
+      "%.2f\n",
+      ownLayoutBest * 1e3, addBest / ownLayoutBest);
   if (peak >= 0) {
     std::printf(
         "peak memory of the add on one package: %.1f MB above the start, %.2f times its\n"
