@@ -24,7 +24,7 @@ from host_check import registry  # noqa: E402
 
 PRODUCT = "Software\\Bench\\Host LT\\R20.1\\HOSTLT-9001:405"
 WINE32, WINE64, WINESERVER = "/usr/lib/wine/wine", "/usr/lib/wine/wine64", "/usr/lib/wine/wineserver"
-ROUNDS = 3
+ROUNDS = 7
 
 
 def wine_env(prefix):

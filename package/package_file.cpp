@@ -80,7 +80,7 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageR
     auto readMember = [&reading, &parts](zipEntry& entry) {
       for (std::size_t row = 0; row < parts.size(); ++row) {
         if (parts[row] || !equalsIgnoreCase(entry.name.c_str(), packagePartNames[row])) continue;
-        std::vector<unsigned char>& data = entry.data;
+        MemberBytes& data = entry.data;
         data.push_back(0);  // in the room the read kept for it
         parts[row].reset(readPart(reading, packagePartNames[row],
                                   reinterpret_cast<const char*>(data.data()), data.size() - 1));
@@ -142,9 +142,9 @@ int writePart(zipEntryList& list, const char* member, xmlNode* document) {
     }
   }
   // Room for the text as read and a quarter more, so that it seldom grows in steps.
-  std::vector<unsigned char> text;
+  MemberBytes text;
   if (entry) text.reserve(entry->info.uncompressedSize + entry->info.uncompressedSize / 4);
-  xmlAppendingSink<std::vector<unsigned char>> sink(text);
+  xmlAppendingSink<MemberBytes> sink(text);
   int result = writeDocument(document, sink);
   if (result != 0) return result;
   list.setEntryData(member, std::move(text));

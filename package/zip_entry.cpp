@@ -132,8 +132,7 @@ std::uint64_t mostInflatedFrom(std::uint64_t compressed) {
 // The open member's bytes, exactly declared of them. The declared size is trusted for
 // allocation only as far as the compressed bytes, which are in memory, can really give it, so
 // that a false size cannot make the program reserve memory for nothing.
-bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable,
-                     std::vector<unsigned char>* data) {
+bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, MemberBytes* data) {
   const size_t chunk = 1 << 16;
   data->clear();
   data->reserve(static_cast<size_t>(std::min<std::uint64_t>(declared, reachable)) + 1);
@@ -220,7 +219,7 @@ bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::u
   return true;
 }
 
-bool deflateRaw(const std::vector<unsigned char>& data, std::vector<unsigned char>* out) {
+bool deflateRaw(const MemberBytes& data, std::vector<unsigned char>* out) {
   MemberDeflater deflater;
   if (!deflater.add(data.data(), data.size(), kMaxMemberSize) || !deflater.finish()) return false;
   out->swap(deflater.output());
@@ -339,7 +338,7 @@ bool zipEntryList::findEntryData(const char* name, std::vector<unsigned char>* d
   const zipEntry* entry = findEntry(name);
   if (!entry) return false;
   if (!entry->dataReleased) {
-    *data = entry->data;
+    data->assign(entry->data.begin(), entry->data.end());
     return true;
   }
   return inflateRaw(entry->originalDeflate, entry->info.uncompressedSize, data);
@@ -349,7 +348,7 @@ void zipEntryList::releaseData(zipEntry* entry) {
   if (!entry || entry->info.compressionMethod != Z_DEFLATED || entry->originalDeflate.empty() ||
       entry->dataReleased)
     return;
-  std::vector<unsigned char>().swap(entry->data);
+  MemberBytes().swap(entry->data);
   entry->dataReleased = true;
 }
 
@@ -386,7 +385,7 @@ zipEntry* zipEntryList::findOrAddEntry(const char* name) {
 namespace {
 
 // The member's data from now on, to be deflated anew by the next write.
-void replaceData(zipEntry* entry, std::vector<unsigned char>&& data) {
+void replaceData(zipEntry* entry, MemberBytes&& data) {
   entry->data = std::move(data);
   entry->dataReleased = false;
   entry->deflatedHere = false;
@@ -398,11 +397,10 @@ void replaceData(zipEntry* entry, std::vector<unsigned char>&& data) {
 
 void zipEntryList::setEntryData(const char* name, const unsigned char* data, std::size_t length) {
   zipEntry* entry = findOrAddEntry(name);
-  if (!holdsData(*entry, data, length))
-    replaceData(entry, std::vector<unsigned char>(data, data + length));
+  if (!holdsData(*entry, data, length)) replaceData(entry, MemberBytes(data, data + length));
 }
 
-void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& data) {
+void zipEntryList::setEntryData(const char* name, MemberBytes&& data) {
   zipEntry* entry = findOrAddEntry(name);
   if (!holdsData(*entry, data.data(), data.size())) replaceData(entry, std::move(data));
 }
@@ -410,7 +408,7 @@ void zipEntryList::setEntryData(const char* name, std::vector<unsigned char>&& d
 void zipEntryList::setEntryDeflated(const char* name, std::vector<unsigned char>&& deflated,
                                     std::uint32_t crc, std::uint32_t size) {
   zipEntry* entry = findOrAddEntry(name);
-  std::vector<unsigned char>().swap(entry->data);
+  MemberBytes().swap(entry->data);
   entry->originalDeflate = std::move(deflated);
   entry->dataReleased = true;
   entry->deflatedHere = true;
@@ -441,9 +439,12 @@ bool writeMember(zipFile file, const zipEntry& entry) {
   bool kept = !stored && !entry.originalDeflate.empty();
   std::vector<unsigned char> deflated;
   if (!stored && !kept && !deflateRaw(entry.data, &deflated)) return false;
-  const std::vector<unsigned char>& raw = stored ? entry.data
-                                          : kept ? entry.originalDeflate
-                                                 : deflated;
+  const unsigned char* raw = stored ? entry.data.data()
+                             : kept ? entry.originalDeflate.data()
+                                    : deflated.data();
+  const std::size_t rawSize = stored ? entry.data.size()
+                              : kept ? entry.originalDeflate.size()
+                                     : deflated.size();
   // Level 9 makes minizip mark the deflate options "maximum", true of data deflated here;
   // bytes written as they were read keep their marks, and no level adds any.
   uLong flags = entry.info.flags & kUtf8Flag;
@@ -460,8 +461,8 @@ bool writeMember(zipFile file, const zipEntry& entry) {
                            Z_DEFAULT_STRATEGY, nullptr, 0, entry.info.versionMadeBy & 0xFFFF,
                            flags) != ZIP_OK)
     return false;
-  bool written = raw.empty() ||
-                 zipWriteInFileInZip(file, raw.data(), static_cast<unsigned>(raw.size())) == ZIP_OK;
+  bool written =
+      rawSize == 0 || zipWriteInFileInZip(file, raw, static_cast<unsigned>(rawSize)) == ZIP_OK;
   // Kept deflated bytes come with their CRC-32: the one the read checked them against, or the
   // one taken while deflating them.
   uLong crc = crc32(0L, Z_NULL, 0);
@@ -477,10 +478,10 @@ bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive)
   // Room for every member as it will most likely be written, so that the buffer seldom grows.
   std::uint64_t expected = 22 + list.comment.size();
   for (const zipEntry& entry : list.entries) {
-    const std::vector<unsigned char>& raw =
-        entry.originalDeflate.empty() ? entry.data : entry.originalDeflate;
+    const std::size_t raw =
+        entry.originalDeflate.empty() ? entry.data.size() : entry.originalDeflate.size();
     expected += 76 + 2 * entry.name.size() + entry.localExtra.size() + entry.centralExtra.size() +
-                entry.comment.size() + raw.size() + raw.size() / 64;
+                entry.comment.size() + raw + raw / 64;
   }
   archive->reserve(static_cast<size_t>(std::min(expected, kMaxArchiveContent)));
   MemoryFile memory;

@@ -9,7 +9,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/file_read.h"
@@ -19,6 +22,30 @@
 // be larger either, when read or written.
 constexpr std::uint64_t kMaxMemberSize = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxArchiveContent = std::uint64_t{1} << 30;
+
+// An allocator that leaves the room a vector grows by uninitialised, where std::allocator would
+// clear it: room for a member's data is written over at once by the read that fills it.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitialisedAllocator<U>;
+  };
+  UninitialisedAllocator() = default;
+  template <typename U>
+  UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* place) noexcept(std::is_nothrow_default_constructible<U>::value) {
+    ::new (static_cast<void*>(place)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* place, Args&&... args) {
+    ::new (static_cast<void*>(place)) U(std::forward<Args>(args)...);
+  }
+};
+
+// A member's uncompressed bytes.
+using MemberBytes = std::vector<unsigned char, UninitialisedAllocator<unsigned char>>;
 
 // A member's central-directory values.
 struct zipEntryInfo {
@@ -46,7 +73,7 @@ struct zipEntry {
   std::vector<unsigned char> centralExtra;
   // Uncompressed. As read, with room for one byte more, so that a text can be terminated in
   // place.
-  std::vector<unsigned char> data;
+  MemberBytes data;
   // The member's deflated bytes as read, written back as they are while data is unchanged;
   // empty for stored members and for data set since the read.
   std::vector<unsigned char> originalDeflate;
@@ -83,7 +110,7 @@ struct zipEntryList {
   // member at the end. Data equal to what the member holds leaves it as it was read.
   void setEntryData(const char* name, const unsigned char* data, std::size_t length);
   // The same, taking the bytes over instead of copying them.
-  void setEntryData(const char* name, std::vector<unsigned char>&& data);
+  void setEntryData(const char* name, MemberBytes&& data);
   // Gives the named member (made as by setEntryData when no member has the name) data that is
   // already deflated as a save deflates it, with its CRC-32 and size; the member is deflated
   // from then on.

@@ -509,10 +509,10 @@ TEST(ZipEntryList, FindAndReplaceData) {
 
   const unsigned char bytes[] = {7, 7};
   list.setEntryData("DATA/thing.BIN", bytes, 2);
-  EXPECT_EQ(list.entries[0].data, (std::vector<unsigned char>{7, 7}));
+  EXPECT_EQ(list.entries[0].data, (MemberBytes{7, 7}));
   EXPECT_EQ(list.entries[0].info.uncompressedSize, 2u);
   EXPECT_EQ(list.entries[0].info.compressionMethod, 0u);
-  EXPECT_EQ(list.entries[1].data, (std::vector<unsigned char>{9}));
+  EXPECT_EQ(list.entries[1].data, (MemberBytes{9}));
 
   list.setEntryData("New.cui", bytes, 1);
   ASSERT_EQ(list.entries.size(), 3u);

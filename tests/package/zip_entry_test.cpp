@@ -43,7 +43,8 @@ zipEntryList randomList(std::mt19937& rng) {
     if (rng() % 2) e.comment = "member " + std::to_string(i);
     if (rng() % 2) e.localExtra = {0xFE, 0xCA, 2, 0, 1, static_cast<unsigned char>(i)};
     if (rng() % 2) e.centralExtra = {0x56, 0x4E, 1, 0, static_cast<unsigned char>(i)};
-    e.data = randomBytes(rng, rng() % 6000, rng() % 2);
+    const Bytes data = randomBytes(rng, rng() % 6000, rng() % 2);
+    e.data.assign(data.begin(), data.end());
     list.appendEntry(e);
   }
   return list;
@@ -140,7 +141,7 @@ TEST_F(ZipEntryTest, ReleasedDataIsKeptAsReadAndComesBackWhole) {
                 entry.info.compressionMethod == 8 && !made.entries[i].data.empty());
       Bytes data;
       ASSERT_TRUE(read.findEntryData(entry.name.c_str(), &data));
-      EXPECT_EQ(data, made.entries[i].data);
+      EXPECT_EQ(data, Bytes(made.entries[i].data.begin(), made.entries[i].data.end()));
       const bool released = entry.dataReleased;
       const Bytes deflated = entry.originalDeflate;
       if (rng() % 2) {
@@ -157,7 +158,8 @@ TEST_F(ZipEntryTest, ReleasedDataIsKeptAsReadAndComesBackWhole) {
     ASSERT_TRUE(read.writeArchive(path_.c_str()));
     ASSERT_TRUE(again.readArchive(path_.c_str()));
     ASSERT_EQ(again.entries.size(), kept.size());
-    for (size_t i = 0; i < kept.size(); ++i) EXPECT_EQ(again.entries[i].data, kept[i]);
+    for (size_t i = 0; i < kept.size(); ++i)
+      EXPECT_EQ(Bytes(again.entries[i].data.begin(), again.entries[i].data.end()), kept[i]);
   }
 }
 
