@@ -88,9 +88,8 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageR
         if (!parts[row]) return false;
         break;
       }
-      // The text lives on in the tree or is not needed; a save writes the member's bytes as they
-      // were read.
-      zipEntryList::releaseData(&entry);
+      // The text lives on in the tree or is not needed: the read releases it, and a save writes
+      // the member's bytes as they were read.
       return true;
     };
     if (!content->list.readArchive(path, packagePartNames, readMember)) return nullptr;

@@ -129,13 +129,23 @@ std::uint64_t mostInflatedFrom(std::uint64_t compressed) {
   return compressed * 1032 + 64;
 }
 
+// Whether releaseData gives up the member's data: its deflated bytes are kept as read.
+bool releasable(const zipEntry& entry) {
+  return entry.info.compressionMethod == Z_DEFLATED && !entry.originalDeflate.empty() &&
+         !entry.dataReleased;
+}
+
 // The open member's bytes, exactly declared of them. The declared size is trusted for
 // allocation only as far as the compressed bytes, which are in memory, can really give it, so
-// that a false size cannot make the program reserve memory for nothing.
-bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, MemberBytes* data) {
+// that a false size cannot make the program reserve memory for nothing. The room in spare is
+// taken when it fits without wasting more than the member needs.
+bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, MemberBytes* data,
+                     MemberBytes* spare) {
   const size_t chunk = 1 << 16;
+  const size_t room = static_cast<size_t>(std::min<std::uint64_t>(declared, reachable)) + 1;
+  if (spare && spare->capacity() >= room && spare->capacity() / 2 <= room) data->swap(*spare);
   data->clear();
-  data->reserve(static_cast<size_t>(std::min<std::uint64_t>(declared, reachable)) + 1);
+  data->reserve(room);
   for (;;) {
     size_t have = data->size();
     size_t want = std::min(std::max(chunk, data->capacity() - have), declared - have);
@@ -149,7 +159,8 @@ bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, Mem
   return unzReadCurrentFile(file, &probe, 1) == 0;
 }
 
-bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::uint64_t* total) {
+bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::uint64_t* total,
+                MemberBytes* spare) {
   unz_file_info info;
   if (unzGetCurrentFileInfo(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
     return false;
@@ -207,7 +218,7 @@ bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::u
       kept.compressionMethod == Z_DEFLATED
           ? mostInflatedFrom(inArchive ? kept.compressedSize : archive.size)
           : std::min<std::uint64_t>(kept.compressedSize, archive.size);
-  ok = ok && readCurrentData(file, kept.uncompressedSize, reachable, &entry->data);
+  ok = ok && readCurrentData(file, kept.uncompressedSize, reachable, &entry->data, spare);
   // Reports a wrong CRC-32 once the whole data was read: written back with a fresh CRC the
   // damage would be hidden.
   if (unzCloseCurrentFile(file) != UNZ_OK) ok = false;
@@ -247,10 +258,17 @@ bool readEntries(const std::string& bytes, zipEntryList* list,
   }
   if (unzGoToFirstFile(file.get()) != UNZ_OK) return false;
   std::uint64_t total = 0;
+  // The room of the largest data given up so far, for the next member of about its size: the
+  // Windows heap maps every large block anew and gives it back when freed.
+  MemberBytes spare;
   for (;;) {
     zipEntry entry;
-    if (!readMember(file.get(), memory, &entry, &total)) return false;
-    if (onMember && !onMember(entry)) return false;
+    if (!readMember(file.get(), memory, &entry, &total, &spare)) return false;
+    if (onMember) {
+      if (!onMember(entry)) return false;
+      if (releasable(entry) && entry.data.capacity() > spare.capacity()) spare.swap(entry.data);
+      zipEntryList::releaseData(&entry);
+    }
     list->entries.push_back(std::move(entry));
     int next = unzGoToNextFile(file.get());
     if (next == UNZ_END_OF_LIST_OF_FILE) return true;
@@ -345,9 +363,7 @@ bool zipEntryList::findEntryData(const char* name, std::vector<unsigned char>* d
 }
 
 void zipEntryList::releaseData(zipEntry* entry) {
-  if (!entry || entry->info.compressionMethod != Z_DEFLATED || entry->originalDeflate.empty() ||
-      entry->dataReleased)
-    return;
+  if (!entry || !releasable(*entry)) return;
   MemberBytes().swap(entry->data);
   entry->dataReleased = true;
 }

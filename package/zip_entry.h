@@ -92,8 +92,8 @@ struct zipEntryList {
   // name or comment holding a NUL byte (it could not be written back whole), and two members
   // that are both, without regard to ASCII case, one of uniqueNames (a list closed by null).
   // With onMember, each member is handed to it as soon as it is read and checked, before it
-  // joins the list and the next one is read; it may release the member's data (see
-  // releaseData), and returning false fails the read.
+  // joins the list and the next one is read; returning false fails the read. After it, the
+  // member's data is released as by releaseData.
   bool readArchive(const char* path, const char* const* uniqueNames = nullptr,
                    const std::function<bool(zipEntry&)>& onMember = nullptr);
   // The first member whose name equals name without regard to ASCII case, or null.
