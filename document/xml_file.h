@@ -35,7 +35,7 @@ xmlNode* parseXmlText(const char* bytes, std::size_t length);
 xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length);
 // Whether parseTerminatedXmlText would read the bytes, found without building the tree; of
 // each element, the value of its first attribute named attributeName (ASCII case ignored;
-// null for none) is appended to values, followed by a NUL byte, in no particular order.
+// null for none) is appended to values, followed by a NUL byte, in document order.
 bool checkTerminatedXmlText(const char* bytes, std::size_t length, const char* attributeName,
                             std::string* values);
 // Whether the chain from document holds a named node, that is a document to write.

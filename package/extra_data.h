@@ -25,7 +25,7 @@ struct extraDataCheckedPart : extraData {
   explicit extraDataCheckedPart(const char* name) : extraData(kExtraCheckedPart), entryName(name) {}
   const char* entryName;  // a row of packagePartNames; not owned
   // Of each element, the value of its first attribute named as the reading asked, each followed
-  // by a NUL byte, in no particular order.
+  // by a NUL byte, in document order.
   std::string collectedValues;
 };
 

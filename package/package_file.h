@@ -24,8 +24,8 @@ struct PackageReading {
 xmlNode* loadCuixPackage(const char* path, unsigned codePage,
                          const PackageReading& reading = PackageReading{});
 // 0 when written; -1 when the tree is no package, a checked part was changed, or the archive
-// could not be written;
-// otherwise the failing part's save result. On failure the file at path is unchanged.
+// could not be written; otherwise the failing part's save result. On failure the file at path
+// is unchanged.
 // With expected, the file is replaced only while it still has that identity.
 int saveCuixPackage(const char* path, xmlNode* root, unsigned codePage,
                     const platform::FileIdentity* expected = nullptr);

@@ -451,16 +451,19 @@ bool writeMember(zipFile file, const zipEntry& entry) {
   // internal attributes whenever zlib guesses the data is text.
   bool stored = entry.info.compressionMethod == 0;
   // Deflated bytes are written as they are, whether read so or deflated by a save.
-  bool asRead = !stored && !entry.originalDeflate.empty() && !entry.deflatedHere;
   bool kept = !stored && !entry.originalDeflate.empty();
+  bool asRead = kept && !entry.deflatedHere;
   std::vector<unsigned char> deflated;
-  if (!stored && !kept && !deflateRaw(entry.data, &deflated)) return false;
-  const unsigned char* raw = stored ? entry.data.data()
-                             : kept ? entry.originalDeflate.data()
-                                    : deflated.data();
-  const std::size_t rawSize = stored ? entry.data.size()
-                              : kept ? entry.originalDeflate.size()
-                                     : deflated.size();
+  const unsigned char* raw = entry.data.data();
+  std::size_t rawSize = entry.data.size();
+  if (kept) {
+    raw = entry.originalDeflate.data();
+    rawSize = entry.originalDeflate.size();
+  } else if (!stored) {
+    if (!deflateRaw(entry.data, &deflated)) return false;
+    raw = deflated.data();
+    rawSize = deflated.size();
+  }
   // Level 9 makes minizip mark the deflate options "maximum", true of data deflated here;
   // bytes written as they were read keep their marks, and no level adds any.
   uLong flags = entry.info.flags & kUtf8Flag;
