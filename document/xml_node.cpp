@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include "platform/ascii_text.h"
+#include "platform/byte_runs.h"
 
 // A plain loop: look-ups call this for every attribute and element they pass.
 bool equalsIgnoreCase(const char* a, const char* b) {
@@ -112,14 +113,14 @@ xmlNode* placeNode(void* memory, const char* name, std::size_t nameLength, const
   xmlNode* node = new (memory) xmlNode;
   char* text = reinterpret_cast<char*>(node + 1);
   if (name) {
-    std::memcpy(text, name, nameLength);
+    platform::copyBytes(text, name, nameLength);
     text[nameLength] = '\0';
     node->name = text;
     node->nameInNode = true;
     text += nameLength + 1;
   }
   if (value) {
-    std::memcpy(text, value, valueLength);
+    platform::copyBytes(text, value, valueLength);
     text[valueLength] = '\0';
     node->value = text;
     node->valueInNode = true;

@@ -13,6 +13,7 @@
 #include "document/xml_node.h"
 #include "package/member_deflater.h"
 #include "platform/file_read.h"
+#include "platform/heap_tuning.h"
 #include "platform/safe_file.h"
 
 namespace {
@@ -129,6 +130,14 @@ std::uint64_t mostInflatedFrom(std::uint64_t compressed) {
   return compressed * 1032 + 64;
 }
 
+// The room of the largest member data a read gave up, for the next member of about its size.
+// Where the heap gives large blocks back to the system when they are freed, it is kept for
+// the next package the run reads too, whose members would otherwise have every page faulted
+// in again; a heap that keeps them itself serves the merge and save in between with it.
+// Larger room is not kept.
+constexpr std::size_t kLargestSpareRoom = std::size_t{32} << 20;
+MemberBytes spareRoom;
+
 // Whether releaseData gives up the member's data: its deflated bytes are kept as read.
 bool releasable(const zipEntry& entry) {
   return entry.info.compressionMethod == Z_DEFLATED && !entry.originalDeflate.empty() &&
@@ -238,8 +247,8 @@ bool deflateRaw(const MemberBytes& data, std::vector<unsigned char>* out) {
 }
 
 // Every member of the archive in bytes, appended to the list.
-bool readEntries(const std::string& bytes, zipEntryList* list,
-                 const std::function<bool(zipEntry&)>& onMember) {
+bool readEveryEntry(const std::string& bytes, zipEntryList* list,
+                    const std::function<bool(zipEntry&)>& onMember) {
   MemoryFile memory;
   memory.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
   memory.size = bytes.size();
@@ -258,15 +267,14 @@ bool readEntries(const std::string& bytes, zipEntryList* list,
   }
   if (unzGoToFirstFile(file.get()) != UNZ_OK) return false;
   std::uint64_t total = 0;
-  // The room of the largest data given up so far, for the next member of about its size: the
-  // Windows heap maps every large block anew and gives it back when freed.
-  MemberBytes spare;
   for (;;) {
     zipEntry entry;
-    if (!readMember(file.get(), memory, &entry, &total, &spare)) return false;
+    if (!readMember(file.get(), memory, &entry, &total, &spareRoom)) return false;
     if (onMember) {
       if (!onMember(entry)) return false;
-      if (releasable(entry) && entry.data.capacity() > spare.capacity()) spare.swap(entry.data);
+      if (releasable(entry) && entry.data.capacity() > spareRoom.capacity() &&
+          entry.data.capacity() <= kLargestSpareRoom)
+        spareRoom.swap(entry.data);
       zipEntryList::releaseData(&entry);
     }
     list->entries.push_back(std::move(entry));
@@ -274,6 +282,13 @@ bool readEntries(const std::string& bytes, zipEntryList* list,
     if (next == UNZ_END_OF_LIST_OF_FILE) return true;
     if (next != UNZ_OK) return false;
   }
+}
+
+bool readEntries(const std::string& bytes, zipEntryList* list,
+                 const std::function<bool(zipEntry&)>& onMember) {
+  const bool read = readEveryEntry(bytes, list, onMember);
+  if (platform::heapKeepsFreedBlocks()) MemberBytes().swap(spareRoom);
+  return read;
 }
 
 // Whether two members are both the named one.

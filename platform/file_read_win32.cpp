@@ -35,9 +35,11 @@ class Handle {
 };
 
 // Opens path for reading and checks that it is a regular file on a disk: devices such as
-// AUX or CON, pipes and folders are refused before anything is read from them.
-FileReadResult openRegular(const std::string& path, HANDLE* handle,
-                           BY_HANDLE_FILE_INFORMATION* info) {
+// AUX or CON, pipes and folders are refused before anything is read from them. Gives the size,
+// and the identity when asked for it: only that query needs the file's volume, which some
+// systems (Wine) ask another process for.
+FileReadResult openRegular(const std::string& path, HANDLE* handle, std::uint64_t* size,
+                           FileIdentity* identity) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return FileReadResult::kNotRegular;
@@ -45,9 +47,20 @@ FileReadResult openRegular(const std::string& path, HANDLE* handle,
                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (*handle == INVALID_HANDLE_VALUE) return failureOf(GetLastError());
-  if (GetFileType(*handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(*handle, info))
+  if (GetFileType(*handle) != FILE_TYPE_DISK) return FileReadResult::kNotRegular;
+  if (!identity) {
+    // Without backup semantics a folder cannot be opened at all.
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(*handle, &length)) return FileReadResult::kNotRegular;
+    *size = static_cast<std::uint64_t>(length.QuadPart);
+    return FileReadResult::kRead;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(*handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return FileReadResult::kNotRegular;
-  if (info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return FileReadResult::kNotRegular;
+  *identity = identityOf(info);
+  *size = identity->size;
   return FileReadResult::kRead;
 }
 
@@ -57,12 +70,12 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
                                        const std::function<bool(const char*, std::size_t)>& consume,
                                        FileIdentity* identity) {
   HANDLE raw = INVALID_HANDLE_VALUE;
-  BY_HANDLE_FILE_INFORMATION info;
-  FileReadResult opened = openRegular(path, &raw, &info);
+  std::uint64_t size = 0;
+  FileIdentity found;
+  FileReadResult opened = openRegular(path, &raw, &size, identity ? &found : nullptr);
   Handle handle(raw);
   if (opened != FileReadResult::kRead) return opened;
-  FileIdentity found = identityOf(info);
-  if (found.size > maxSize) return FileReadResult::kTooLarge;
+  if (size > maxSize) return FileReadResult::kTooLarge;
   if (identity) *identity = found;
   std::uint64_t total = 0;
   char buffer[1 << 16];
@@ -79,10 +92,11 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
 
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {
   HANDLE raw = INVALID_HANDLE_VALUE;
-  BY_HANDLE_FILE_INFORMATION info;
-  FileReadResult opened = openRegular(path, &raw, &info);
+  std::uint64_t size = 0;
+  FileIdentity found;
+  FileReadResult opened = openRegular(path, &raw, &size, &found);
   Handle handle(raw);
-  if (opened == FileReadResult::kRead) *identity = identityOf(info);
+  if (opened == FileReadResult::kRead) *identity = found;
   return opened;
 }
 

@@ -12,4 +12,9 @@ namespace platform {
 // among them) are left as they are.
 void tuneHeapForDocuments();
 
+// Whether the heap was tuned so that a large block, once freed, stays with the process for the
+// next request of any kind. Where it does not (the Windows heap gives each one back to the
+// system), code that frees and makes large blocks in turn had better keep them itself.
+bool heapKeepsFreedBlocks();
+
 }  // namespace platform

@@ -163,6 +163,33 @@ TEST_F(ZipEntryTest, ReleasedDataIsKeptAsReadAndComesBackWhole) {
   }
 }
 
+// A member handed on while the archive is read holds its own bytes, whichever room of an
+// earlier member, of this archive or one read before, it was read into.
+TEST_F(ZipEntryTest, MembersHandedOnHoldTheirOwnBytesWhateverRoomTheyReuse) {
+  std::mt19937 rng(11);
+  for (int archive = 0; archive < 20; ++archive) {
+    SCOPED_TRACE(archive);
+    zipEntryList made;
+    for (int i = 0, count = 1 + static_cast<int>(rng() % 6); i < count; ++i) {
+      zipEntry e;
+      e.name = "m" + std::to_string(i);
+      e.info.compressionMethod = rng() % 4 ? 8 : 0;
+      // Sizes within twice of each other, so that room is taken over often.
+      const Bytes data = randomBytes(rng, 20000 + rng() % 20000, rng() % 2);
+      e.data.assign(data.begin(), data.end());
+      made.appendEntry(e);
+    }
+    ASSERT_TRUE(made.writeArchive(path_.c_str()));
+    zipEntryList read;
+    size_t handed = 0;
+    ASSERT_TRUE(read.readArchive(path_.c_str(), nullptr, [&](zipEntry& entry) {
+      EXPECT_EQ(entry.data, made.entries[handed++].data);
+      return true;
+    }));
+    EXPECT_EQ(handed, made.entries.size());
+  }
+}
+
 // Memory running out at any allocation of a read or a write: false, nothing leaked, the file
 // as it was and nothing beside it. Each round lets one more allocation succeed.
 TEST_F(ZipEntryTest, RunningOutOfMemoryAnywhereFailsCleanly) {

@@ -1,0 +1,80 @@
+// Copying and scanning runs of bytes in the hot paths of reading a document, without a call
+// into the C library: for the short texts of a node the call costs more than the copy, and
+// some C libraries (Windows' msvcrt among them) scan a long run one byte at a time.
+// Header-only; nothing to free.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace platform {
+
+// Copies length bytes; the two runs must not overlap.
+inline void copyBytes(char* to, const char* from, std::size_t length) {
+  // Runs up to 32 bytes are moved as two to four words that may overlap in the middle; the
+  // fixed-size copies compile to plain loads and stores.
+  if (length > 32) {
+    std::memcpy(to, from, length);
+  } else if (length >= 16) {
+    std::uint64_t a, b, c, d;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + 8, 8);
+    std::memcpy(&c, from + length - 16, 8);
+    std::memcpy(&d, from + length - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + 8, &b, 8);
+    std::memcpy(to + length - 16, &c, 8);
+    std::memcpy(to + length - 8, &d, 8);
+  } else if (length >= 8) {
+    std::uint64_t a, b;
+    std::memcpy(&a, from, 8);
+    std::memcpy(&b, from + length - 8, 8);
+    std::memcpy(to, &a, 8);
+    std::memcpy(to + length - 8, &b, 8);
+  } else if (length >= 4) {
+    std::uint32_t a, b;
+    std::memcpy(&a, from, 4);
+    std::memcpy(&b, from + length - 4, 4);
+    std::memcpy(to, &a, 4);
+    std::memcpy(to + length - 4, &b, 4);
+  } else if (length > 0) {
+    // One to three bytes: the first, the middle and the last (some of them the same).
+    const char first = from[0], middle = from[length / 2], last = from[length - 1];
+    to[0] = first;
+    to[length / 2] = middle;
+    to[length - 1] = last;
+  }
+}
+
+// Whether any of the length bytes is a NUL byte.
+inline bool holdsNulByte(const char* bytes, std::size_t length) {
+  std::size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; length - at >= 64; at += 64) {
+    const __m128i* p = reinterpret_cast<const __m128i*>(bytes + at);
+    __m128i found = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(p), zero),
+                                              _mm_cmpeq_epi8(_mm_loadu_si128(p + 1), zero)),
+                                 _mm_or_si128(_mm_cmpeq_epi8(_mm_loadu_si128(p + 2), zero),
+                                              _mm_cmpeq_epi8(_mm_loadu_si128(p + 3), zero)));
+    if (_mm_movemask_epi8(found) != 0) return true;
+  }
+#endif
+  // Eight bytes at a time: a word holds a zero byte exactly when this test is not zero.
+  const std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+  for (; length - at >= 8; at += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + at, 8);
+    if ((word - ones) & ~word & highs) return true;
+  }
+  for (; at < length; ++at)
+    if (bytes[at] == '\0') return true;
+  return false;
+}
+
+}  // namespace platform
