@@ -39,13 +39,8 @@ bool ReplacementFile::open() {
   if (identitySource_.empty() || identitySource_ == path_) identitySource_ = target;
   path_ = std::move(target);
   removeStaleNewFiles(path_);
-  if (!stepSucceeds() || !createUniqueFileBeside(path_, identitySource_, &newPath_)) {
+  if (!stepSucceeds() || !(stream_ = createUniqueFileBeside(path_, identitySource_, &newPath_))) {
     newPath_.clear();
-    return false;
-  }
-  stream_ = std::fopen(newPath_.c_str(), "w+b");
-  if (!stream_) {
-    discard();
     return false;
   }
   return true;
@@ -69,7 +64,18 @@ bool ReplacementFile::closeStream() {
 bool ReplacementFile::commit() {
   targetChanged_ = false;
   if (newPath_.empty() || committed_) return false;
-  if (!closeStream() || !stepSucceeds() || !flushFileToDisk(newPath_)) {
+  bool flushed = false;
+  if (stream_) {
+    // Through the handle the file was made with, then closed.
+    flushed = !writeFailed_ && stepSucceeds() && std::fflush(stream_) == 0 &&
+              !std::ferror(stream_) && stepSucceeds() && flushStreamToDisk(stream_);
+    flushed = std::fclose(stream_) == 0 && flushed;
+    stream_ = nullptr;
+  } else {
+    flushed = !writeFailed_ && stepSucceeds() && flushFileToDisk(newPath_);
+  }
+  if (!flushed) {
+    writeFailed_ = true;
     discard();
     return false;
   }

@@ -74,11 +74,16 @@ int saveStepsTaken();
 // The file a replacement of path must replace: the final target of a symbolic link.
 bool resolveReplacementTarget(const std::string& path, std::string* target);
 // Creates an empty new file beside path that takes identitySource's owner, group and
-// permissions when that file exists.
-bool createUniqueFileBeside(const std::string& path, const std::string& identitySource,
-                            std::string* newPath);
+// permissions when that file exists, and opens it for writing ("w+b") through the handle it
+// was made with, so that nothing else can stand at its name in between. Null on failure, and
+// then no new file is left.
+std::FILE* createUniqueFileBeside(const std::string& path, const std::string& identitySource,
+                                  std::string* newPath);
 // Removes new files beside path that a process no longer running left behind.
 void removeStaleNewFiles(const std::string& path);
+// Flushes what was written to the open stream's file to disk (the stream's own buffer is
+// flushed first by the caller).
+bool flushStreamToDisk(std::FILE* stream);
 bool flushFileToDisk(const std::string& path);
 bool moveFileOver(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);

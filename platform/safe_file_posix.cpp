@@ -40,19 +40,19 @@ bool resolveReplacementTarget(const std::string& path, std::string* target) {
   return true;
 }
 
-bool createUniqueFileBeside(const std::string& path, const std::string& identitySource,
-                            std::string* newPath) {
+std::FILE* createUniqueFileBeside(const std::string& path, const std::string& identitySource,
+                                  std::string* newPath) {
   struct stat info;
   if (stat(path.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) return false;
+    if (!S_ISREG(info.st_mode)) return nullptr;
     // A file without any write permission is read-only to us, whoever we run as.
-    if (!(info.st_mode & 0222)) return false;
+    if (!(info.st_mode & 0222)) return nullptr;
   }
   bool haveSource = stat(identitySource.c_str(), &info) == 0 && S_ISREG(info.st_mode);
   // Made in full before the file, so that nothing can fail between creating it and naming it.
   std::string name = path + kNewMarker + std::to_string(getpid()) + "-XXXXXX";
   int fd = mkstemp(&name[0]);
-  if (fd < 0) return false;
+  if (fd < 0) return nullptr;
   bool ok = true;
   if (haveSource) {
     // Owner first: a change of owner clears the set-id bits that the mode then restores.
@@ -63,13 +63,14 @@ bool createUniqueFileBeside(const std::string& path, const std::string& identity
     }
     ok = ok && fchmod(fd, info.st_mode & 07777) == 0;
   }
-  ok = close(fd) == 0 && ok;
-  if (!ok) {
+  std::FILE* stream = ok ? fdopen(fd, "w+b") : nullptr;
+  if (!stream) {
+    close(fd);
     unlink(name.c_str());
-    return false;
+    return nullptr;
   }
   *newPath = std::move(name);
-  return true;
+  return stream;
 }
 
 void removeStaleNewFiles(const std::string& path) {
@@ -92,6 +93,10 @@ void removeStaleNewFiles(const std::string& path) {
     if (lstat(stale.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(stale.c_str());
   }
   closedir(dir);
+}
+
+bool flushStreamToDisk(std::FILE* stream) {
+  return fsync(fileno(stream)) == 0;
 }
 
 bool flushFileToDisk(const std::string& path) {

@@ -2,6 +2,10 @@
 // windows.h first: the ACL header needs its types.
 #include <aclapi.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -60,31 +64,49 @@ void copySecurity(const std::string& from, const std::string& to) {
   LocalFree(descriptor);
 }
 
+// The stream of a file made by CreateFile, which it takes over; null (and the handle closed)
+// when the C library cannot take it.
+std::FILE* streamOf(HANDLE file) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::FILE* stream = _fdopen(descriptor, "w+b");
+  if (!stream) _close(descriptor);
+  return stream;
+}
+
 }  // namespace
 
 // The new file gets its security and attributes from the original when ReplaceFile moves it
 // over; a new target (a backup) takes them from identitySource.
-bool createUniqueFileBeside(const std::string& path, const std::string& identitySource,
-                            std::string* newPath) {
+std::FILE* createUniqueFileBeside(const std::string& path, const std::string& identitySource,
+                                  std::string* newPath) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-    return false;
+    return nullptr;
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     std::string candidate =
         path + kNewMarker + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      if (!identitySource.empty() && identitySource != path)
-        copySecurity(identitySource, candidate);
-      *newPath = std::move(candidate);  // no allocation once the file exists
-      return true;
+    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_FILE_EXISTS) return nullptr;
+      continue;
     }
-    if (GetLastError() != ERROR_FILE_EXISTS) return false;
+    // Opens for the security alone are not refused by the handle we hold.
+    if (!identitySource.empty() && identitySource != path) copySecurity(identitySource, candidate);
+    std::FILE* stream = streamOf(file);
+    if (!stream) {
+      DeleteFileA(candidate.c_str());
+      return nullptr;
+    }
+    *newPath = std::move(candidate);  // no allocation once the file exists
+    return stream;
   }
-  return false;
+  return nullptr;
 }
 
 void removeStaleNewFiles(const std::string& path) {
@@ -108,6 +130,11 @@ void removeStaleNewFiles(const std::string& path) {
     DeleteFileA((folder + found.cFileName).c_str());
   } while (FindNextFileA(search, &found));
   FindClose(search);
+}
+
+bool flushStreamToDisk(std::FILE* stream) {
+  const intptr_t handle = _get_osfhandle(_fileno(stream));
+  return handle != -1 && FlushFileBuffers(reinterpret_cast<HANDLE>(handle));
 }
 
 bool flushFileToDisk(const std::string& path) {
