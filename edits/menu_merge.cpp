@@ -12,7 +12,7 @@ std::string writtenForm(const char* text) {
   // Most texts hold no reserved character and go in as they are.
   if (!std::strpbrk(text, "&<>\"")) return std::string(text);
   std::string out;
-  for (const char* p = text; p && *p; ++p) {
+  for (const char* p = text; *p; ++p) {
     switch (*p) {
       case '&':
         out += "&amp;";

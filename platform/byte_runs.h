@@ -14,34 +14,38 @@
 
 namespace platform {
 
-// Copies length bytes; the two runs must not overlap.
+namespace byte_runs_detail {
+
+// Sixteen bytes moved as one.
+struct Bytes16 {
+  std::uint64_t low, high;
+};
+
+// Copies a run of Word to 2 * Word bytes as its first and its last Word, which may overlap in the
+// middle; both are read before either is written.
+template <typename Word>
+inline void copyFirstAndLast(char* to, const char* from, std::size_t length) {
+  Word first, last;
+  std::memcpy(&first, from, sizeof(Word));
+  std::memcpy(&last, from + length - sizeof(Word), sizeof(Word));
+  std::memcpy(to, &first, sizeof(Word));
+  std::memcpy(to + length - sizeof(Word), &last, sizeof(Word));
+}
+
+}  // namespace byte_runs_detail
+
+// Copies length bytes; the two runs must not overlap. Runs up to 32 bytes are moved as two
+// fixed-size words, which compile to plain loads and stores.
 inline void copyBytes(char* to, const char* from, std::size_t length) {
-  // Runs up to 32 bytes are moved as two to four words that may overlap in the middle; the
-  // fixed-size copies compile to plain loads and stores.
+  using namespace byte_runs_detail;
   if (length > 32) {
     std::memcpy(to, from, length);
   } else if (length >= 16) {
-    std::uint64_t a, b, c, d;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + 8, 8);
-    std::memcpy(&c, from + length - 16, 8);
-    std::memcpy(&d, from + length - 8, 8);
-    std::memcpy(to, &a, 8);
-    std::memcpy(to + 8, &b, 8);
-    std::memcpy(to + length - 16, &c, 8);
-    std::memcpy(to + length - 8, &d, 8);
+    copyFirstAndLast<Bytes16>(to, from, length);
   } else if (length >= 8) {
-    std::uint64_t a, b;
-    std::memcpy(&a, from, 8);
-    std::memcpy(&b, from + length - 8, 8);
-    std::memcpy(to, &a, 8);
-    std::memcpy(to + length - 8, &b, 8);
+    copyFirstAndLast<std::uint64_t>(to, from, length);
   } else if (length >= 4) {
-    std::uint32_t a, b;
-    std::memcpy(&a, from, 4);
-    std::memcpy(&b, from + length - 4, 4);
-    std::memcpy(to, &a, 4);
-    std::memcpy(to + length - 4, &b, 4);
+    copyFirstAndLast<std::uint32_t>(to, from, length);
   } else if (length > 0) {
     // One to three bytes: the first, the middle and the last (some of them the same).
     const char first = from[0], middle = from[length / 2], last = from[length - 1];

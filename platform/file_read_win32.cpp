@@ -93,10 +93,8 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {
   HANDLE raw = INVALID_HANDLE_VALUE;
   std::uint64_t size = 0;
-  FileIdentity found;
-  FileReadResult opened = openRegular(path, &raw, &size, &found);
+  FileReadResult opened = openRegular(path, &raw, &size, identity);
   Handle handle(raw);
-  if (opened == FileReadResult::kRead) *identity = found;
   return opened;
 }
 

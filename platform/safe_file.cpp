@@ -54,7 +54,12 @@ bool ReplacementFile::write(const void* data, std::size_t size) {
 
 bool ReplacementFile::closeStream() {
   if (!stream_) return !writeFailed_;
-  bool ok = stepSucceeds() && std::fflush(stream_) == 0 && !std::ferror(stream_);
+  return finishStream(false);
+}
+
+bool ReplacementFile::finishStream(bool toDisk) {
+  bool ok = stepSucceeds() && std::fflush(stream_) == 0 && !std::ferror(stream_) &&
+            (!toDisk || (stepSucceeds() && flushStreamToDisk(stream_)));
   ok = std::fclose(stream_) == 0 && ok;
   stream_ = nullptr;
   if (!ok) writeFailed_ = true;
@@ -64,16 +69,9 @@ bool ReplacementFile::closeStream() {
 bool ReplacementFile::commit() {
   targetChanged_ = false;
   if (newPath_.empty() || committed_) return false;
-  bool flushed = false;
-  if (stream_) {
-    // Through the handle the file was made with, then closed.
-    flushed = !writeFailed_ && stepSucceeds() && std::fflush(stream_) == 0 &&
-              !std::ferror(stream_) && stepSucceeds() && flushStreamToDisk(stream_);
-    flushed = std::fclose(stream_) == 0 && flushed;
-    stream_ = nullptr;
-  } else {
-    flushed = !writeFailed_ && stepSucceeds() && flushFileToDisk(newPath_);
-  }
+  // A stream still open goes to disk through the handle the file was made with.
+  const bool flushed =
+      !writeFailed_ && (stream_ ? finishStream(true) : stepSucceeds() && flushFileToDisk(newPath_));
   if (!flushed) {
     writeFailed_ = true;
     discard();

@@ -45,6 +45,9 @@ class ReplacementFile {
 
  private:
   void discard();
+  // Flushes the stream (with toDisk, its file to disk too) and closes it; a failure counts as a
+  // failed write.
+  bool finishStream(bool toDisk);
   std::string path_;
   std::string identitySource_;
   std::string newPath_;
