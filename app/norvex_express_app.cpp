@@ -74,6 +74,8 @@ class CNorvexExpressApp::RunLog {
     std::string text = name + "\t" + (report.target.empty() ? "-" : report.target) + "\t" + outcome;
     if (!profileResultDone(report.result))
       text += std::string("\t") + profileResultText(report.result);
+    else if (report.reason != ProfileResult::kAlreadyAsAsked)
+      text += "\t" + reasonColumns(report.reason);
     line(text);
   }
   int finish(int code) {
@@ -263,7 +265,10 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
       std::string line = prefix + name + "\t" +
                          (failed && mode != kModeStatus ? "error" : outcome) + "\t" +
                          (report.target.empty() ? "-" : report.target);
-      if (failed) line += "\t" + reasonColumns(report.result);
+      if (failed)
+        line += "\t" + reasonColumns(report.result);
+      else if (report.reason != ProfileResult::kAlreadyAsAsked)
+        line += "\t" + reasonColumns(report.reason);
       Print(line + "\n");
     }
   }

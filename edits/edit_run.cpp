@@ -85,10 +85,19 @@ void scanIdentifiers(EditRun& run, xmlNode* document) {
   }
 }
 
+namespace {
+
+// Those that findWorkspaceRoot and the menu merge read; they change no other part.
+const char* const kTreeParts[] = {"Header.cui", "WorkspaceRoot.cui", nullptr};
+
+}  // namespace
+
 PackageReading packageReadingForEdits() {
-  // Those that findWorkspaceRoot and the menu merge read; they change no other part.
-  static const char* const kTreeParts[] = {"Header.cui", "WorkspaceRoot.cui", nullptr};
-  return PackageReading{kTreeParts, kIdentifierAttribute};
+  return PackageReading{kTreeParts, kIdentifierAttribute, false};
+}
+
+PackageReading packageReadingForDecision() {
+  return PackageReading{kTreeParts, nullptr, true};
 }
 
 std::string newToolbarId(EditRun& run) {

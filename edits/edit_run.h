@@ -33,6 +33,9 @@ void scanIdentifiers(EditRun& run, xmlNode* document);
 // How a package is read for the edits: the parts they read and change become trees, and of every
 // other part, which is only checked, the identifiers are kept for scanIdentifiers.
 PackageReading packageReadingForEdits();
+// How a package is read to decide whether the edits have anything to do: the parts they read,
+// and nothing else of it. Such a package cannot be saved.
+PackageReading packageReadingForDecision();
 // "WSTU_" and the next number.
 std::string newToolbarId(EditRun& run);
 void setFormatVersion(EditRun& run, unsigned major, unsigned minor);

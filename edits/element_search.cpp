@@ -86,6 +86,25 @@ int findToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* co
   return seen;
 }
 
+int sortOutToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids,
+                          int count, xmlNode** found, bool dropLater) {
+  for (int i = 0; i < count; ++i) found[i] = nullptr;
+  int later = 0;
+  forEachToolbarEntry(workspace, menuGroup, ids, count, [&](xmlNode* entry, const char* id) {
+    for (int i = 0; i < count; ++i) {
+      if (!matchesId(id, ids[i])) continue;
+      if (!found[i]) {
+        found[i] = entry;
+        return true;
+      }
+    }
+    ++later;
+    if (dropLater) detach(entry, true);
+    return true;
+  });
+  return later;
+}
+
 void removeToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids,
                           int count) {
   forEachToolbarEntry(workspace, menuGroup, ids, count, [](xmlNode* entry, const char*) {

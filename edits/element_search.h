@@ -16,6 +16,11 @@ xmlNode* findToolbarEntry(xmlNode* workspace, const char* menuGroup, const char*
 // first entry of menuGroup for ids[i], or null. Returns how many were found.
 int findToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids, int count,
                        xmlNode** found);
+// The same over every entry: found[i] as above, and each later entry of menuGroup for one of
+// the ids is counted and, with dropLater, detached and destroyed. Returns the count of later
+// entries.
+int sortOutToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids,
+                          int count, xmlNode** found, bool dropLater);
 // Detaches and destroys every entry of menuGroup whose pUID is one of the count ids.
 void removeToolbarEntries(xmlNode* workspace, const char* menuGroup, const char* const* ids,
                           int count);

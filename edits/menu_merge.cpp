@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "edits/element_search.h"
 
@@ -49,18 +50,41 @@ int mergeWorkspace(EditRun& run, xmlNode* workspace, bool referenced, const char
                    const char* const* toolbarIds, const int* positions, int toolbarCount,
                    bool remove) {
   if (!referenced) return 1;
-  // Every earlier entry goes, so that neither an add nor a remove leaves a stray copy.
-  removeToolbarEntries(workspace, menuGroup, toolbarIds, toolbarCount);
-  if (remove) return 1;
+  if (remove) {
+    removeToolbarEntries(workspace, menuGroup, toolbarIds, toolbarCount);
+    return 1;
+  }
+  // The entries already there keep what the user made of them; a stray copy goes.
+  std::vector<xmlNode*> found(static_cast<std::size_t>(toolbarCount));
+  sortOutToolbarEntries(workspace, menuGroup, toolbarIds, toolbarCount, found.data(), true);
   for (int i = 0; i < toolbarCount; ++i)
-    if (!addToolbarEntry(run, workspace, menuGroup, toolbarIds[i], 0, 1, positions[2 * i],
-                         positions[2 * i + 1], 1, 0, 0, 1))
+    if (!found[i] && !addToolbarEntry(run, workspace, menuGroup, toolbarIds[i], 0, 1,
+                                      positions[2 * i], positions[2 * i + 1], 1, 0, 0, 1))
       return 0;
   return 1;
 }
 
+// Appends the UTF-8 form of a code point.
+void appendUtf8(unsigned long code, std::string* out) {
+  if (code < 0x80) {
+    *out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    *out += static_cast<char>(0xC0 | (code >> 6));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    *out += static_cast<char>(0xE0 | (code >> 12));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    *out += static_cast<char>(0xF0 | (code >> 18));
+    *out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    *out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    *out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
 // The value of a reference as plain text: the predefined entities and character references
-// of ASCII characters decoded, everything else as it stands.
+// decoded (documents are held in UTF-8), everything else as it stands.
 std::string plainText(const char* value) {
   static const struct {
     const char* entity;
@@ -87,10 +111,11 @@ std::string plainText(const char* value) {
       const char* digits = p + (hex ? 3 : 2);
       char* end = nullptr;
       unsigned long code = std::strtoul(digits, &end, hex ? 16 : 10);
-      if (end != digits && *end == ';' && code > 0 && code < 128 &&
+      if (end != digits && *end == ';' && code > 0 && code <= 0x10FFFF &&
+          !(code >= 0xD800 && code <= 0xDFFF) &&
           (hex ? std::isxdigit(static_cast<unsigned char>(*digits))
                : std::isdigit(static_cast<unsigned char>(*digits)))) {
-        out += static_cast<char>(code);
+        appendUtf8(code, &out);
         p = end;
         decoded = true;
       }
@@ -100,21 +125,56 @@ std::string plainText(const char* value) {
   return out;
 }
 
-// The first "PartialMenuFile" child whose text, read as plain text, equals text without
-// regard to ASCII case.
-xmlNode* findReference(xmlNode* items, const char* text) {
-  for (xmlNode* child = items ? items->firstChild : nullptr; child; child = child->next)
-    if (child->name && child->value && equalsIgnoreCase(child->name, "PartialMenuFile") &&
-        equalsIgnoreCase(plainText(child->value).c_str(), text))
-      return child;
-  return nullptr;
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-const char* fileNamePart(const char* path) {
-  const char* slash = std::strrchr(path, '/');
-  const char* backslash = std::strrchr(path, '\\');
-  const char* separator = slash > backslash ? slash : backslash;
-  return separator && separator[1] ? separator + 1 : nullptr;
+// A path's text for comparisons: blanks around it left out, separators made one.
+std::string comparablePath(const std::string& text) {
+  std::size_t first = 0, last = text.size();
+  while (first < last && isBlank(text[first])) ++first;
+  while (last > first && isBlank(text[last - 1])) --last;
+  std::string out = text.substr(first, last - first);
+  for (char& c : out)
+    if (c == '/') c = '\\';
+  return out;
+}
+
+// The last path component without its ".cui" or ".cuix" extension (any case); empty when it
+// has neither.
+std::string fileStem(const std::string& path) {
+  std::size_t separator = path.rfind('\\');
+  std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+  for (const char* extension : {".cuix", ".cui"}) {
+    std::size_t length = std::strlen(extension);
+    if (name.size() > length && equalsIgnoreCase(name.c_str() + name.size() - length, extension)) {
+      name.resize(name.size() - length);
+      return name;
+    }
+  }
+  return std::string();
+}
+
+// The text of a reference element as plain text; null when it is none.
+bool referenceText(xmlNode* child, std::string* text) {
+  if (!child->name || !equalsIgnoreCase(child->name, "PartialMenuFile")) return false;
+  const char* stored = nodeText(child);
+  if (!stored) return false;
+  // A CDATA section holds its text as it is; any other text in its written form.
+  *text = child->value ? plainText(stored) : std::string(stored);
+  return true;
+}
+
+// Whether the child is a reference to the partial file of path.
+bool isAddOnReference(xmlNode* child, const char* path) {
+  std::string text;
+  return referenceText(child, &text) && namesPartialFile(text.c_str(), path);
+}
+
+// Makes the reference's text the path, in place.
+bool rewriteReference(xmlNode* reference, const char* path) {
+  while (reference->firstChild) detach(reference->firstChild, true);  // a CDATA section
+  return setValue(reference, writtenForm(path).c_str());
 }
 
 }  // namespace
@@ -160,26 +220,62 @@ bool addPartialMenu(EditRun& run, xmlNode* document, const char* path) {
   xmlNode* items = findCommonItems(document, true);
   if (!items) return false;
   if (!items->firstChild && !appendRevisionStamp(run, items, 0)) return false;
-  removePartialMenu(document, path);
-  return findChildWithText(items, "PartialMenuFile", writtenForm(path).c_str(), true) != nullptr;
+  // The first reference keeps its place among the others; later ones go.
+  xmlNode* kept = nullptr;
+  xmlNode* next = nullptr;
+  for (xmlNode* child = items->firstChild; child; child = next) {
+    next = child->next;
+    if (!isAddOnReference(child, path)) continue;
+    if (kept)
+      detach(child, true);
+    else
+      kept = child;
+  }
+  if (!kept)
+    return findChildWithText(items, "PartialMenuFile", writtenForm(path).c_str(), true) != nullptr;
+  std::string text;
+  referenceText(kept, &text);
+  return namesPartialPath(text.c_str(), path) || rewriteReference(kept, path);
 }
 
 void removePartialMenu(xmlNode* document, const char* path) {
   xmlNode* items = findCommonItems(document, false);
   if (!items || !path || !*path) return;
-  const char* forms[] = {path, fileNamePart(path)};
-  for (const char* form : forms) {
-    if (!form) continue;
-    while (xmlNode* reference = findReference(items, form)) detach(reference, true);
+  xmlNode* next = nullptr;
+  for (xmlNode* child = items->firstChild; child; child = next) {
+    next = child->next;
+    if (isAddOnReference(child, path)) detach(child, true);
   }
 }
 
-bool holdsPartialMenu(xmlNode* document, const char* path, bool fileNameToo) {
+bool namesPartialFile(const char* referenceText, const char* path) {
+  const std::string stem = fileStem(comparablePath(referenceText));
+  return !stem.empty() && equalsIgnoreCase(stem.c_str(), fileStem(comparablePath(path)).c_str());
+}
+
+bool namesPartialPath(const char* referenceText, const char* path) {
+  return equalsIgnoreCase(comparablePath(referenceText).c_str(), comparablePath(path).c_str());
+}
+
+AddOnContent findAddOnContent(xmlNode* document, const char* path, const char* menuGroup,
+                              const char* const* toolbarIds, int toolbarCount) {
+  AddOnContent content;
   xmlNode* items = findCommonItems(document, false);
-  if (!items || !path || !*path) return false;
-  if (findReference(items, path)) return true;
-  const char* name = fileNameToo ? fileNamePart(path) : nullptr;
-  return name && findReference(items, name);
+  for (xmlNode* child = items && path ? items->firstChild : nullptr; child; child = child->next) {
+    std::string text;
+    if (!referenceText(child, &text) || !namesPartialFile(text.c_str(), path)) continue;
+    if (content.references++ == 0) content.firstNamesPath = namesPartialPath(text.c_str(), path);
+  }
+  std::vector<xmlNode*> found(static_cast<std::size_t>(toolbarCount));
+  for (xmlNode* workspace = findWorkspace(document, nullptr); workspace;
+       workspace = findNextNamed(workspace, "Workspace")) {
+    if (!workspaceName(workspace)) continue;
+    ++content.namedWorkspaces;
+    content.laterEntries +=
+        sortOutToolbarEntries(workspace, menuGroup, toolbarIds, toolbarCount, found.data(), false);
+    for (xmlNode* entry : found) content.entries += entry ? 1 : 0;
+  }
+  return content;
 }
 
 namespace {

@@ -78,6 +78,7 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageR
     std::vector<xmlNodeHolder> parts;
     for (const char* const* row = packagePartNames; *row; ++row) parts.emplace_back();
     auto readMember = [&reading, &parts](zipEntry& entry) {
+      if (entry.dataSkipped) return true;
       for (std::size_t row = 0; row < parts.size(); ++row) {
         if (parts[row] || !equalsIgnoreCase(entry.name.c_str(), packagePartNames[row])) continue;
         MemberBytes& data = entry.data;
@@ -92,7 +93,8 @@ xmlNode* loadCuixPackage(const char* path, unsigned /*codePage*/, const PackageR
       // the member's bytes as they were read.
       return true;
     };
-    if (!content->list.readArchive(path, packagePartNames, readMember)) return nullptr;
+    const char* const* readDataOf = reading.treePartsOnly ? reading.treeParts : nullptr;
+    if (!content->list.readArchive(path, packagePartNames, readMember, readDataOf)) return nullptr;
     xmlNodeHolder root(newNode(nullptr, nullptr));
     if (!root) return nullptr;
     root->extra = content.release();

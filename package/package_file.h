@@ -16,9 +16,12 @@
 // carries an extraDataCheckedPart, and its member is kept as read. Of each element of a
 // checked part, the value of its first attribute named collectedAttribute (if not null) is kept.
 // A checked part cannot be edited: a save refuses a package whose checked part changed.
+// With treePartsOnly, the other members are neither read nor checked and have no part node: the
+// package is loaded to be looked at, and a save refuses it.
 struct PackageReading {
   const char* const* treeParts = nullptr;
   const char* collectedAttribute = nullptr;
+  bool treePartsOnly = false;
 };
 
 xmlNode* loadCuixPackage(const char* path, unsigned codePage,

@@ -168,8 +168,14 @@ bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, Mem
   return unzReadCurrentFile(file, &probe, 1) == 0;
 }
 
+bool namedIn(const char* const* names, const std::string& name) {
+  for (const char* const* row = names; *row; ++row)
+    if (equalsIgnoreCase(*row, name.c_str())) return true;
+  return false;
+}
+
 bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::uint64_t* total,
-                MemberBytes* spare) {
+                MemberBytes* spare, const char* const* readDataOf) {
   unz_file_info info;
   if (unzGetCurrentFileInfo(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
     return false;
@@ -208,6 +214,10 @@ bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::u
   if (kept.compressionMethod != 0 && kept.compressionMethod != Z_DEFLATED) return false;
   // Encrypted data cannot be read, nor written back as it was.
   if (kept.flags & 1) return false;
+  if (readDataOf && !namedIn(readDataOf, entry->name)) {
+    entry->dataSkipped = true;
+    return true;
+  }
 
   if (unzOpenCurrentFile(file) != UNZ_OK) return false;
   // Where the member's compressed bytes start; nothing of them is read yet.
@@ -248,7 +258,7 @@ bool deflateRaw(const MemberBytes& data, std::vector<unsigned char>* out) {
 
 // Every member of the archive in bytes, appended to the list.
 bool readEveryEntry(const std::string& bytes, zipEntryList* list,
-                    const std::function<bool(zipEntry&)>& onMember) {
+                    const std::function<bool(zipEntry&)>& onMember, const char* const* readDataOf) {
   MemoryFile memory;
   memory.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
   memory.size = bytes.size();
@@ -269,7 +279,7 @@ bool readEveryEntry(const std::string& bytes, zipEntryList* list,
   std::uint64_t total = 0;
   for (;;) {
     zipEntry entry;
-    if (!readMember(file.get(), memory, &entry, &total, &spareRoom)) return false;
+    if (!readMember(file.get(), memory, &entry, &total, &spareRoom, readDataOf)) return false;
     if (onMember) {
       if (!onMember(entry)) return false;
       if (releasable(entry) && entry.data.capacity() > spareRoom.capacity() &&
@@ -285,8 +295,8 @@ bool readEveryEntry(const std::string& bytes, zipEntryList* list,
 }
 
 bool readEntries(const std::string& bytes, zipEntryList* list,
-                 const std::function<bool(zipEntry&)>& onMember) {
-  const bool read = readEveryEntry(bytes, list, onMember);
+                 const std::function<bool(zipEntry&)>& onMember, const char* const* readDataOf) {
+  const bool read = readEveryEntry(bytes, list, onMember, readDataOf);
   if (platform::heapKeepsFreedBlocks()) MemberBytes().swap(spareRoom);
   return read;
 }
@@ -336,14 +346,15 @@ bool holdsData(const zipEntry& entry, const unsigned char* data, std::size_t len
 }  // namespace
 
 bool zipEntryList::readArchive(const char* path, const char* const* uniqueNames,
-                               const std::function<bool(zipEntry&)>& onMember) {
+                               const std::function<bool(zipEntry&)>& onMember,
+                               const char* const* readDataOf) {
   bool ok = false;
   try {
     std::string bytes;
     ok = path &&
          platform::readRegularFile(path, kMaxArchiveContent, &bytes) ==
              platform::FileReadResult::kRead &&
-         readEntries(bytes, this, onMember);
+         readEntries(bytes, this, onMember, readDataOf);
     for (const char* const* name = uniqueNames; ok && name && *name; ++name)
       ok = !hasTwins(*this, *name);
   } catch (const std::exception&) {  // memory ran out
@@ -533,6 +544,8 @@ bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive)
 }  // namespace
 
 bool zipEntryList::writeArchive(const char* path, const platform::FileIdentity* expected) const {
+  for (const zipEntry& entry : entries)
+    if (entry.dataSkipped) return false;
   try {
     std::vector<unsigned char> archive;
     return path && buildArchive(*this, &archive) &&

@@ -81,6 +81,9 @@ struct zipEntry {
   bool dataReleased = false;
   // Set when originalDeflate was deflated by a save (setEntryDeflated) rather than read.
   bool deflatedHere = false;
+  // Set when the read left the member's bytes in the file, unread and unchecked: a list that
+  // holds such a member is for looking up and is never written.
+  bool dataSkipped = false;
 };
 
 struct zipEntryList {
@@ -93,9 +96,12 @@ struct zipEntryList {
   // that are both, without regard to ASCII case, one of uniqueNames (a list closed by null).
   // With onMember, each member is handed to it as soon as it is read and checked, before it
   // joins the list and the next one is read; returning false fails the read. After it, the
-  // member's data is released as by releaseData.
+  // member's data is released as by releaseData. With readDataOf (a list closed by null), only
+  // the members named there (without regard to ASCII case) are read and checked; the others
+  // are listed with dataSkipped.
   bool readArchive(const char* path, const char* const* uniqueNames = nullptr,
-                   const std::function<bool(zipEntry&)>& onMember = nullptr);
+                   const std::function<bool(zipEntry&)>& onMember = nullptr,
+                   const char* const* readDataOf = nullptr);
   // The first member whose name equals name without regard to ASCII case, or null.
   const zipEntry* findEntry(const char* name) const;
   zipEntry* findEntry(const char* name);
@@ -116,7 +122,8 @@ struct zipEntryList {
   // from then on.
   void setEntryDeflated(const char* name, std::vector<unsigned char>&& deflated, std::uint32_t crc,
                         std::uint32_t size);
-  // With expected, the file is replaced only while it still has that identity.
+  // With expected, the file is replaced only while it still has that identity. False for a
+  // list read without some member's data.
   bool writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
 
  private:

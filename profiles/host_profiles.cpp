@@ -155,7 +155,7 @@ ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
     return PatchMenuFile(registry_, run_, productKey, supportBasePath, profile, mode, platformFlag,
                          extension, dryRun, report, environment_);
   if (mode == kModeStatus)
-    return MenuGroupStatus(registry_, productKey, profile, platformFlag, report);
+    return MenuGroupStatus(registry_, productKey, supportBasePath, profile, platformFlag, report);
   return RegisterMenuGroup(productKey, supportBasePath, profile, mode, platformFlag, dryRun,
                            report);
 }

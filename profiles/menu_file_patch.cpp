@@ -122,22 +122,22 @@ ProfileResult saveFailure(const std::string& menuFile, const platform::FileIdent
   return platform::isReadOnlyFile(menuFile) ? ProfileResult::kReadOnly : ProfileResult::kSaveFailed;
 }
 
-// Whether the document now holds what the mode asked for, in every named workspace. A
-// document without a named workspace can take no toolbars, but holds no add-on either.
-bool verifyMerge(xmlNode* document, const std::string& partialPath, int mode) {
-  xmlNode* first = findWorkspace(document, nullptr);
-  if (!first && mode == kModeAdd) return false;
-  // An add needs the full reference; after a remove not even the bare file name may stay.
-  if (holdsPartialMenu(document, partialPath.c_str(), mode == kModeRemove) != (mode == kModeAdd))
-    return false;
-  xmlNode* found[kToolbarCount];
-  for (xmlNode* workspace = first; workspace; workspace = findNextNamed(workspace, "Workspace")) {
-    if (!workspaceName(workspace)) continue;
-    const int present =
-        findToolbarEntries(workspace, kMenuGroup, kToolbarIds, kToolbarCount, found);
-    if (present != (mode == kModeAdd ? kToolbarCount : 0)) return false;
-  }
-  return true;
+AddOnContent addOnContent(xmlNode* document, const std::string& partialPath) {
+  return findAddOnContent(document, partialPath.c_str(), kMenuGroup, kToolbarIds, kToolbarCount);
+}
+
+// Whether the document holds what the mode asks for, in every named workspace: an add needs a
+// document with a named workspace, since one without can take no toolbars.
+bool holdsWhatModeAsks(xmlNode* document, const std::string& partialPath, int mode) {
+  const AddOnContent content = addOnContent(document, partialPath);
+  return mode == kModeAdd ? content.complete(kToolbarCount) : content.absent();
+}
+
+// The profile's document, read as far as a decision needs: of a package only the parts the
+// edits read. Such a package cannot be saved.
+xmlNodeHolder loadForDecision(const std::string& menuFile) {
+  return xmlNodeHolder(
+      loadDocument(menuFile.c_str(), platform::kCodePageUtf8, packageReadingForDecision()));
 }
 
 // Whether an edit changed the document: any of its top-level nodes, or of a package's parts
@@ -205,9 +205,17 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(menuFile, &loaded));
   if (found != ProfileResult::kAdded) return found;
-  xmlNodeHolder document(
-      loadDocument(menuFile.c_str(), platform::kCodePageUtf8, packageReadingForEdits()));
+  // A profile that already is as asked is only read: nothing is written and nothing checked
+  // beyond what the decision reads. A plain file is read whole either way.
+  xmlNodeHolder document = loadForDecision(menuFile);
   if (!document) return loadFailure(menuFile);
+  if (holdsWhatModeAsks(document.get(), documentPath, mode)) return ProfileResult::kAlreadyAsAsked;
+  if (isPackagePath(menuFile.c_str())) {
+    document.reset();
+    document.reset(
+        loadDocument(menuFile.c_str(), platform::kCodePageUtf8, packageReadingForEdits()));
+    if (!document) return loadFailure(menuFile);
+  }
   if (equalsIgnoreCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
   mergeMenuGroup(run, document.get(), nullptr, documentPath.c_str(), kMenuGroup, kToolbarIds,
@@ -215,7 +223,7 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   // The reference goes even from a document whose workspaces have no name.
   if (mode == kModeRemove) removePartialMenu(document.get(), documentPath.c_str());
   // A merge that did not reach what was asked is not saved: the file stays as it was.
-  if (!verifyMerge(document.get(), documentPath, mode))
+  if (!holdsWhatModeAsks(document.get(), documentPath, mode))
     return mode == kModeAdd && !findWorkspace(document.get(), nullptr)
                ? ProfileResult::kNoNamedWorkspace
                : ProfileResult::kMergeFailed;
@@ -244,26 +252,17 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
   platform::FileIdentity loaded;
   ProfileResult found = identityResult(platform::readFileIdentity(target.menuFile, &loaded));
   if (found != ProfileResult::kAdded) return found;
-  xmlNodeHolder document(
-      loadDocument(target.menuFile.c_str(), platform::kCodePageUtf8, packageReadingForEdits()));
+  xmlNodeHolder document = loadForDecision(target.menuFile);
   if (!document) return loadFailure(target.menuFile);
-  const char* path = target.documentPath.c_str();
-  bool reference = holdsPartialMenu(document.get(), path, false);
-  bool anyReference = holdsPartialMenu(document.get(), path, true);
-  int named = 0, present = 0;
-  for (xmlNode* workspace = findWorkspace(document.get(), nullptr); workspace;
-       workspace = findNextNamed(workspace, "Workspace")) {
-    if (!workspaceName(workspace)) continue;
-    ++named;
-    xmlNode* found[kToolbarCount];
-    present += findToolbarEntries(workspace, kMenuGroup, kToolbarIds, kToolbarCount, found);
-  }
-  if (reference && named > 0 && present == named * kToolbarCount)
+  const AddOnContent content = addOnContent(document.get(), target.documentPath);
+  if (content.complete(kToolbarCount))
     report->state = ProfileState::kPresent;
-  else if (!anyReference && present == 0)
+  else if (content.absent())
     report->state = ProfileState::kAbsent;
   else
     report->state = ProfileState::kPartial;
+  if (content.references > 0 && !content.firstNamesPath)
+    report->reason = ProfileResult::kMovedReference;
   return ProfileResult::kAlreadyAsAsked;
 }
 

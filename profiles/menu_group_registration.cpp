@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "edits/menu_merge.h"
 #include "platform/ascii_text.h"
 #include "profiles/host_profiles.h"
 #include "profiles/registry_key.h"
@@ -104,6 +105,32 @@ class FreshNames {
   std::uint64_t next_;
   std::set<std::string> taken_;
 };
+
+// The data of the add-on's group value for a support base path.
+std::string addOnData(const std::string& supportBasePath) {
+  return "Norvex_Express " + supportBasePath;
+}
+
+// Whether one of the add-on's group values names the support base path itself, and not an
+// earlier folder of the add-on.
+bool addOnNamesFolder(const MenuScan& scan, const std::string& supportBasePath) {
+  const std::string expected = addOnData(supportBasePath);
+  for (const MenuValue& value : scan.values) {
+    if (!value.addOn) continue;
+    const char* text = reinterpret_cast<const char*>(value.data.data());
+    if (namesPartialPath(std::string(text, strnlen(text, value.data.size())).c_str(),
+                         expected.c_str()))
+      return true;
+  }
+  return false;
+}
+
+// The first of the add-on's group values.
+const MenuValue* firstAddOnValue(const MenuScan& scan) {
+  for (const MenuValue& value : scan.values)
+    if (value.addOn) return &value;
+  return nullptr;
+}
 
 long writeGroup(platform::Registry& registry, RegKey key, const std::string& name,
                 const std::vector<unsigned char>& data) {
@@ -258,13 +285,17 @@ ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string&
       MenuScan scan;
       if (!scanMenuGroups(registry, menus.get(), &scan)) return ProfileResult::kRegistryFailed;
       if (mode == kModeAdd) {
-        if (scan.hasAddOn) return ProfileResult::kAlreadyAsAsked;
-        std::string data = "Norvex_Express " + supportBasePath;
+        if (scan.hasAddOn && addOnNamesFolder(scan, supportBasePath))
+          return ProfileResult::kAlreadyAsAsked;
+        std::string data = addOnData(supportBasePath);
         if (data.size() >= kValueSize) return ProfileResult::kPathTooLong;
         if (dryRun) return ProfileResult::kAdded;
         std::vector<unsigned char> bytes(data.c_str(), data.c_str() + data.size() + 1);
+        // A value that names an earlier folder of the add-on is given the new one in place.
+        const MenuValue* moved = firstAddOnValue(scan);
         long written =
-            writeGroup(registry, menus.get(), FreshNames(scan, scan.largestNumber).next(), bytes);
+            writeGroup(registry, menus.get(),
+                       moved ? moved->name : FreshNames(scan, scan.largestNumber).next(), bytes);
         return written == platform::kErrorSuccess ? ProfileResult::kAdded
                                                   : registryFailure(written);
       }
@@ -284,7 +315,8 @@ ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string&
 }
 
 ProfileResult MenuGroupStatus(platform::Registry& registry, const std::string& productKey,
-                              const char* profile, int platformFlag, ProfileReport* report) {
+                              const std::string& supportBasePath, const char* profile,
+                              int platformFlag, ProfileReport* report) {
   const std::uint32_t access = platform::kKeyRead | hostView(platformFlag);
   std::string profileKey = productKey + "\\Profiles\\" + profile;
   std::string menusPath = profileKey + "\\Menus", toolbarsPath = profileKey + "\\Toolbars";
@@ -305,8 +337,10 @@ ProfileResult MenuGroupStatus(platform::Registry& registry, const std::string& p
   if (!toolbars.isOpen() && toolbars.error() != platform::kErrorFileNotFound)
     return registryFailure(toolbars.error());
   // The add writes the menu group only; toolbar values without it are a leftover.
-  report->state = scan.hasAddOn        ? ProfileState::kPresent
-                  : toolbarValues == 0 ? ProfileState::kAbsent
-                                       : ProfileState::kPartial;
+  const bool current = scan.hasAddOn && addOnNamesFolder(scan, supportBasePath);
+  report->state = current                                ? ProfileState::kPresent
+                  : !scan.hasAddOn && toolbarValues == 0 ? ProfileState::kAbsent
+                                                         : ProfileState::kPartial;
+  if (scan.hasAddOn && !current) report->reason = ProfileResult::kMovedReference;
   return ProfileResult::kAlreadyAsAsked;
 }

@@ -8,10 +8,12 @@
 #include "platform/registry.h"
 #include "profiles/profile_result.h"
 
-// Adds or removes the add-on's menu group of one profile; a dry run writes nothing.
+// Adds or removes the add-on's menu group of one profile; a dry run writes nothing. An add
+// gives a group value of the add-on that names another folder the support base path, in place.
 ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string& productKey,
                                 const std::string& supportBasePath, const char* profile, int mode,
                                 int platformFlag, bool dryRun, ProfileReport* report);
 // What of the add-on the profile's keys hold, in report->state; changes nothing.
 ProfileResult MenuGroupStatus(platform::Registry& registry, const std::string& productKey,
-                              const char* profile, int platformFlag, ProfileReport* report);
+                              const std::string& supportBasePath, const char* profile,
+                              int platformFlag, ProfileReport* report);

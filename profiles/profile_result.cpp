@@ -36,6 +36,7 @@ const ResultNames kNames[] = {
     {ProfileResult::kOutOfMemory, "out-of-memory", "nedostatek paměti"},
     {ProfileResult::kSaveFailed, "save-failed", "soubor nabídek nelze uložit"},
     {ProfileResult::kUserUnreachable, "user-unreachable", "registr uživatele nelze otevřít"},
+    {ProfileResult::kMovedReference, "moved-reference", "odkaz na doplněk vede do jiné složky"},
 };
 
 const ResultNames* find(ProfileResult result) {

@@ -31,6 +31,7 @@ enum class ProfileResult {
   kOutOfMemory,
   kSaveFailed,
   kUserUnreachable,  // the user's registry hive cannot be loaded or opened
+  kMovedReference,   // a status: the add-on is referenced in another folder than its own
 };
 
 // Whether the profile is as asked after the operation (added, removed or already so).
@@ -52,5 +53,7 @@ const char* profileStateName(ProfileState state);
 struct ProfileReport {
   ProfileResult result = ProfileResult::kHostNotFound;
   ProfileState state = ProfileState::kError;  // filled by status look-ups only
+  // Why a status look-up found the add-on partial, where it can tell; kAlreadyAsAsked for none.
+  ProfileResult reason = ProfileResult::kAlreadyAsAsked;
   std::string target;
 };

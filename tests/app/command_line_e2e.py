@@ -52,12 +52,14 @@ class CommandLine(unittest.TestCase):
         return code, [line.split("\t") for line in out.splitlines()]
 
     def snapshot(self):
-        """Every file below the folder with its bytes and mode, the temporary folder included."""
+        """Every file below the folder with its bytes, mode, inode and modification time, the
+        temporary folder included."""
         files = {}
         for folder, _, names in os.walk(self.dir):
             for name in names:
                 path = os.path.join(folder, name)
-                files[path] = (read(path), os.stat(path).st_mode)
+                info = os.stat(path)
+                files[path] = (read(path), info.st_mode, info.st_ino, info.st_mtime_ns)
         return files
 
     def write(self, name, data):
@@ -104,10 +106,12 @@ class CommandLine(unittest.TestCase):
                     self.assertEqual(code, 0 if state == "present" else 1)
                     self.assertEqual([s[:2] for s in status], [["A", state], ["Výkresy", state]])
                     self.assertTrue(all(len(s) == 3 and s[2] for s in status), status)
-                    # A repeated add renews a file's toolbars; the registry form keeps its value.
-                    again = word if action == "-i" and kind != "registry" else "unchanged"
+                    # Done once, the same run has nothing left to do, and says so.
+                    before = self.snapshot()
                     code, report = self.lines(action, "--dry-run")
-                    self.assertEqual((code, [r[1] for r in report]), (0, [again] * 2))
+                    self.assertEqual((code, [r[1] for r in report]), (0, ["unchanged"] * 2))
+                    self.assertEqual(self.run_program(action), (0, ""))
+                    self.assertEqual(self.snapshot(), before)  # not even written anew
 
     def test_partial_and_errors_with_their_reasons(self):
         added = self.write("added.cui", cui_fixture.make_cui(seed=5, workspaces=2))
@@ -198,7 +202,7 @@ class CommandLine(unittest.TestCase):
                                                       "file-missing"])
             self.assertEqual(run[3], "exit 1")
         self.assertEqual([r[1].split("\t")[2] for r in runs],
-                         ["added", "added", "present", "would remove", "removed"])
+                         ["added", "unchanged", "present", "would remove", "removed"])
         # A log that cannot be opened changes neither the run nor its exit code.
         fifo = os.path.join(self.tmp, "fifo.log")
         os.mkfifo(fifo)

@@ -85,23 +85,42 @@ TEST(MenuMerge, AddPlacesSixEntriesPerWorkspaceInTableOrder) {
   EXPECT_TRUE(checkTree(doc.get()));
 }
 
-TEST(MenuMerge, AddingAgainReplacesAndRemoveRestoresTheText) {
+TEST(MenuMerge, AddingAgainKeepsWhatIsThereAndRemoveRestoresTheText) {
   EditRun run;
   xmlNodeHolder doc(parseText(kTwoWorkspaces));
   const std::string before = writtenText(doc.get());
   scanIdentifiers(run, doc.get());
   merge(run, doc.get(), false);
-  // A user's moved copy of one toolbar, in lower-case group, is replaced too.
+  const std::string added = writtenText(doc.get());
+  EXPECT_EQ(merge(run, doc.get(), false), 2);
+  EXPECT_EQ(writtenText(doc.get()), added);
+  EXPECT_TRUE(findAddOnContent(doc.get(), kPath, kGroup, kIds, 6).complete(6));
+
+  // The user moves one toolbar (and writes its group in lower case), deletes one and copies
+  // one; the add keeps the moved one, drops the copy and puts the deleted one back last.
   xmlNode* second = findWorkspace(doc.get(), "Anotace");
   setAttribute(findToolbarEntry(second, kGroup, "TBU_0007"), "xval", "999");
   setAttribute(findToolbarEntry(second, kGroup, "TBU_0007"), "MenuGroup", "norvex_express");
+  detach(findToolbarEntry(second, kGroup, "TBU_0003"), true);
+  xmlNode* copy = newNode("WSToolbar", nullptr);
+  setAttribute(copy, "MenuGroup", kGroup);
+  setAttribute(copy, "pUID", "ID_Express");
+  setAttribute(copy, "UID", "WSTU_99");
+  appendChild(findChild(second, "WSToolbarRoot", false), copy);
+  AddOnContent content = findAddOnContent(doc.get(), kPath, kGroup, kIds, 6);
+  EXPECT_EQ(content.entries, 11);
+  EXPECT_EQ(content.laterEntries, 1);
   merge(run, doc.get(), false);
+  EXPECT_EQ(entries(second),
+            (std::vector<std::string>{"ID_Express WSTU_7 70,112", "TBU_0005 WSTU_9 580,172",
+                                      "TBU_0007 WSTU_10 999,172", "TBU_0009 WSTU_11 741,112",
+                                      "TBU_0011 WSTU_12 462,112", "TBU_0003 WSTU_13 200,112"}));
   EXPECT_EQ(references(doc.get()).size(), 2u);
-  EXPECT_EQ(entries(second).size(), 6u);
-  EXPECT_EQ(entries(second)[3], "TBU_0007 WSTU_22 70,172");
+  EXPECT_TRUE(checkTree(doc.get()));
 
   EXPECT_EQ(merge(run, doc.get(), true), 2);
   EXPECT_EQ(writtenText(doc.get()), before);
+  EXPECT_TRUE(findAddOnContent(doc.get(), kPath, kGroup, kIds, 6).absent());
   EXPECT_EQ(merge(run, doc.get(), true), 2);
   EXPECT_EQ(writtenText(doc.get()), before);
 }
@@ -187,33 +206,71 @@ TEST(MenuMerge, WorkspaceNamedInCdataGetsTheEntries) {
   EXPECT_TRUE(checkTree(doc.get()));
 }
 
-TEST(MenuMerge, ReferencesAreWrittenEscapedAndFoundInAnyWrittenForm) {
+TEST(MenuMerge, ReferencesAreKnownByFileNameInAnyFolderAndWrittenForm) {
   const char path[] = "c:\\a&b <\"x\">\\norvex_express.CUI";
   EXPECT_EQ(writtenForm(path), "c:\\a&amp;b &lt;&quot;x&quot;&gt;\\norvex_express.CUI");
   EditRun run;
   xmlNodeHolder doc(parseText(kTwoWorkspaces));
   merge(run, doc.get(), false, path);
   EXPECT_EQ(references(doc.get()).back(), writtenForm(path));
-  EXPECT_TRUE(holdsPartialMenu(doc.get(), path, false));
   merge(run, doc.get(), true, path);
-  EXPECT_FALSE(holdsPartialMenu(doc.get(), path, true));
+  EXPECT_EQ(references(doc.get()), std::vector<std::string>{"other.cui"});
 
-  // Stored by another writer: character references, other case, the bare file name; one to
-  // the same name in another folder is someone else's.
-  xmlNode* items = findCommonItems(doc.get(), false);
-  const char* stored[] = {"C:\\A&#38;B &#x3C;&quot;X\"&gt;\\NORVEX_EXPRESS.cui",
-                          "Norvex_Express.CUI", "d:\\elsewhere\\norvex_express.cui",
-                          "c:\\a&amp;b &lt;&quot;x&quot;&gt;\\norvex_express.CUI"};
-  for (const char* text : stored) appendChild(items, newNode("PartialMenuFile", text));
-  EXPECT_TRUE(holdsPartialMenu(doc.get(), path, false));
-  removePartialMenu(doc.get(), path);
-  EXPECT_EQ(references(doc.get()),
-            (std::vector<std::string>{"other.cui", "d:\\elsewhere\\norvex_express.cui"}));
-  // A reference that is not plain ampersand text stays undecoded.
-  appendChild(items, newNode("PartialMenuFile", "a&#0;b"));
-  appendChild(items, newNode("PartialMenuFile", "a&bogus;b"));
-  removePartialMenu(doc.get(), "a");
-  EXPECT_EQ(references(doc.get()).size(), 4u);
+  // Stored by other writers and other versions: character references, other case, other
+  // separators, blanks, the bare file name, other folders, the other extension. The first
+  // keeps its place with the path as its text; the others go.
+  struct Row {
+    const char* stored;
+    bool addOns;  // the add-on's reference
+    bool path;    // naming the path itself
+  };
+  const Row rows[] = {
+      {"C:/A&#38;B &#x3C;&quot;X\"&gt;/NORVEX_EXPRESS.cui", true, true},
+      {"  c:\\a&amp;b &lt;&quot;x&quot;&gt;\\norvex_express.CUI\r\n", true, true},
+      {"Norvex_Express.CUI", true, false},
+      {"d:\\elsewhere\\norvex_express.cuix", true, false},
+      {"C:\\Users\\jana.CONTOSO\\Support\\norvex_&#x65;xpress.cui", true, false},
+      {"d:\\norvex_express.cui.bak", false, false},
+      {"d:\\norvex_express", false, false},
+      {"d:\\my_norvex_express.cui", false, false},
+      {"a&#0;b", false, false},
+  };
+  for (const Row& row : rows) {
+    xmlNodeHolder one(
+        parseText((std::string("<CustSection><Header><CommonConfiguration><CommonItems>"
+                               "<PartialMenuFile>first.cui</PartialMenuFile><PartialMenuFile>") +
+                   row.stored +
+                   "</PartialMenuFile><PartialMenuFile>last.cui</PartialMenuFile></CommonItems>"
+                   "</CommonConfiguration><WorkspaceRoot><Workspace><Name>A</Name></Workspace>"
+                   "</WorkspaceRoot></Header></CustSection>")
+                      .c_str()));
+    ASSERT_NE(one, nullptr) << row.stored;
+    const AddOnContent content = findAddOnContent(one.get(), path, kGroup, kIds, 6);
+    EXPECT_EQ(content.references, row.addOns ? 1 : 0) << row.stored;
+    EXPECT_EQ(content.firstNamesPath, row.path) << row.stored;
+    merge(run, one.get(), false, path);
+    std::vector<std::string> expected{"first.cui", row.path ? row.stored : writtenForm(path),
+                                      "last.cui"};
+    if (!row.addOns) expected = {"first.cui", row.stored, "last.cui", writtenForm(path)};
+    EXPECT_EQ(references(one.get()), expected) << row.stored;
+    merge(run, one.get(), true, path);
+    EXPECT_EQ(references(one.get()).size(), row.addOns ? 2u : 3u) << row.stored;
+  }
+
+  // Several at once: the first stays in its place, rewritten; a CDATA section goes with it.
+  xmlNodeHolder many(parseText(
+      "<CustSection><Header><CommonConfiguration><CommonItems>"
+      "<PartialMenuFile>a.cui</PartialMenuFile>"
+      "<PartialMenuFile><![CDATA[e:\\old\\norvex_express.cui]]></PartialMenuFile>"
+      "<PartialMenuFile>b.cui</PartialMenuFile>"
+      "<PartialMenuFile>norvex_express.CUI</PartialMenuFile>"
+      "</CommonItems></CommonConfiguration><WorkspaceRoot><Workspace><Name>A</Name></Workspace>"
+      "</WorkspaceRoot></Header></CustSection>"));
+  EXPECT_EQ(findAddOnContent(many.get(), path, kGroup, kIds, 6).references, 2);
+  merge(run, many.get(), false, path);
+  EXPECT_EQ(references(many.get()),
+            (std::vector<std::string>{"a.cui", writtenForm(path), "b.cui"}));
+  EXPECT_TRUE(checkTree(many.get()));
   EXPECT_FALSE(addPartialMenu(run, doc.get(), ""));
 }
 

@@ -18,6 +18,8 @@ namespace {
 
 const char kProduct[] = "Software\\\\Autodesk\\\\AutoCAD LT\\\\R10\\\\ACLT-4001:405";
 const char kHost[] = "HKEY_CURRENT_USER\\Software\\Autodesk\\AutoCAD LT\\R10\\ACLT-4001:405";
+// The add-on's group value for the roaming folder of host().
+const char kAddOnData[] = "Norvex_Express C:\\R\\Support\\Norvex_Express";
 
 std::string host(const std::string& platform, const std::string& profiles) {
   return std::string(
@@ -371,21 +373,26 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
           values.push_back(szValue(name, text));
       }
     }
-    if (random() % 4) {  // mostly with the add-on somewhere
+    if (random() % 4) {  // mostly with the add-on somewhere, in its folder or an earlier one
       std::string name = "Group" + std::to_string(random() % 10);
       if (used.insert(lowerAscii(name)).second)
         values.insert(values.begin() + random() % (values.size() + 1),
-                      szValue(name, "Norvex_Express C:\\R"));
+                      szValue(name, random() % 2 ? kAddOnData : "Norvex_Express C:\\R"));
     }
     checkRemovalUnderFaults(values, "seed " + std::to_string(seed));
     if (HasFatalFailure() || HasNonfatalFailure()) break;
 
-    // An add never writes over a value and takes a name past every number in the names.
+    // An add writes over no other value: it gives the add-on's first value the current folder
+    // when none names it, or takes a name past every number in the names.
     FaultHost add(profileText(values));
     ASSERT_TRUE(add.profiles.AddToProfile("P"));
     std::vector<Val> after = add.menuValues();
     if (std::any_of(values.begin(), values.end(), namesAddOn)) {
-      EXPECT_EQ(shape(after), shape(values)) << seed;
+      std::vector<Val> expected = values;
+      if (std::none_of(values.begin(), values.end(),
+                       [](const Val& v) { return v.data == sz(kAddOnData); }))
+        std::find_if(expected.begin(), expected.end(), namesAddOn)->data = sz(kAddOnData);
+      EXPECT_EQ(shape(after), shape(expected)) << seed;
     } else {
       ASSERT_EQ(after.size(), values.size() + 1) << seed;
       EXPECT_EQ(shape({after.begin(), after.end() - 1}), shape(values)) << seed;
@@ -400,16 +407,18 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
 TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
   using R = ProfileResult;
   using S = ProfileState;
-  const std::string text =
-      host("", menus("Full", "\"Group1\"=\"Norvex_Express C:\\\\R\"\r\n") +
-                   menus("Empty", "\"Group1\"=\"ACLT C:\\\\A\"\r\n") + "[" + kHost +
-                   "\\Profiles\\Leftover\\Toolbars]\r\n\"NORVEX_EXPRESS.TB1\"=\"x\"\r\n\r\n[" +
-                   kHost + "\\Profiles\\Bare]\r\n\r\n");
+  const std::string text = host(
+      "", menus("Full", "\"Group1\"=\"Norvex_Express C:/r\\\\SUPPORT\\\\Norvex_Express\"\r\n") +
+              menus("Moved", "\"Group1\"=\"A\"\r\n\"Group2\"=\"Norvex_Express C:\\\\R\"\r\n") +
+              menus("Empty", "\"Group1\"=\"ACLT C:\\\\A\"\r\n") + "[" + kHost +
+              "\\Profiles\\Leftover\\Toolbars]\r\n\"NORVEX_EXPRESS.TB1\"=\"x\"\r\n\r\n[" + kHost +
+              "\\Profiles\\Bare]\r\n\r\n");
   struct Case {
     const char* profile;
     S state;
     R add, remove;
   } cases[] = {{"Full", S::kPresent, R::kAlreadyAsAsked, R::kRemoved},
+               {"Moved", S::kPartial, R::kAdded, R::kRemoved},
                {"Empty", S::kAbsent, R::kAdded, R::kAlreadyAsAsked},
                {"Leftover", S::kPartial, R::kNoMenusKey, R::kRemoved},
                {"Bare", S::kAbsent, R::kNoMenusKey, R::kAlreadyAsAsked}};
@@ -419,6 +428,7 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
       ProfileReport report;
       EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked) << c.profile;
       EXPECT_EQ(report.state, c.state) << c.profile;
+      EXPECT_EQ(report.reason == R::kMovedReference, std::string(c.profile) == "Moved");
       EXPECT_EQ(report.target, std::string(kHost) + "\\Profiles\\" + c.profile + "\\Menus");
       const R expected = mode == kModeAdd ? c.add : c.remove;
       EXPECT_EQ(h.profiles.Update(c.profile, mode, true, &report), expected) << c.profile;
