@@ -90,6 +90,8 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
       options.dryRun = true;
     } else if (argument == "--all-users") {
       options.allUsers = true;
+    } else if (argument == "--retry-at-logon") {
+      options.retryAtLogon = true;
     } else if (argument == "--log") {
       // The value is the next argument whole; one that looks like an option is refused, so
       // that a forgotten value never swallows the action.
@@ -110,6 +112,7 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
   const bool silent =
       options.action == CommandAction::kAdd || options.action == CommandAction::kRemove;
   if (options.dryRun && !silent) return usage("--dry-run");
+  if (options.retryAtLogon && !silent) return usage("--retry-at-logon");
   if (options.log && !silent && options.action != CommandAction::kStatus) return usage("--log");
   if (options.allUsers && !silent && options.action != CommandAction::kStatus)
     return usage("--all-users");

@@ -12,8 +12,9 @@ struct CommandLineOptions {
   bool dryRun = false;
   bool allUsers = false;  // every user profile of the machine, not only this user's
   bool log = false;
-  std::string logPath;  // UTF-8
-  std::string problem;  // for kUsage: the argument that was not understood
+  bool retryAtLogon = false;  // a run left to do is done again at the user's next logon
+  std::string logPath;        // UTF-8
+  std::string problem;        // for kUsage: the argument that was not understood
 };
 
 // The arguments of a command line without the program's name, as CommandLineToArgvW splits

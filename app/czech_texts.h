@@ -22,6 +22,7 @@
 // The command line's help; the options themselves are not translated.
 #define NVX_TEXT_USAGE                                                                              \
   "Použití: NorvexExpress [-i | -r | --status] [--all-users] [--dry-run] [--log SOUBOR]\n"        \
+  "                      [--retry-at-logon]\n"                                                      \
   "  (bez parametrů)  otevře hlavní okno\n"                                                      \
   "  -i, -I, /i       tiše přidá Norvex Express do všech profilů AutoCADu LT\n"                \
   "  -r, -R, /r       tiše odebere Norvex Express ze všech profilů\n"                            \
@@ -30,7 +31,10 @@
   "  --dry-run        s -i nebo -r: nic nezapíše, jen vypíše, co by se změnilo\n"              \
   "  --log SOUBOR     s -i, -r nebo --status: připíše průběh na konec souboru (UTF-8)\n"       \
   "  --all-users      s -i, -r nebo --status: pro všechny uživatele počítače (správce)\n"     \
+  "  --retry-at-logon s -i nebo -r: nemá-li uživatel ještě profil nebo AutoCAD LT běží,\n"   \
+  "                   zopakuje se běh při jeho příštím přihlášení (RunOnce)\n"            \
   "  -h, --help, /?   vypíše tuto nápovědu\n"                                                   \
   "Návratové kódy: 0 hotovo, 1 některý profil se nepodařilo upravit (--status: chybí nebo\n" \
-  "je neúplný), 2 nic nenalezeno, 3 AutoCAD LT běží, 64 nesrozumitelný příkazový řádek.\n"
+  "je neúplný), 2 nic nenalezeno (s --retry-at-logon: dokončí se při přihlášení),\n"       \
+  "3 AutoCAD LT běží (zkuste později), 64 nesrozumitelný příkazový řádek.\n"
 #define NVX_TEXT_USAGE_PROBLEM "Nesrozumitelný parametr: "

@@ -8,7 +8,9 @@
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
 #include "platform/processes.h"
+#include "platform/program_path.h"
 #include "platform/user_hive_view.h"
+#include "profiles/logon_retry.h"
 #include "profiles/machine_users.h"
 
 #ifndef NVX_VERSION
@@ -159,10 +161,48 @@ int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& option
   log.header(ActionText(mode, options), productKey);
   std::vector<std::string> names;
   int unreadable = 0;
-  if (!FindProfiles(profiles_, &names, &unreadable)) return log.finish(kExitNotFound);
-  const bool hostRunning = mode != kModeStatus && profiles_.HostIsRunning();
-  return log.finish(
-      ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning));
+  const ProfilesFound found = FindProfiles(profiles_, &names, &unreadable);
+  int code = kExitNotFound;
+  if (found == ProfilesFound::kFound) {
+    const bool hostRunning = mode != kModeStatus && profiles_.HostIsRunning();
+    code = ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning);
+  }
+  return log.finish(RetryAtLogon(*registry_, mode, options, code, found, log, ""));
+}
+
+int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
+                                    const CommandLineOptions& options, int code,
+                                    ProfilesFound found, RunLog& log, const std::string& user) {
+  if (!options.retryAtLogon || options.dryRun || mode == kModeStatus) return code;
+  // The host makes its key and profiles at its first start, and gives its files back when it
+  // ends; missing settings of our own are no reason to wait.
+  const bool later =
+      (code == kExitNotFound && found == ProfilesFound::kHostMissing) || code == kExitHostRunning;
+  if (code != kExitUpdated && !later) return code;  // a fault, for the administrator
+  const std::string target =
+      "HKEY_CURRENT_USER\\" + std::string(kRunOnceKey) + "\\" + kRetryValueName;
+  long result = platform::kErrorSuccess;
+  if (later) {
+    std::string program, logPath;
+    if (!platform::programPath(&program) ||
+        (options.log && !platform::absolutePath(options.logPath, &logPath)))
+      result = platform::kErrorInvalidParameter;
+    else
+      result = scheduleRetryAtLogon(
+          registry, retryCommandLine(program, mode == kModeAdd ? "-i" : "-r", logPath));
+  } else {
+    result = cancelRetryAtLogon(registry);
+  }
+  const std::string prefix = user.empty() ? std::string() : user + "\t";
+  if (result == platform::kErrorSuccess) {
+    if (later) log.line(prefix + "-\t" + target + "\tretry-at-logon");
+    return code;
+  }
+  // Without the value nobody finishes the work: that is a failure.
+  log.line(prefix + "-\t" + target + "\t" + profileResultName(ProfileResult::kRegistryFailed) +
+           "\t" + profileResultText(ProfileResult::kRegistryFailed) + " (" +
+           std::to_string(result) + ")");
+  return kExitSomeFailed;
 }
 
 int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log) {
@@ -178,12 +218,12 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
                ProfileResult::kUserUnreachable, listed);
     return log.finish(kExitNotFound);
   }
-  bool allDone = true;
-  int usersWithHost = 0;
+  bool failed = false;
+  int usersWithHost = 0, usersRunningHost = 0;
   for (const MachineUser& user : users) {
     AttachedHive hive(*registry_, user);
     if (hive.error() != platform::kErrorSuccess) {
-      allDone = false;
+      failed = true;
       UserLine(options, log, user.name, user.profileFolder.empty() ? user.sid : user.profileFolder,
                ProfileResult::kUserUnreachable, hive.error());
       continue;
@@ -194,19 +234,27 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
     profiles.SetEnvironment(&environment);
     std::vector<std::string> names;
     int unreadable = 0;
-    if (!FindProfiles(profiles, &names, &unreadable)) {
-      // No host installation of this user's: nothing to do there.
+    const ProfilesFound found = FindProfiles(profiles, &names, &unreadable);
+    int code = kExitNotFound;
+    if (found != ProfilesFound::kFound) {
+      // No host installation of this user's yet: nothing to do there now.
       UserLine(options, log, user.name, "HKEY_USERS\\" + user.sid, ProfileResult::kHostNotFound,
                platform::kErrorSuccess);
-      continue;
+    } else {
+      ++usersWithHost;
+      const bool hostRunning =
+          mode != kModeStatus && userHostRunning_ && userHostRunning_(user.sid);
+      code = ProfilesOfOneUser(profiles, names, unreadable, mode, options, log, user.name,
+                               hostRunning);
     }
-    ++usersWithHost;
-    const bool hostRunning = mode != kModeStatus && userHostRunning_ && userHostRunning_(user.sid);
-    int code =
-        ProfilesOfOneUser(profiles, names, unreadable, mode, options, log, user.name, hostRunning);
-    allDone = allDone && code == kExitUpdated;
+    // The retry runs as the user, in the user's own registry.
+    code = RetryAtLogon(view, mode, options, code, found, log, user.name);
+    if (code == kExitHostRunning) ++usersRunningHost;
+    failed = failed || code == kExitSomeFailed;
   }
-  if (!allDone) return log.finish(kExitSomeFailed);
+  // Only users whose host runs are left: they are for later, not for the administrator.
+  if (failed) return log.finish(kExitSomeFailed);
+  if (usersRunningHost > 0) return log.finish(kExitHostRunning);
   return log.finish(usersWithHost == 0 ? kExitNotFound : kExitUpdated);
 }
 
@@ -237,7 +285,7 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
       log.profile(prefix + name, report, profileResultName(report.result));
       if (printed) Print(prefix + name + "\terror\t-\t" + reasonColumns(report.result) + "\n");
     }
-    return user.empty() ? kExitHostRunning : kExitSomeFailed;
+    return kExitHostRunning;
   }
   bool allDone = unreadable == 0;
   for (int i = 0; i < unreadable; ++i) {
@@ -275,11 +323,15 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
   return allDone ? kExitUpdated : kExitSomeFailed;
 }
 
-bool CNorvexExpressApp::FindProfiles(HostProfiles& profiles, std::vector<std::string>* names,
-                                     int* unreadable) {
+CNorvexExpressApp::ProfilesFound CNorvexExpressApp::FindProfiles(HostProfiles& profiles,
+                                                                 std::vector<std::string>* names,
+                                                                 int* unreadable) {
   std::string productKey, supportBasePath;
   int platformFlag;
-  return profiles.ReadInstallSettings(&productKey, &platformFlag) &&
-         profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
-         profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0);
+  if (!profiles.ReadInstallSettings(&productKey, &platformFlag))
+    return ProfilesFound::kSettingsMissing;
+  return profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
+                 profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0)
+             ? ProfilesFound::kFound
+             : ProfilesFound::kHostMissing;
 }

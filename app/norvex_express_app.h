@@ -38,6 +38,8 @@ class CNorvexExpressApp {
 
  private:
   class RunLog;
+  // How far the look-up for profiles came.
+  enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing };
   int UpdateAllProfiles(int mode, const CommandLineOptions& options);
   static std::string ActionText(int mode, const CommandLineOptions& options);
   // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
@@ -48,9 +50,13 @@ class CNorvexExpressApp {
   int ProfilesOfOneUser(HostProfiles& profiles, const std::vector<std::string>& names,
                         int unreadable, int mode, const CommandLineOptions& options, RunLog& log,
                         const std::string& user, bool hostRunning);
-  // False when the settings, the host or its profiles are not found.
-  static bool FindProfiles(HostProfiles& profiles, std::vector<std::string>* names,
-                           int* unreadable);
+  static ProfilesFound FindProfiles(HostProfiles& profiles, std::vector<std::string>* names,
+                                    int* unreadable);
+  // With --retry-at-logon: leaves the user's RunOnce value after a run that ended with code 2
+  // (no host or profile yet) or 3, removes it after 0. Returns the run's exit code, 1 when the
+  // value could not be written.
+  int RetryAtLogon(platform::Registry& registry, int mode, const CommandLineOptions& options,
+                   int code, ProfilesFound found, RunLog& log, const std::string& user);
   // A user skipped (no host) or failed as a whole.
   void UserLine(const CommandLineOptions& options, RunLog& log, const std::string& user,
                 const std::string& target, ProfileResult result, long error);

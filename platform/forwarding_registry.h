@@ -16,6 +16,9 @@ class ForwardingRegistry : public Registry {
   long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
     return inner_->openKey(root, subKey, access, key);
   }
+  long createKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
+    return inner_->createKey(root, subKey, access, key);
+  }
   long queryValue(RegKey key, const char* name, std::uint32_t* type, unsigned char* data,
                   std::uint32_t* size) override {
     return inner_->queryValue(key, name, type, data, size);

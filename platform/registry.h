@@ -52,6 +52,14 @@ class Registry {
 
   // RegOpenKeyExA: subKey is a path of '\'-separated names below root.
   virtual long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) = 0;
+  // RegCreateKeyExA: opens the key, made with its missing parents first.
+  virtual long createKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) {
+    (void)root;
+    (void)subKey;
+    (void)access;
+    (void)key;
+    return kErrorCallNotImplemented;
+  }
   // RegQueryValueExA: *size is the buffer size in bytes on entry and the value's size on
   // return; kErrorMoreData when the buffer is too small (the buffer is then not valid).
   // type and data may be null.

@@ -89,7 +89,7 @@ std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
 
 RegistryFile::~RegistryFile() = default;
 
-RegistryFile::Key* RegistryFile::createKey(const std::string& fullPath, bool create) {
+RegistryFile::Key* RegistryFile::makeKey(const std::string& fullPath, bool create) {
   std::vector<std::string> parts = splitPath(fullPath);
   if (parts.empty()) return nullptr;
   Key* key;
@@ -152,6 +152,15 @@ bool RegistryFile::save() {
 }
 
 long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) {
+  return openOrCreate(root, subKey, access, key, false);
+}
+
+long RegistryFile::createKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) {
+  return openOrCreate(root, subKey, access, key, true);
+}
+
+long RegistryFile::openOrCreate(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key,
+                                bool create) {
   if (!key) return kErrorInvalidParameter;
   if (!valid_) return kErrorBadDatabase;
   if (root != RegRoot::kLocalMachine && root != RegRoot::kCurrentUser && root != RegRoot::kUsers)
@@ -163,7 +172,8 @@ long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t acces
     if (hive != hives_.end()) {
       RegKey inner = 0;
       std::string rest = separator == std::string::npos ? "" : path.substr(separator + 1);
-      long opened = hive->second->openKey(RegRoot::kCurrentUser, rest.c_str(), access, &inner);
+      long opened =
+          hive->second->openOrCreate(RegRoot::kCurrentUser, rest.c_str(), access, &inner, create);
       if (opened != kErrorSuccess) return opened;
       *key = nextHandle_++;
       handles_[*key] = Handle{nullptr, access, hive->second.get(), inner};
@@ -171,6 +181,10 @@ long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t acces
     }
   }
   Key* found = findKey(root, subKey ? subKey : "", access);
+  // Made only where no view moves it: the keys below HKEY_CURRENT_USER and HKEY_USERS.
+  if (!found && create && root != RegRoot::kLocalMachine && subKey && *subKey)
+    found = makeKey(std::string(root == RegRoot::kUsers ? "HKEY_USERS\\" : "HKEY_CURRENT_USER\\") +
+                    subKey);
   if (!found) return kErrorFileNotFound;
   *key = nextHandle_++;
   handles_[*key] = Handle{found, access};

@@ -39,6 +39,7 @@ class RegistryFile : public Registry {
   std::string toText() const;
 
   long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override;
+  long createKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override;
   long queryValue(RegKey key, const char* name, std::uint32_t* type, unsigned char* data,
                   std::uint32_t* size) override;
   long enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) override;
@@ -81,7 +82,10 @@ class RegistryFile : public Registry {
   Key* findKey(RegRoot root, const std::string& path, std::uint32_t access) const;
   // The key at fullPath ("HKEY_...\\a\\b"), made with its parents when create is set;
   // null for an unknown root or, without create, a missing key.
-  Key* createKey(const std::string& fullPath, bool create = true);
+  Key* makeKey(const std::string& fullPath, bool create = true);
+  // openKey and createKey.
+  long openOrCreate(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key,
+                    bool create);
 
   struct Handle {
     Key* key;

@@ -222,8 +222,8 @@ bool RegistryFile::parse(const std::string& text) {
         std::vector<std::string> parts = splitPath(path);
         if (parts.size() < 2) return false;
         // Deleting a key that is not there changes nothing, not even its parents.
-        if (!createKey(parts[0])) return false;
-        Key* parentKey = createKey(path.substr(0, path.rfind('\\')), false);
+        if (!makeKey(parts[0])) return false;
+        Key* parentKey = makeKey(path.substr(0, path.rfind('\\')), false);
         if (!parentKey) {
           key = nullptr;
           continue;
@@ -237,7 +237,7 @@ bool RegistryFile::parse(const std::string& text) {
           }
         key = nullptr;
       } else {
-        key = createKey(path);
+        key = makeKey(path);
         if (!key) return false;
         key->lastLine = index;
       }

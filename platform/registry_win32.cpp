@@ -29,6 +29,13 @@ class Win32Registry : public Registry {
     if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(opened);
     return result;
   }
+  long createKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
+    HKEY made = nullptr;
+    LONG result = RegCreateKeyExA(rootHkey(root), subKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  access, nullptr, &made, nullptr);
+    if (result == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(made);
+    return result;
+  }
   long queryValue(RegKey key, const char* name, std::uint32_t* type, unsigned char* data,
                   std::uint32_t* size) override {
     DWORD valueType = 0, valueSize = size ? *size : 0;

@@ -17,12 +17,20 @@ class UserHiveView : public ForwardingRegistry {
   long openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
     if (root != RegRoot::kCurrentUser)
       return ForwardingRegistry::openKey(root, subKey, access, key);
-    std::string path = hive_;
-    if (subKey && *subKey) path += "\\" + std::string(subKey);
-    return ForwardingRegistry::openKey(RegRoot::kUsers, path.c_str(), access, key);
+    return ForwardingRegistry::openKey(RegRoot::kUsers, inHive(subKey).c_str(), access, key);
+  }
+  long createKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) override {
+    if (root != RegRoot::kCurrentUser)
+      return ForwardingRegistry::createKey(root, subKey, access, key);
+    return ForwardingRegistry::createKey(RegRoot::kUsers, inHive(subKey).c_str(), access, key);
   }
 
  private:
+  std::string inHive(const char* subKey) const {
+    std::string path = hive_;
+    if (subKey && *subKey) path += "\\" + std::string(subKey);
+    return path;
+  }
   std::string hive_;
 };
 

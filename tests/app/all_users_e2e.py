@@ -189,6 +189,38 @@ class AllUsers(unittest.TestCase):
         self.assertEqual({cells[2] for cells in (line.split("\t") for line in output.splitlines())
                           if cells[0] == "jana"}, {"present"})
 
+    def test_users_for_later_exit_3_and_get_a_retry_at_logon(self):
+        """A user whose host runs, or who has no host yet, gets a RunOnce value in their own
+        hive; a user who is done has it removed; exit 3 when only running hosts are left."""
+        machine = self.machine("registry")
+        petr = os.path.join(machine.users[AWAY][0], "NTUSER.DAT")
+        with open(petr, "w") as f:
+            f.write(HEADER + "\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n")
+        host = os.path.join(self.dir, "bin", "acadlt.exe")
+        os.makedirs(os.path.dirname(host))
+        shutil.copy("/bin/sleep", host)
+        running = subprocess.Popen([host, "3600"],
+                                   env=dict(self.env, NORVEX_EXPRESS_USER_SID=VARIABLE))
+        self.addCleanup(running.wait)
+        self.addCleanup(running.kill)
+        eva = os.path.join(machine.users[VARIABLE][0], "NTUSER.DAT")
+        command = '"%s" -i --retry-at-logon' % os.path.realpath(PROGRAM)
+
+        def run_once(path):
+            with open(path, encoding="utf-8") as f:
+                text = f.read().replace("\\\\", "\\").replace('\\"', '"')
+            return ("[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce]"
+                    in text and '"NorvexExpress"="%s"' % command in text)
+
+        self.assertEqual(self.run_program("-i", "--all-users")[0], 3)
+        self.assertEqual(self.run_program("-i", "--all-users", "--retry-at-logon")[0], 3)
+        self.assertEqual((run_once(petr), run_once(eva), run_once(machine.registry)),
+                         (True, True, False))
+        running.kill()
+        running.wait()
+        self.assertEqual(self.run_program("-i", "--all-users", "--retry-at-logon")[0], 0)
+        self.assertEqual((run_once(petr), run_once(eva)), (True, False))
+
     def test_users_without_the_host_are_skipped(self):
         machine = self.machine("cuix")
         for sid in (AWAY, VARIABLE):

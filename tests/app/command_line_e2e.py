@@ -210,6 +210,50 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(self.run_program("-i", "--log", bad), (1, ""))
             self.assertEqual(self.lines("--status", "--log", bad)[1][0][:2], ["P", "present"])
 
+    def run_once(self):
+        """The data of the RunOnce value the program leaves in the registry file, or None."""
+        text = read(self.reg).decode("utf-8") if os.path.exists(self.reg) else ""
+        found = re.search(r'\[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion'
+                          r'\\RunOnce\][^[]*"NorvexExpress"="((?:[^"\\]|\\.)*)"', text)
+        return re.sub(r"\\(.)", r"\1", found.group(1)) if found else None
+
+    def test_retry_at_logon(self):
+        """--retry-at-logon: a RunOnce value after exit 2 (no host yet), none after 0, kept after
+        1; never for missing settings of our own or in a dry run."""
+        path = self.write("m.cui", cui_fixture.make_cui(seed=3))
+        program = os.path.realpath(PROGRAM)
+        settings_only = registry_keys(CUI_PRODUCT, "C:\\R", [])
+        settings_only = settings_only[:settings_only.index("[HKEY_CURRENT_USER")]
+        rows = [  # registry text, arguments, exit code, the value afterwards
+            ("", ["-i", "--retry-at-logon"], 2, None),
+            (settings_only, ["-i", "--retry-at-logon", "--dry-run"], 2, None),
+            (settings_only, ["-r", "--retry-at-logon"], 2, '"%s" -r --retry-at-logon' % program),
+            (None, ["-i", "--retry-at-logon", "--log", "x.log"], 2,
+             '"%s" -i --retry-at-logon --log "%s"' % (program, os.path.join(self.dir, "x.log"))),
+            (registry(CUI_PRODUCT, "C:\\R", [("P", path), ("Q", path + ".gone")]),
+             ["-i", "--retry-at-logon"], 1, "kept"),
+            (registry(CUI_PRODUCT, "C:\\R", [("P", path)]), ["-i", "--retry-at-logon"], 0, None),
+        ]
+        value = None
+        for text, args, code, expected in rows:
+            with self.subTest(args=args, code=code):
+                if text is not None:
+                    with open(self.reg, "w", encoding="utf-8") as f:
+                        f.write(text + (self.run_once_text(value) if value else ""))
+                done = subprocess.run([PROGRAM, *args], env=self.env, cwd=self.dir,
+                                      capture_output=True, timeout=120)
+                self.assertEqual(done.returncode, code, done.stdout)
+                value = self.run_once() if expected != "kept" else value
+                self.assertEqual(value, expected if expected != "kept" else value)
+                if expected == "kept":
+                    self.assertIsNotNone(self.run_once())
+        self.assertEqual(self.run_program("--status", "--retry-at-logon")[0], 64)
+
+    @staticmethod
+    def run_once_text(value):
+        return ('\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce]'
+                '\r\n"NorvexExpress"="%s"\r\n' % value.replace("\\", "\\\\").replace('"', '\\"'))
+
     def test_nothing_found(self):
         self.assertEqual(self.run_program("--status"), (2, ""))
         self.assertEqual(self.run_program("-i", "--dry-run")[0], 2)

@@ -110,6 +110,10 @@ TEST(ParseCommandLine, ActionsOptionsAndMistakes) {
       {{"--all-users", "-i", "--dry-run"}, add, true, nullptr},
       {{"--status", "--all-users"}, status, false, nullptr},
       {{"-r", "--all-user"}, usage, false, nullptr},
+      {{"-i", "--retry-at-logon", "--all-users"}, add, false, nullptr},
+      {{"--retry-at-logon", "-r", "--dry-run"}, remove, true, nullptr},
+      {{"--retry-at-logon"}, usage, false, nullptr},
+      {{"--status", "--retry-at-logon"}, usage, false, nullptr},
   };
   for (const Case& c : cases) {
     std::string shown;
@@ -122,6 +126,7 @@ TEST(ParseCommandLine, ActionsOptionsAndMistakes) {
     }
     EXPECT_EQ(options.dryRun, c.dryRun) << shown;
     EXPECT_EQ(options.allUsers, shown.find("--all-users") != std::string::npos) << shown;
+    EXPECT_EQ(options.retryAtLogon, shown.find("--retry-at-logon") != std::string::npos) << shown;
     EXPECT_EQ(options.log, c.log != nullptr) << shown;
     if (c.log) {
       EXPECT_EQ(options.logPath, c.log) << shown;
