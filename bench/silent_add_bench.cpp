@@ -1,8 +1,10 @@
 // The whole silent add over three profiles of a .cuix host, each with a large generated
 // package, against the floor of the same three packages measured in the same run (see
-// package_floor.h); then the peak memory of the add on one package, in a child process, against
-// the package's uncompressed content.
+// package_floor.h); then the add repeated on the same, already complete packages against the
+// first add, both as whole runs of the program; then the peak memory of the add on one package,
+// in a child process, against the package's uncompressed content.
 //   silent_add_bench [megabytes-per-package]  (default 4)
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -85,6 +87,22 @@ long peakOfAddInChild(const std::string& registryPath) {
   return pclose(child) == 0 ? grown : -1;
 }
 
+// One run of the program with its registry file: the seconds it took, or -1 when it did not
+// exit with code.
+double programRunSeconds(const std::string& registryPath, int code) {
+  auto start = std::chrono::steady_clock::now();
+  pid_t child = fork();
+  if (child == 0) {
+    setenv("NORVEX_EXPRESS_REGISTRY", registryPath.c_str(), 1);
+    execl(NVX_PROGRAM, NVX_PROGRAM, "-i", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -1;
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return WIFEXITED(status) && WEXITSTATUS(status) == code ? seconds : -1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,6 +169,29 @@ int main(int argc, char** argv) {
     }
     addBest = std::min(addBest, seconds);
   }
+  // The add again, as the logon script runs it: every package is already complete.
+  const std::string hostRegistry = folder + "/three_profiles.reg";
+  {
+    std::ofstream registry(hostRegistry, std::ios::binary);
+    registry << text;
+  }
+  double firstRunBest = 1e30, againBest = 1e30;
+  for (int round = 0; round < kRounds; ++round) {
+    for (int i = 0; i < kProfiles; ++i) {
+      std::remove((work[i] + ".norvex-express.bak").c_str());
+      if (!copyFile(originals[i], work[i])) return 1;
+    }
+    double first = programRunSeconds(hostRegistry, kExitUpdated);
+    double again = programRunSeconds(hostRegistry, kExitUpdated);
+    if (first < 0 || again < 0) {
+      std::fprintf(stderr, "a run of %s failed\n", NVX_PROGRAM);
+      return 1;
+    }
+    firstRunBest = std::min(firstRunBest, first);
+    againBest = std::min(againBest, again);
+  }
+  std::remove(hostRegistry.c_str());
+
   std::remove((work[0] + ".norvex-express.bak").c_str());
   if (!copyFile(originals[0], work[0])) return 1;
   const std::string registryPath = folder + "/one_profile.reg";
@@ -172,6 +213,9 @@ int main(int argc, char** argv) {
       "for reference, the floor writing the two parts in pugixml's own layout: %.1f ms, ratio "
       "%.2f\n",
       ownLayoutBest * 1e3, addBest / ownLayoutBest);
+  std::printf("whole runs of the program: the add %.1f ms, the add again on complete packages "
+              "%.1f ms\n       ratio %.2f (goal <= 0.25)\n",
+              firstRunBest * 1e3, againBest * 1e3, againBest / firstRunBest);
   if (peak >= 0) {
     std::printf(
         "peak memory of the add on one package: %.1f MB above the start, %.2f times its\n"

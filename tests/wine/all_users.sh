@@ -3,7 +3,8 @@
 # under Wine: the signed-in user's hive in use, and two users whose NTUSER.DAT hives (made with
 # RegSaveKey by the helper) are loaded and unloaded again. Each user's .cuix package, named with
 # %USERPROFILE%, is patched; --status then reports present for every profile of every user.
-# While a host stand-in runs for the signed-in user, only that user's profiles fail.
+# While a host stand-in runs for the signed-in user, only that user's profiles wait (exit 3), and
+# with --retry-at-logon that user gets a RunOnce value, which a later complete run removes.
 make_hive=$3 sleeper=$4
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_env.sh"
@@ -65,9 +66,14 @@ piped -i --all-users --dry-run
 # The stand-in runs as the signed-in user, so the others go on.
 start_host_stand_in "$sleeper"
 piped_now -i --all-users --dry-run
-[ "$code" = 1 ] || fail "the dry run beside a running host exited $code: $out"
+[ "$code" = 3 ] || fail "the dry run beside a running host exited $code: $out"
 [ "$(printf '%s\n' "$out" | awk -F'\t' '{ print ($1 == "petr" || $1 == "eva") ? "other " $3 : "signed-in " $5 }' | sort | uniq -c | sed 's/^ *//' | tr '\n' ';')" \
   = "4 other would add;2 signed-in host-running;" ] || fail "beside a running host: $out"
+run_once='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
+piped_now -i --all-users --retry-at-logon
+[ "$code" = 3 ] || fail "the add beside a running host exited $code: $out"
+query "$run_once" /v NorvexExpress | grep -qiF 'NorvexExpress.exe" -i --retry-at-logon' \
+  || fail "no retry for the signed-in user: $(query "$run_once")"
 /usr/lib/wine/wineserver -k || true
 wait "$host_pid" 2>/dev/null || true
 
@@ -78,6 +84,9 @@ for folder in "${folders[@]}"; do
   done
 done
 [ "$(query HKU | grep -c 'HKEY_USERS\\')" = 2 ] || fail "hives left loaded: $(query HKU)"
+"$WINE64" reg add "$run_once" /v NorvexExpress /d stale /f >/dev/null 2>&1
+[ "$(run_exe "$exe" -i --all-users --retry-at-logon)" = 0 ] || fail "the complete run did not exit 0"
+[ -z "$(query "$run_once" /v NorvexExpress)" ] || fail "the retry was left: $(query "$run_once")"
 
 piped --status --all-users
 [ "$code" = 0 ] || fail "--status --all-users exited $code: $out"
