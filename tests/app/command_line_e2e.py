@@ -120,12 +120,15 @@ class CommandLine(unittest.TestCase):
         # A named workspace without the toolbars: the add-on is there only in part.
         text = re.sub(rb"(<WorkspaceRoot[^>]*>)", b'\\1<Workspace UID="WS_N"><Name>Nov\xc3\xbd</Name>'
                       b"</Workspace>", read(added), count=1)
+        # Complete, but naming the add-on in a folder it was moved from.
+        moved = self.write("moved.cui", read(added).replace(
+            b"c:\\roaming\\support\\norvex_express.CUI", b"D:/Star\xc3\xa1/NORVEX_EXPRESS.cui"))
         self.write("added.cui", text)
         read_only = self.write("ro.cui", cui_fixture.make_cui(seed=2))
         os.chmod(read_only, stat.S_IRUSR)
         cases = cuix_fixture.corrupt_cases()
         os.mkdir(os.path.join(self.tmp, "folder.cui"))
-        profiles = [("P", added), ("Chybí", os.path.join(self.dir, "none.cui")),
+        profiles = [("P", added), ("Přesunutý", moved), ("Chybí", os.path.join(self.dir, "none.cui")),
                     ("Složka", os.path.join(self.tmp, "folder.cui")),
                     ("Rozbitý", self.write("broken.cui", b"<CustSection><Header>")),
                     ("Relativní", "relative/menu.cui"), ("ReadOnly", read_only)]
@@ -133,9 +136,12 @@ class CommandLine(unittest.TestCase):
         code, status = self.lines("--status")
         self.assertEqual(code, 1)
         self.assertEqual([s[:2] for s in status],
-                         [["P", "partial"], ["Chybí", "error"], ["Složka", "error"],
-                          ["Rozbitý", "error"], ["Relativní", "error"], ["ReadOnly", "absent"]])
-        self.assertEqual([s[3] for s in status[1:5]],
+                         [["P", "partial"], ["Přesunutý", "partial"], ["Chybí", "error"],
+                          ["Složka", "error"], ["Rozbitý", "error"], ["Relativní", "error"],
+                          ["ReadOnly", "absent"]])
+        self.assertEqual(status[1][3:], ["moved-reference", "odkaz na doplněk vede do jiné složky"])
+        self.assertEqual(len(status[0]), 3)
+        self.assertEqual([s[3] for s in status[2:6]],
                          ["file-missing", "not-regular-file", "malformed-document",
                           "relative-path"])
         # The dry run foresees what the real run does, reason for reason.
@@ -146,7 +152,7 @@ class CommandLine(unittest.TestCase):
         self.assertEqual(self.snapshot(), before)
         self.assertEqual(code, 1)
         foreseen = [(r[0], DRY_WORDS.get(r[1]) or r[3]) for r in report]
-        self.assertEqual(foreseen[0], ("P", "added"))
+        self.assertEqual(foreseen[:2], [("P", "added"), ("Přesunutý", "added")])
         self.assertEqual(foreseen[-1], ("ReadOnly", "read-only"))
         self.assertEqual(self.run_program("--log", log, "-i"), (1, ""))
         logged = [line.split("\t") for line in read(log).decode("utf-8").splitlines()]
