@@ -85,8 +85,9 @@ for folder in "${folders[@]}"; do
 done
 [ "$(query HKU | grep -c 'HKEY_USERS\\')" = 2 ] || fail "hives left loaded: $(query HKU)"
 "$WINE64" reg add "$run_once" /v NorvexExpress /d stale /f >/dev/null 2>&1
+query "$run_once" | grep -q NorvexExpress || fail "reg add left no value"
 [ "$(run_exe "$exe" -i --all-users --retry-at-logon)" = 0 ] || fail "the complete run did not exit 0"
-[ -z "$(query "$run_once" /v NorvexExpress)" ] || fail "the retry was left: $(query "$run_once")"
+query "$run_once" | grep -q NorvexExpress && fail "the retry was left: $(query "$run_once")"
 
 piped --status --all-users
 [ "$code" = 0 ] || fail "--status --all-users exited $code: $out"
