@@ -120,6 +120,16 @@ class AllUsers(unittest.TestCase):
         done = subprocess.run([PROGRAM, *args], env=self.env, capture_output=True, timeout=120)
         return done.returncode, done.stdout.decode()
 
+    def start_host(self, sid):
+        """A copy of sleep under the host's name, running for the user sid."""
+        host = os.path.join(self.dir, "bin", "acadlt.exe")
+        os.makedirs(os.path.dirname(host))
+        shutil.copy("/bin/sleep", host)
+        running = subprocess.Popen([host, "3600"], env=dict(self.env, NORVEX_EXPRESS_USER_SID=sid))
+        self.addCleanup(running.wait)
+        self.addCleanup(running.kill)
+        return running
+
     def states(self, output):
         """(user, profile) to the state or word of each line that names a profile."""
         lines = [line.split("\t") for line in output.splitlines()]
@@ -166,13 +176,7 @@ class AllUsers(unittest.TestCase):
         away_home = machine.users[AWAY][0]
         with open(os.path.join(away_home, "NTUSER.DAT"), "w") as f:
             f.write("not a registry\n")
-        host = os.path.join(self.dir, "bin", "acadlt.exe")
-        os.makedirs(os.path.dirname(host))
-        shutil.copy("/bin/sleep", host)
-        running = subprocess.Popen([host, "3600"],
-                                   env=dict(self.env, NORVEX_EXPRESS_USER_SID=VARIABLE))
-        self.addCleanup(running.wait)
-        self.addCleanup(running.kill)
+        running = self.start_host(VARIABLE)
         eva_before = snapshot(machine.users[VARIABLE][0])
 
         code, output = self.run_program("-i", "--all-users", "--dry-run")
@@ -196,13 +200,7 @@ class AllUsers(unittest.TestCase):
         petr = os.path.join(machine.users[AWAY][0], "NTUSER.DAT")
         with open(petr, "w") as f:
             f.write(HEADER + "\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n")
-        host = os.path.join(self.dir, "bin", "acadlt.exe")
-        os.makedirs(os.path.dirname(host))
-        shutil.copy("/bin/sleep", host)
-        running = subprocess.Popen([host, "3600"],
-                                   env=dict(self.env, NORVEX_EXPRESS_USER_SID=VARIABLE))
-        self.addCleanup(running.wait)
-        self.addCleanup(running.kill)
+        running = self.start_host(VARIABLE)
         eva = os.path.join(machine.users[VARIABLE][0], "NTUSER.DAT")
         command = '"%s" -i --retry-at-logon' % os.path.realpath(PROGRAM)
 
