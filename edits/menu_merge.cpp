@@ -155,7 +155,7 @@ std::string fileStem(const std::string& path) {
   return std::string();
 }
 
-// The text of a reference element as plain text; null when it is none.
+// The text of a reference element as plain text; false when the child is no reference.
 bool referenceText(xmlNode* child, std::string* text) {
   if (!child->name || !equalsIgnoreCase(child->name, "PartialMenuFile")) return false;
   const char* stored = nodeText(child);

@@ -1,16 +1,23 @@
-"""Random hosts through remove, add, add, remove, remove: in the end every file holds what it held.
+"""Random hosts through remove, add, add, user edits, add, remove, remove: in the end every file
+holds what it held.
 
 For each seed a host with a few profiles is generated (tests/fixtures/random_hosts.py); the
-silent remove runs once on the fresh files, then the add and the remove twice each. After every
-run: the exit code, the add-on in every named workspace, everything else as it was (parsed with
-expat, text for text, CDATA sections and comments included), files with nothing to change left
-unwritten, backups, the bytes before the root, package members, stray files.
+silent remove runs once on the fresh files, then the add twice. Then, per profile, random edits a
+user makes to the add-on's toolbar entries and reference (move, hide, dock, reorder, delete one,
+duplicate one, a stale reference in another folder and written form), --status and --dry-run,
+the add once more and the remove twice. After every run: the exit code, the add-on in every named
+workspace (entries already there kept as they were, doubles gone, missing ones appended, the
+reference in its place), everything else as it was (parsed with expat, text for text, CDATA
+sections and comments included), files with nothing to change left unwritten (bytes, time,
+inode), backups, the bytes before the root, package members, stray files.
 
 Usage: roundtrip_e2e.py PROGRAM [--seeds 1-200,310] [unittest options]
 The seeds may also come from NVX_ROUNDTRIP_SEEDS; without either a short fixed list runs.
 """
 import io
 import os
+import random
+import re
 import shutil
 import subprocess
 import sys
@@ -26,12 +33,13 @@ sys.path.insert(0, FIXTURES)
 import random_hosts  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from host_check import GROUP, TABLE, reference_for, registry  # noqa: E402
+import cuix_fixture  # noqa: E402
+from host_check import GROUP, TABLE, lower_ascii, reference_for, registry  # noqa: E402
 
 # Between them these seeds show every shape the generator makes (checked below).
 DEFAULT_SEEDS = list(range(1, 13))
-# A remove before any add, then add twice and remove twice.
-CYCLE = ["-r", "-i", "-i", "-r", "-r"]
+# A remove before any add, add twice, the user's edits, add again and remove twice.
+CYCLE = ["-r", "-i", "-i", "edit", "-i", "-r", "-r"]
 # Modification time given to every generated file, so that any write shows.
 OLD_TIME_NS = 1500000000 * 10**9
 UTF8_FLAG = random_hosts.UTF8_FLAG
@@ -186,16 +194,30 @@ def difference(old, new, path=""):
     return None
 
 
-def without_add_on(element, reference):
-    """A copy of the tree without the add-on's toolbar entries and its reference."""
+BLANKS = " \t\r\n"
+
+
+def is_add_on_reference(text):
+    """Whether a reference's text names the add-on's partial file, in any folder."""
+    name = lower_ascii(text.strip(BLANKS).replace("/", "\\").rsplit("\\", 1)[-1])
+    return name in ("norvex_express.cui", "norvex_express.cuix")
+
+
+def names_path(text, reference):
+    """Whether a reference's text names the current path, as Windows compares paths."""
+    return lower_ascii(text.strip(BLANKS).replace("/", "\\")) == lower_ascii(reference)
+
+
+def without_add_on(element):
+    """A copy of the tree without the add-on's toolbar entries and references."""
     copy = Element(element.tag, element.attributes)
     for c in element.content:
         if isinstance(c, Element):
             if c.tag == "WSToolbar" and (c.get("MenuGroup") or "").upper() == GROUP:
                 continue
-            if c.tag == "PartialMenuFile" and c.text() == reference:
+            if c.tag == "PartialMenuFile" and is_add_on_reference(c.text()):
                 continue
-            c = without_add_on(c, reference)
+            c = without_add_on(c)
         copy.content.append(c)
     return copy
 
@@ -261,9 +283,23 @@ class Documents:
         return root.children("Workspace") if root else []
 
     def references(self):
+        """The PartialMenuFile elements of CommonItems."""
         items = self.tree("Header.cui").child("CustSection", "Header", "CommonConfiguration",
                                               "CommonItems")
-        return [e.text() for e in items.children("PartialMenuFile")] if items else []
+        return items.children("PartialMenuFile") if items else []
+
+    def complete(self, reference):
+        """Whether an add has nothing to do: one reference, to the current path, and one entry
+        of each toolbar in every named workspace, of which there is one at least."""
+        found = [e.text() for e in self.references() if is_add_on_reference(e.text())]
+        named = [w for w in self.workspaces() if workspace_name(w)]
+        toolbars = sorted(t[0] for t in TABLE)
+        return len(found) == 1 and names_path(found[0], reference) and bool(named) and all(
+            sorted(e.get("pUID") for e in add_on_entries(w)) == toolbars for w in named)
+
+    def absent(self):
+        return not any(is_add_on_reference(e.text()) for e in self.references()) and not any(
+            add_on_entries(w) for w in self.workspaces())
 
 
 def workspace_name(workspace):
@@ -278,6 +314,147 @@ def add_on_entries(workspace):
     root = workspace.child("WSToolbarRoot")
     return [e for e in root.children("WSToolbar") if (e.get("MenuGroup") or "").upper() == GROUP] \
         if root else []
+
+
+# A toolbar entry of the add-on as the program writes it, with the white space before it.
+ENTRY = re.compile(rb'(\s*)(<WSToolbar MenuGroup="NORVEX_EXPRESS" pUID="[^"]*" Display="\d+" '
+                   rb'ToolbarOrient="\w+" xval="-?\d+" yval="-?\d+" rows="\d+" dockrow="\d+" '
+                   rb'dockcolumn="\d+" UID="WSTU_\d+"\s*>.*?</WSToolbar>)', re.S)
+TOOLBAR_ROOT = re.compile(rb"(<WSToolbarRoot\b[^>]*(?<!/)>)(.*?)(</WSToolbarRoot>)", re.S)
+PARTIAL_MENU = re.compile(rb"<PartialMenuFile\b")
+ENTRY_EDITS = ["move", "hide", "dock", "reorder", "delete", "duplicate", "menu group case"]
+REFERENCE_EDITS = ["stale reference", "current reference written otherwise", "second reference"]
+# Folders an earlier install, a moved profile or redirected AppData may have left.
+STALE_FOLDERS = ["D:\\Doplňky\\Norvex Express",
+                 "C:\\Users\\Jana.CONTOSO\\AppData\\Roaming\\Host & Co\\Support",
+                 "\\\\server\\profily$\\jana\\Support",
+                 "C:\\Program Files (x86)\\Norvex Studio\\Norvex Express"]
+
+
+class UserEdits:
+    """Random edits a user makes, in one profile's files, to what the add wrote: done on the
+    text, so that everything else keeps its bytes."""
+
+    def __init__(self, rnd, reference):
+        self.rnd, self.reference = rnd, reference
+        self.kinds = rnd.sample(ENTRY_EDITS + REFERENCE_EDITS, rnd.choice([0, 1, 1, 2, 3]))
+        if "stale reference" in self.kinds:
+            self.kinds = [k for k in self.kinds if k != "current reference written otherwise"]
+
+    def apply(self, profile, data):
+        if profile.kind != ".CUIX":
+            return self.workspaces(self.header(data))
+        members, comment = cuix_fixture.read_members(data)
+        for m in members:
+            edit = {b"Header.cui": self.header, b"WorkspaceRoot.cui": self.workspaces}.get(m.name)
+            new = edit(m.data) if edit else m.data
+            if new != m.data:
+                m.data, m.raw_override = new, None
+        return cuix_fixture.zip_bytes(members, comment)
+
+    def workspaces(self, xml):
+        rnd = self.rnd
+        roots = [m for m in TOOLBAR_ROOT.finditer(xml) if ENTRY.search(m.group(2))]
+        kinds = [k for k in self.kinds if k in ENTRY_EDITS]
+        if not kinds:
+            return xml
+        if not roots:
+            raise ValueError("no toolbar entry of the add-on to edit")
+        edited = {}
+        fresh = max(int(n) for n in re.findall(rb'UID="WSTU_(\d+)"', xml)) + 100
+        for kind in kinds:
+            root = rnd.randrange(len(roots))
+            if root not in edited:
+                inner = roots[root].group(2)
+                found = list(ENTRY.finditer(inner))
+                if any(a.end() != b.start() for a, b in zip(found, found[1:])):
+                    raise ValueError("the add-on's entries are not next to each other")
+                edited[root] = (inner[:found[0].start()], [[m.group(1), m.group(2)] for m in found],
+                                inner[found[-1].end():])
+            entries = edited[root][1]
+            k = rnd.randrange(len(entries))
+            if kind == "move":
+                entries[k][1] = re.sub(rb'xval="-?\d+" yval="-?\d+"', b'xval="%d" yval="%d"' % (
+                    rnd.randrange(1900), rnd.randrange(1100)), entries[k][1], count=1)
+            elif kind == "hide":
+                entries[k][1] = re.sub(rb'Display="\d+"', b'Display="0"', entries[k][1], count=1)
+            elif kind == "dock":
+                entries[k][1] = re.sub(rb'ToolbarOrient="\w+" xval="-?\d+" yval="-?\d+"',
+                                       b'ToolbarOrient="top" xval="0" yval="0"', entries[k][1],
+                                       count=1)
+            elif kind == "menu group case":
+                entries[k][1] = entries[k][1].replace(b'"NORVEX_EXPRESS"', rnd.choice(
+                    [b'"norvex_express"', b'"Norvex_Express"']), 1)
+            elif kind == "reorder" and len(entries) > 1:
+                i, j = rnd.sample(range(len(entries)), 2)
+                entries[i][1], entries[j][1] = entries[j][1], entries[i][1]
+            elif kind == "delete":
+                del entries[k]
+            elif kind == "duplicate":
+                fresh += 1
+                copy = re.sub(rb'UID="WSTU_\d+"', b'UID="WSTU_%d"' % fresh, entries[k][1])
+                entries.insert(rnd.randrange(len(entries) + 1), [entries[k][0], copy])
+        for root in sorted(edited, reverse=True):
+            head, entries, tail = edited[root]
+            at = roots[root].span(2)
+            xml = xml[:at[0]] + head + b"".join(a + b for a, b in entries) + tail + xml[at[1]:]
+        return xml
+
+    def header(self, xml):
+        rnd = self.rnd
+        written = b"<PartialMenuFile>%s</PartialMenuFile>" % escape(self.reference).encode()
+        if xml.count(written) != 1 and any(k in REFERENCE_EDITS for k in self.kinds):
+            raise ValueError("the add's reference is not there once")
+        if "stale reference" in self.kinds:
+            xml = xml.replace(written, self.element(self.stale()))
+        elif "current reference written otherwise" in self.kinds:
+            text = "".join(c.upper() if c.isascii() and rnd.random() < 0.5 else c
+                           for c in self.reference)
+            xml = xml.replace(written, self.element(
+                text.replace("\\", "/") if rnd.random() < 0.4 else text))
+        if "second reference" in self.kinds:
+            end = b"</PartialMenuFile>"
+            at = rnd.choice([m.start() for m in PARTIAL_MENU.finditer(xml)] + [
+                xml.index(end, xml.rindex(b"<PartialMenuFile")) + len(end)])
+            xml = xml[:at] + self.element(self.stale()) + xml[at:]
+        return xml
+
+    def stale(self):
+        """The add-on's file in another folder (none, or the current one with the other
+        extension), in any case, with either separator."""
+        rnd = self.rnd
+        folder = rnd.choice(STALE_FOLDERS + ["", "current"])
+        extension = rnd.choice([".cui", ".cuix"])
+        if folder == "current":
+            folder, extension = self.reference.rsplit("\\", 1)[0], (
+                ".cui" if lower_ascii(self.reference).endswith(".cuix") else ".cuix")
+        name = rnd.choice(["norvex_express", "Norvex_Express", "NORVEX_EXPRESS"]) + rnd.choice(
+            [extension, extension.upper()])
+        text = folder + "\\" + name if folder else name
+        return text.replace("\\", "/") if rnd.random() < 0.35 else text
+
+    def element(self, text):
+        """A reference of the text, written as text, with one letter of the file name as a
+        character reference, or as a CDATA section; with blanks around now and then."""
+        rnd = self.rnd
+        if rnd.random() < 0.25:
+            text = rnd.choice([" ", "\t", "  "]) + text + rnd.choice(["", " "])
+        form = rnd.choice(["text", "character reference", "cdata"])
+        if form == "cdata":
+            inner = "<![CDATA[%s]]>" % text
+        else:
+            inner = escape(text)
+            if form == "character reference":
+                start = max(inner.rfind("\\"), inner.rfind("/")) + 1
+                i = rnd.choice([i for i in range(start, len(inner))
+                                if inner[i].isascii() and inner[i].isalpha()])
+                inner = inner[:i] + rnd.choice(["&#x%x;", "&#x%X;", "&#%d;"]) % ord(inner[i]) \
+                    + inner[i + 1:]
+        return ("<PartialMenuFile>%s</PartialMenuFile>" % inner).encode("utf-8")
+
+
+def escape(text):
+    return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
 
 
 class Problems:
@@ -301,10 +478,15 @@ class RoundTrip(unittest.TestCase):
                 seen |= profile.shapes
         self.assertEqual(random_hosts.ALL_SHAPES - seen, set())
 
-    def test_add_twice_remove_twice(self):
+    def test_add_twice_edit_add_remove_twice(self):
+        # What the edits did over the seeds: each kind, and adds with and without work.
+        self.seen = set()
         for seed in SEEDS:
             with self.subTest(seed=seed):
                 self.cycle(seed)
+        if SEEDS == DEFAULT_SEEDS:
+            self.assertEqual(set(ENTRY_EDITS + REFERENCE_EDITS + ["complete", "incomplete"])
+                             - self.seen, set(), "the fixed seeds miss these edits")
 
     def cycle(self, seed):
         base = tempfile.mkdtemp(prefix="nvx-roundtrip-")
@@ -325,10 +507,16 @@ class RoundTrip(unittest.TestCase):
         has_add_on = {p.path: False for p in host.profiles}
         ever_added = {p.path: False for p in host.profiles}
         problems = Problems()
+        edits = {}
 
         for step, flag in enumerate(CYCLE, 1):
             run = "run %d (%s)" % (step, flag)
-            before = {p.path: self.state(p.path) for p in host.profiles}
+            if flag == "edit":
+                edits = self.edit(seed, host, reference, problems)
+                self.check_decisions(host, env, reference, problems)
+                continue
+            before = {p.path: (self.state(p.path), self.state(p.path + ".norvex-express.bak"))
+                      for p in host.profiles}
             done = subprocess.run([PROGRAM, flag], env=env, capture_output=True, timeout=120)
             unnamed = ", ".join(repr(p.name) for p in host.profiles if not p.named)
             expected = 1 if flag == "-i" and unnamed else 0
@@ -367,29 +555,88 @@ class RoundTrip(unittest.TestCase):
             lines = []
             for p in host.profiles:
                 inner = set().union(*p.parts.values()) if p.kind == ".CUIX" else set()
-                lines.append("  %s: profile %r, %s" % (os.path.relpath(p.path, files), p.name,
-                                                        ", ".join(sorted(p.shapes - inner))))
+                lines.append("  %s: profile %r, %s%s" % (
+                    os.path.relpath(p.path, files), p.name, ", ".join(sorted(p.shapes - inner)),
+                    "; edits: %s" % ", ".join(edits[p.path]) if edits.get(p.path) else ""))
             self.fail("seed %d, host %s (%s files), cycle %s:\n%s\n%s" % (
                 seed, host.product.split("\\")[-2], host.extension, " ".join(CYCLE),
                 "\n".join(lines), "\n".join("  - " + m for m in problems.messages.values())))
 
+    def edit(self, seed, host, reference, problems):
+        """The user's edits of each profile that holds the add-on; the kinds made, by file."""
+        rnd = random.Random(seed * 7919)
+        made = {}
+        for p in host.profiles:
+            if not p.named:
+                continue
+            edits = UserEdits(rnd, reference)
+            data = self.state(p.path)[0]
+            try:
+                edited = edits.apply(p, data)
+            except ValueError as error:
+                problems.add((p.path, "edit"), "edits, %s: cannot edit what the add wrote: %s"
+                             % (os.path.basename(p.path), error))
+                continue
+            if edited != data:
+                with open(p.path, "wb") as f:
+                    f.write(edited)
+                os.utime(p.path, ns=(OLD_TIME_NS, OLD_TIME_NS))
+            made[p.path] = edits.kinds
+            self.seen |= set(edits.kinds)
+            self.seen.add("complete" if Documents(p, edited).complete(reference) else "incomplete")
+        return made
+
+    @staticmethod
+    def check_decisions(host, env, reference, problems):
+        """--status and -i --dry-run on the edited files say what the add then does."""
+        documents = {p.name: Documents(p, RoundTrip.state(p.path)[0]) for p in host.profiles}
+        for flags in (["--status"], ["-i", "--dry-run"]):
+            done = subprocess.run([PROGRAM] + flags, env=env, capture_output=True, timeout=120)
+            lines = [line.split("\t") for line in done.stdout.decode("utf-8").splitlines()]
+            rows = {line[0]: line[1:] for line in lines}
+            expected_code = 1 if any(not p.named for p in host.profiles) else 0
+            for p in host.profiles:
+                d = documents[p.name]
+                complete = d.complete(reference)
+                found = [e.text() for e in d.references() if is_add_on_reference(e.text())]
+                if flags[0] == "--status":
+                    moved = found and not names_path(found[0], reference)
+                    word = "present" if complete else "absent" if d.absent() else "partial"
+                    expected = [word] + (["moved-reference"] if moved else [])
+                    expected_code |= not complete
+                else:
+                    word = "unchanged" if complete else "would add" if p.named else "error"
+                    expected = [word] + ([] if p.named else ["no-named-workspace"])
+                got = rows.get(p.name, [])
+                if got[:1] + got[2:3] != expected or len(got) != (2 if len(expected) == 1 else 4):
+                    problems.add(("decision", flags[0], p.path), "%s on the edited files, "
+                                 "profile %r: %r, expected %r" % (" ".join(flags), p.name, got,
+                                                                  expected))
+            if done.returncode != expected_code or len(lines) != len(host.profiles):
+                problems.add(("decision", flags[0]), "%s on the edited files: exit code %d, "
+                             "%d lines; expected %d, a line a profile" % (
+                                 " ".join(flags), done.returncode, len(lines), expected_code))
+
     @staticmethod
     def state(path):
+        """The file's bytes, modification time and inode; Nones when there is none."""
         try:
             with open(path, "rb") as f:
-                return f.read(), os.stat(path).st_mtime_ns
+                info = os.stat(path)
+                return f.read(), info.st_mtime_ns, info.st_ino
         except OSError:
-            return None, None
+            return None, None, None
 
     def check_profile(self, p, flag, original, before, had_add_on, ever_added, reference, report):
-        data, mtime = self.state(p.path)
-        backup = self.state(p.path + ".norvex-express.bak")[0]
+        (data, mtime, inode), (backup, _, _) = self.state(p.path), \
+            self.state(p.path + ".norvex-express.bak")
+        before, backup_before = before
         if data is None:
             report("missing", "the file is gone")
             return
         if flag == "-i" and not p.named or flag == "-r" and not had_add_on:
             # Nothing to do: the file is left alone, and no backup is made for it.
-            if (data, mtime) != before:
+            if (data, mtime, inode) != before:
                 report("written", "written although %s" % (
                     "the add failed (no named workspace)" if flag == "-i"
                     else "the profile did not hold the add-on"))
@@ -397,8 +644,15 @@ class RoundTrip(unittest.TestCase):
                 report("backup", "a backup was made although the file never held the add-on")
         if backup is not None and backup != p.data:
             report("backup differs", "the backup does not hold the original file")
+        prior = None
         if flag == "-i" and p.named:
-            if data == before[0]:
+            prior = Documents(p, before[0])
+            if prior.complete(reference):
+                if (data, mtime, inode) != before or self.state(p.path + ".norvex-express.bak") \
+                        != backup_before:
+                    report("rewritten", "the add-on was complete, yet the add wrote %s" % (
+                        "the file" if (data, mtime, inode) != before else "the backup"))
+            elif data == before[0]:
                 report("not added", "the add left the file as it was")
             elif backup is None:
                 report("no backup", "no backup beside the file after the add")
@@ -416,17 +670,16 @@ class RoundTrip(unittest.TestCase):
         if p.kind == ".CUIX":
             self.check_members(original, documents, report)
 
-        added = flag == "-i" and p.named
         for part, (declaration, tree) in documents.trees.items():
             old_declaration, old_tree = original.trees[part]
             if declaration != old_declaration:
                 report("declaration", "XML declaration %r became %r"
                        % (old_declaration, declaration), part)
-            found = difference(old_tree, without_add_on(tree, reference) if added else tree)
+            found = difference(old_tree, without_add_on(tree) if prior else tree)
             if found:
-                report("tree", ("apart from the add-on, " if added else "") + found, part)
-        if added:
-            self.check_add_on(original, documents, reference, report)
+                report("tree", ("apart from the add-on, " if prior else "") + found, part)
+        if prior:
+            self.check_add_on(prior, documents, reference, report)
 
     @staticmethod
     def check_members(original, documents, report):
@@ -446,28 +699,65 @@ class RoundTrip(unittest.TestCase):
                 report("data " + a.label(), "member %s: bytes changed" % a.label())
 
     @staticmethod
-    def check_add_on(original, documents, reference, report):
-        count = documents.references().count(reference)
-        if count != 1:
-            report("reference", "the reference %r appears %d times" % (reference, count))
-        workspaces = documents.workspaces()
-        names = [workspace_name(w) for w in original.workspaces()]
-        for index, (workspace, name) in enumerate(zip(workspaces, names), 1):
-            entries = add_on_entries(workspace)
+    def check_add_on(prior, documents, reference, report):
+        """What the add made of the document before it: the first reference to the add-on
+        where it was, naming the current path, the others gone (one appended when there was
+        none); in each named workspace the first entry of each toolbar as it was, later ones
+        gone, the missing ones appended in table order with the default attributes."""
+        expected, kept = [], False
+        for e in prior.references():
+            if not is_add_on_reference(e.text()):
+                expected.append(e.content)
+            elif not kept:
+                kept = True
+                expected.append(e.content if names_path(e.text(), reference)
+                                else [("text", reference)])
+        if not kept:
+            expected.append([("text", reference)])
+        got = [e.content for e in documents.references()]
+        if got != expected:
+            report("reference", "references %r, expected %r" % (got, expected))
+
+        for index, (old, new) in enumerate(zip(prior.workspaces(), documents.workspaces()), 1):
+            name = workspace_name(old)
             if name is None:
-                if entries:
+                if add_on_entries(new):
                     report("unnamed %d" % index, "workspace %d has no name but got %d add-on "
-                           "toolbars" % (index, len(entries)))
+                           "toolbars" % (index, len(add_on_entries(new))))
                 continue
-            rows = [(e.get("pUID"), e.get("xval"), e.get("yval")) for e in entries]
-            fixed = {(e.get("Display"), e.get("ToolbarOrient"), e.get("rows"), e.get("dockrow"),
-                      e.get("dockcolumn")) for e in entries}
-            if rows != [(i, str(x), str(y)) for i, x, y in TABLE] \
-                    or fixed != {("1", "floating", "1", "0", "0")}:
-                report("toolbars %d" % index, "workspace %d, named %r%s: add-on toolbars %s"
-                       % (index, name[0], " in a CDATA section" if name[1] else "",
-                          [r[0] for r in rows] if rows else "missing"))
-        uids = [e.get("UID") for w in workspaces for t in w.children("WSToolbarRoot")
+            old_root, new_root = old.child("WSToolbarRoot"), new.child("WSToolbarRoot")
+            stays, seen = [], set()
+            for e in old_root.children() if old_root else []:
+                add_on = e.tag == "WSToolbar" and (e.get("MenuGroup") or "").upper() == GROUP
+                if not add_on or e.get("pUID") not in seen:
+                    stays.append(e)
+                seen |= {e.get("pUID")} if add_on else set()
+            missing = [row for row in TABLE if row[0] not in seen]
+            children = new_root.children() if new_root else []
+            where = "workspace %d, named %r%s" % (index, name[0], " in a CDATA section"
+                                                    if name[1] else "")
+            found = next(filter(None, (difference(a, b, "WSToolbar[%d]" % i) for i, (a, b) in
+                                       enumerate(zip(stays, children), 1))), None)
+            if len(children) != len(stays) + len(missing) or found:
+                report("toolbars %d" % index, "%s: the entries there before are not all kept "
+                       "as they were, later copies gone (%s); add-on toolbars now %s" % (
+                           where, found or "%d entries, expected %d" % (
+                               len(children), len(stays) + len(missing)),
+                           [e.get("pUID") for e in add_on_entries(new)]))
+                continue
+            added = [[(n, v) for n, v in e.attributes if n != "UID"] for e in children[len(stays):]]
+            defaults = [[("MenuGroup", GROUP), ("pUID", i), ("Display", "1"),
+                         ("ToolbarOrient", "floating"), ("xval", str(x)), ("yval", str(y)),
+                         ("rows", "1"), ("dockrow", "0"), ("dockcolumn", "0")] for i, x, y in missing]
+            stamps = [[c.tag for c in e.children()] for e in children[len(stays):]]
+            uids = [e.get("UID") or "" for e in children[len(stays):]]
+            if added != defaults or any(s not in (["Revision"], ["ModifiedRev"]) for s in stamps) \
+                    or not all(re.fullmatch(r"WSTU_\d+", u) for u in uids):
+                report("toolbars %d" % index, "%s: appended %r, expected the missing %r with "
+                       "the default attributes" % (where, [e.attributes for e in
+                                                           children[len(stays):]],
+                                                   [row[0] for row in missing]))
+        uids = [e.get("UID") for w in documents.workspaces() for t in w.children("WSToolbarRoot")
                 for e in t.children("WSToolbar")]
         repeated = sorted({u for u in uids if uids.count(u) > 1})
         if repeated:

@@ -305,8 +305,29 @@ def check_files(host, scenario, added):
         check(not left, "temporary files left in %s: %r" % (path, left))
 
 
+def folder_files(host, scenario):
+    """Every file in the profiles' folders: its bytes, inode and modification time."""
+    files = {}
+    for folder in {os.path.dirname(host.file(p.path)) for p in scenario.profiles}:
+        for name in os.listdir(folder) if os.path.isdir(folder) else []:
+            path = os.path.join(folder, name)
+            info = os.stat(path)
+            files[path] = (read(path), info.st_ino, info.st_mtime_ns)
+    return files
+
+
+def check_same_files(before, after, what):
+    for path in sorted(set(before) | set(after)):
+        old, new = before.get(path), after.get(path)
+        if old != new:
+            how = "made" if old is None else "gone" if new is None else ", ".join(
+                n for n, a, b in zip(("bytes", "inode", "modification time"), old, new) if a != b)
+            raise Fault("%s changed %s: %s" % (what, path, how))
+
+
 class FileHost:
-    """A host whose profiles keep their customization in files: every run gives code."""
+    """A host whose profiles keep their customization in files: every run gives code. A run
+    repeated leaves every file as it was: bytes, inode and time."""
 
     group = "files"
 
@@ -330,10 +351,13 @@ class FileHost:
 
     def play(self, host):
         self.setup(host)
-        for flag in ("-i", "-i", "-r", "-r"):
+        for step, flag in enumerate(("-i", "-i", "-r", "-r")):
+            before = folder_files(host, self)
             code = host.run(flag)
             check(code == self.code, "%s exited %d, wanted %d" % (flag, code, self.code))
             check_files(host, self, flag == "-i")
+            if step % 2:
+                check_same_files(before, folder_files(host, self), "a second " + flag)
 
 
 # Hosts of old releases keep the add-on's menu group as a registry value.
@@ -398,11 +422,36 @@ def second_removed(host):
     check(values.get("Group1") == "Other C:\\Other", "other group not renumbered: %r" % values)
 
 
+def moved_group_renewed(host):
+    values = host.values(menus("Přesunutý"))
+    check(values == {"Group1": "ACLT C:\\Support\\aclt", "Group3": "Other C:\\Other",
+                     "Group2": "Norvex_Express C:\\Users\\Jana\\Roaming\\Support\\Norvex_Express"},
+          "the group value naming an old folder is not renewed in place: %r" % values)
+    values = host.values(menus("Jinak zapsaný"))
+    check(values == dict(MOVED[1][1]["Menus"]), "a value naming the folder was changed: %r" % values)
+
+
+def moved_group_removed(host):
+    moved, other = host.values(menus("Přesunutý")), host.values(menus("Jinak zapsaný"))
+    check(not norvex_in(moved) and not other, "the add-on is still registered: %r %r" % (moved, other))
+    check([moved[n] for n in sorted(moved)] == ["ACLT C:\\Support\\aclt", "Other C:\\Other"],
+          "other groups: %r" % moved)
+
+
 GROUPS = {"Menus": [("Group1", "ACLT C:\\Support\\aclt"), ("Group2", "Norvex_Express old"),
                     ("Group3", "Other C:\\Other")],
           "Toolbars": [("NORVEX_EXPRESS.TB1", "x"), ("norvex_express.tb2", "y"), ("ACLT.Draw", "z")]}
 SECOND = [("Kreslení", {"Menus": [("Group1", "ACLT C:\\Support\\aclt")]}),
           ("Second", {"Menus": [("Group1", "Norvex_Express old"), ("Group2", "Other C:\\Other")]})]
+
+# A group value naming the add-on's folder before the profile moved, and one naming the current
+# folder in another case and with other separators.
+MOVED = [("Přesunutý", {"Menus": [
+             ("Group1", "ACLT C:\\Support\\aclt"),
+             ("Group2", "Norvex_Express C:\\Users\\Jana.CONTOSO\\Roaming\\Support\\Norvex_Express"),
+             ("Group3", "Other C:\\Other")]}),
+         ("Jinak zapsaný", {"Menus": [
+             ("Group1", "NORVEX_EXPRESS c:/users/jana/roaming/support/norvex_express")]})]
 
 SCENARIOS = [
     FileHost("mixed_R12", "R12", "C:\\Uživatelé\\Jana\\Roaming Kůň\\", mixed_profiles("R12"), 1),
@@ -420,6 +469,9 @@ SCENARIOS = [
                   ("-r", 0, None)], platform=None),
     RegistryHost("second_profile", "C:\\Users\\Jana\\Roaming\\", SECOND,
                  [("-i", 0, second_added), ("-r", 0, second_removed)], platform=None),
+    RegistryHost("moved_group", "C:\\Users\\Jana\\Roaming\\", MOVED,
+                 [("-i", 0, moved_group_renewed), ("-i", 0, "unchanged"), ("-r", 0, moved_group_removed)],
+                 platform=None),
     RegistryHost("no_settings", "C:\\Users\\Jana\\Roaming\\", SECOND, [("-i", 2, "unchanged")],
                  settings=False),
     RegistryHost("no_registry", "C:\\R", [], [("-i", 2, "unchanged")], written=False),
