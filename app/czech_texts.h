@@ -34,3 +34,7 @@
   "Návratové kódy: 0 hotovo, 1 některý profil se nepodařilo upravit (--status: chybí nebo\n" \
   "je neúplný), 2 nic nenalezeno, 3 AutoCAD LT běží, 64 nesrozumitelný příkazový řádek.\n"
 #define NVX_TEXT_USAGE_PROBLEM "Nesrozumitelný parametr: "
+// Before the log's path, on standard error, when the log is refused or cannot be written.
+#define NVX_TEXT_LOG_REFUSED                                                                        \
+  "Norvex Express: do protokolu nelze zapisovat (chybí složka, je to odkaz, není to obyčejný " \
+  "soubor nebo má více názvů); běh pokračuje bez něj: "

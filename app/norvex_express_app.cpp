@@ -8,6 +8,7 @@
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
 #include "platform/processes.h"
+#include "platform/text_utf.h"
 #include "platform/user_hive_view.h"
 #include "profiles/machine_users.h"
 
@@ -45,6 +46,12 @@ const char* dryRunWord(ProfileResult result) {
   }
 }
 
+// Text from the registry or a user's folder as one column: a tab or a line break in a profile
+// name or a path can never forge a line or a column.
+std::string shown(const std::string& text) {
+  return platform::escapeControlCharacters(text);
+}
+
 std::string reasonColumns(ProfileResult result) {
   return std::string(profileResultName(result)) + "\t" + profileResultText(result);
 }
@@ -52,11 +59,13 @@ std::string reasonColumns(ProfileResult result) {
 }  // namespace
 
 // Appends the run's lines to the log file, when one was asked for. A log that cannot be
-// opened or written is left out; the run goes on.
+// opened or written is left out with one line on standard error; the run goes on.
 class CNorvexExpressApp::RunLog {
  public:
-  explicit RunLog(const CommandLineOptions& options) {
-    if (options.log) file_ = openFileForAppend(options.logPath);
+  explicit RunLog(const CommandLineOptions& options) : path_(options.logPath) {
+    if (!options.log) return;
+    file_ = openFileForAppend(options.logPath);
+    if (!file_) refused();
   }
   ~RunLog() {
     if (file_) std::fclose(file_);
@@ -66,12 +75,13 @@ class CNorvexExpressApp::RunLog {
 
   void header(const std::string& action, const std::string& productKey) {
     line(localTimeText() + "\tNorvex Express " NVX_VERSION "\t" + action + "\t" +
-         (productKey.empty() ? "-" : productKey));
+         (productKey.empty() ? "-" : shown(productKey)));
   }
   // The profile, its file or key, the outcome (a result, a dry run's word or a state) and,
   // for a failure, the reason.
   void profile(const std::string& name, const ProfileReport& report, const char* outcome) {
-    std::string text = name + "\t" + (report.target.empty() ? "-" : report.target) + "\t" + outcome;
+    std::string text =
+        name + "\t" + (report.target.empty() ? "-" : shown(report.target)) + "\t" + outcome;
     if (!profileResultDone(report.result))
       text += std::string("\t") + profileResultText(report.result);
     line(text);
@@ -87,8 +97,11 @@ class CNorvexExpressApp::RunLog {
         std::fflush(file_) != 0) {
       std::fclose(file_);
       file_ = nullptr;
+      refused();
     }
   }
+  void refused() { writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + "\n"); }
+  std::string path_;
   std::FILE* file_ = nullptr;
 };
 
@@ -209,11 +222,12 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
 }
 
 void CNorvexExpressApp::UserLine(const CommandLineOptions& options, RunLog& log,
-                                 const std::string& user, const std::string& target,
+                                 const std::string& account, const std::string& where,
                                  ProfileResult result, long error) {
   const bool skipped = result == ProfileResult::kHostNotFound;
   std::string reason = profileResultText(result);
   if (error != platform::kErrorSuccess) reason += " (" + std::to_string(error) + ")";
+  const std::string user = shown(account), target = shown(where);
   log.line(user + "\t-\t" + target + "\t" + (skipped ? "skipped" : "error") + "\t" +
            profileResultName(result) + "\t" + reason);
   if (options.dryRun || options.action == CommandAction::kStatus)
@@ -225,15 +239,16 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
                                          const std::vector<std::string>& names, int unreadable,
                                          int mode, const CommandLineOptions& options, RunLog& log,
                                          const std::string& user, bool hostRunning) {
-  const std::string prefix = user.empty() ? std::string() : user + "\t";
+  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   const bool printed = options.dryRun || mode == kModeStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (hostRunning) {
     ProfileReport report;
     report.result = ProfileResult::kHostRunning;
     for (const std::string& name : names) {
-      log.profile(prefix + name, report, profileResultName(report.result));
-      if (printed) Print(prefix + name + "\terror\t-\t" + reasonColumns(report.result) + "\n");
+      log.profile(prefix + shown(name), report, profileResultName(report.result));
+      if (printed)
+        Print(prefix + shown(name) + "\terror\t-\t" + reasonColumns(report.result) + "\n");
     }
     return user.empty() ? kExitHostRunning : kExitSomeFailed;
   }
@@ -258,11 +273,11 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
     }
     const bool failed = mode == kModeStatus ? report.state == ProfileState::kError
                                             : !profileResultDone(report.result);
-    log.profile(prefix + name, report, failed ? profileResultName(report.result) : outcome);
+    log.profile(prefix + shown(name), report, failed ? profileResultName(report.result) : outcome);
     if (printed) {
-      std::string line = prefix + name + "\t" +
+      std::string line = prefix + shown(name) + "\t" +
                          (failed && mode != kModeStatus ? "error" : outcome) + "\t" +
-                         (report.target.empty() ? "-" : report.target);
+                         (report.target.empty() ? "-" : shown(report.target));
       if (failed) line += "\t" + reasonColumns(report.result);
       Print(line + "\n");
     }
