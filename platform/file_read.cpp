@@ -31,4 +31,13 @@ FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, s
   return result;
 }
 
+bool isNetworkPath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() < 2 || !separator(path[0]) || !separator(path[1])) return false;
+  const bool drive = path.size() >= 7 && path[2] == '?' && separator(path[3]) &&
+                     ((path[4] | 0x20) >= 'a' && (path[4] | 0x20) <= 'z') && path[5] == ':' &&
+                     separator(path[6]);
+  return !drive;
+}
+
 }  // namespace platform

@@ -52,4 +52,9 @@ FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity)
 // "\\server\share\x" under Windows).
 bool isAbsolutePath(const std::string& path);
 
+// Whether path names a network share or a device rather than a local file: "\\server\share",
+// "\\?\UNC\", "\\.\" and every other path that begins with two separators, except a local
+// drive written "\\?\C:\". The same text rule on every platform.
+bool isNetworkPath(const std::string& path);
+
 }  // namespace platform

@@ -81,13 +81,14 @@ ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& p
   }
   report->target = menuFile;
   if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
+  if (environment && platform::isNetworkPath(menuFile)) return ProfileResult::kNetworkPath;
   // A relative path would name a file in whatever folder the caller happens to run in.
   if (!platform::isAbsolutePath(menuFile)) return ProfileResult::kRelativePath;
 
   std::string partialPath = lowerAscii(supportBasePath);
   if (!endsWithIgnoreCase(partialPath, extension)) partialPath += extension;
   if (!ansiToDocumentText(partialPath, platform::kCodePageUtf8, &target->documentPath))
-    return ProfileResult::kPathTooLong;
+    return ProfileResult::kInvalidPath;
   return ProfileResult::kAdded;
 }
 
