@@ -4,6 +4,8 @@
 
 namespace platform {
 
+const OpenedFile* OpenedFile::pinned_ = nullptr;
+
 FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
                                FileIdentity* identity) {
   bytes->clear();

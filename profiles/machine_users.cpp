@@ -94,6 +94,7 @@ AttachedHive::~AttachedHive() {
 platform::UserEnvironment userEnvironment(platform::Registry& userRegistry,
                                           const MachineUser& user) {
   platform::UserEnvironment environment;
+  environment.setUserSid(user.sid);
   environment.set("USERPROFILE", user.profileFolder);
   environment.set("USERNAME", lastComponent(user.profileFolder));
   const std::uint32_t access = platform::kKeyRead;

@@ -218,7 +218,12 @@ class AllUsers(unittest.TestCase):
             return '"ProfileImagePath"=%s' % expand_sz(home)
 
         unc = "\\\\192.0.2.1\\share\\acadlt.cui"
-        rows = [  # the value replaced, its new line, the reason of petr's first or every profile
+        victim = lambda home: os.path.join(os.path.dirname(os.path.dirname(home)), "victim.cui")
+        rows = [
+            ("another user's file", menu_file(0),
+             lambda home: '"MenuFile"="%s"' % esc(victim(home)), "not-users-file", False),
+            ("link to another user's file", menu_file(0),
+             lambda home: '"MenuFile"="%s"' % esc(home + "/link.cui"), "not-users-file", False),  # the value replaced, its new line, the reason of petr's first or every profile
             ("UNC menu file", menu_file(0), lambda home: '"MenuFile"="%s"' % esc(unc),
              "network-path", False),
             ("device menu file", menu_file(0), lambda home: '"MenuFile"="//./pipe/x.cui"',
@@ -241,6 +246,12 @@ class AllUsers(unittest.TestCase):
                 self.addCleanup(shutil.rmtree, self.dir, True)
                 machine = self.machine("cui", seed=5)
                 home, names = machine.users[AWAY]
+                # petr owns his folder; the victim's file beside it is not his.
+                shutil.copy(os.path.join(machine.users[SIGNED_IN][0], "menu0.cui"), victim(home))
+                os.symlink(victim(home), os.path.join(home, "link.cui"))
+                for root, folders, files in os.walk(home):
+                    for name in [root] + [os.path.join(root, n) for n in folders + files]:
+                        os.lchown(name, 1002, 1002)
                 source = machine.registry if every is None else os.path.join(home, "NTUSER.DAT")
                 with open(source, encoding="utf-8") as f:
                     text = f.read()
