@@ -1,6 +1,7 @@
 #include "app/norvex_express_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <new>
 
@@ -8,6 +9,7 @@
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
 #include "platform/processes.h"
+#include "platform/run_lock.h"
 #include "platform/text_utf.h"
 #include "platform/user_hive_view.h"
 #include "profiles/machine_users.h"
@@ -50,6 +52,14 @@ const char* dryRunWord(ProfileResult result) {
 // name or a path can never forge a line or a column.
 std::string shown(const std::string& text) {
   return platform::escapeControlCharacters(text);
+}
+
+// How long a run that may write waits for another one to end. NORVEX_EXPRESS_LOCK_WAIT (in
+// seconds) shortens it for the tests.
+unsigned lockWaitSeconds() {
+  const char* text = std::getenv("NORVEX_EXPRESS_LOCK_WAIT");
+  if (!text || *text < '0' || *text > '9') return 60;
+  return static_cast<unsigned>(std::strtoul(text, nullptr, 10) % 3600);
 }
 
 std::string reasonColumns(ProfileResult result) {
@@ -136,11 +146,21 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
                                                               : kModeStatus;
   try {
     RunLog log(options);
+    // One run that may write at a time on the machine; --status and --dry-run only read.
+    platform::RunLock lock;
+    if (mode != kModeStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
+      return AnotherRun(mode, options, log);
     return options.allUsers ? RunForAllUsers(mode, options, log)
                             : RunForThisUser(mode, options, log);
   } catch (const std::bad_alloc&) {
     return kExitSomeFailed;  // in finding the profiles; each profile's own update catches it
   }
+}
+
+int CNorvexExpressApp::AnotherRun(int mode, const CommandLineOptions& options, RunLog& log) {
+  log.header(ActionText(mode, options), "");
+  log.line("-\t-\t" + reasonColumns(ProfileResult::kAnotherRun));
+  return log.finish(kExitHostRunning);
 }
 
 void CNorvexExpressApp::Print(const std::string& text) {

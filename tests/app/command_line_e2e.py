@@ -248,6 +248,27 @@ class CommandLine(unittest.TestCase):
         self.assertEqual([l for l in logged if l.startswith("exit")], ["exit 1"] * 3)
         self.assertEqual(len(logged), 12)
 
+    def test_one_writing_run_at_a_time(self):
+        import fcntl
+        path = self.write("m.cui", cui_fixture.make_cui(seed=8))
+        self.file_host(CUI_PRODUCT, [("P", path)])
+        log = os.path.join(self.dir, "run.log")
+        # Another run in progress holds the lock beside the registry file.
+        with open(self.reg + ".lock", "a") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            before = self.snapshot()
+            self.env["NORVEX_EXPRESS_LOCK_WAIT"] = "0"
+            for args in (["-i"], ["-r", "--all-users"]):
+                self.assertEqual(self.run_program(*args), (3, ""))
+            self.assertEqual(self.lines("-i", "--dry-run")[1][0][:2], ["P", "would add"])
+            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "absent"])
+            self.assertEqual(self.snapshot(), before)
+            self.assertEqual(self.run_program("-i", "--log", log), (3, ""))
+        self.assertEqual(read(log).decode().splitlines()[1:],
+                         ["-\t-\tanother-run\tprávě běží jiné spuštění Norvex Express", "exit 3"])
+        self.assertEqual(self.run_program("-i"), (0, ""))
+        self.assertFalse(os.path.exists(self.reg + ".lock"), "the holder removes its lock file")
+
     def test_nothing_found(self):
         self.assertEqual(self.run_program("--status"), (2, ""))
         self.assertEqual(self.run_program("-i", "--dry-run")[0], 2)
