@@ -64,6 +64,16 @@ CommandAction actionOf(const std::string& argument) {
   return CommandAction::kDialog;
 }
 
+// Whether the argument begins with a character that looks like a dash but is not "-": a
+// hyphen, figure dash, en or em dash, horizontal bar or minus sign (U+2010 to U+2015, U+2212)
+// as a word processor or a web page writes them.
+bool beginsWithDashLike(const std::string& argument) {
+  if (argument.size() < 3) return false;
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(argument[i]); };
+  return (byte(0) == 0xE2 && byte(1) == 0x80 && byte(2) >= 0x90 && byte(2) <= 0x95) ||
+         (byte(0) == 0xE2 && byte(1) == 0x88 && byte(2) == 0x92);
+}
+
 CommandLineOptions usage(const std::string& problem) {
   CommandLineOptions options;
   options.action = CommandAction::kUsage;
@@ -76,9 +86,14 @@ CommandLineOptions usage(const std::string& problem) {
 CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
   CommandLineOptions options;
   bool help = false;
+  const std::string* text = nullptr;  // the first argument that is no option
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) continue;
+    if (beginsWithDashLike(argument)) return usage(argument);
+    if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) {
+      if (!text) text = &argument;
+      continue;
+    }
     CommandAction action = actionOf(argument);
     if (action == CommandAction::kHelp) {
       help = true;
@@ -111,6 +126,9 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
   }
   const bool silent =
       options.action == CommandAction::kAdd || options.action == CommandAction::kRemove;
+  // Text beside an action is a mistake, such as an unquoted path cut at its blank.
+  if (text && (silent || options.action == CommandAction::kStatus))
+    return usage(text->empty() ? "\"\"" : *text);
   if (options.dryRun && !silent) return usage("--dry-run");
   if (options.retryAtLogon && !silent) return usage("--retry-at-logon");
   if (options.log && !silent && options.action != CommandAction::kStatus) return usage("--log");

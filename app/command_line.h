@@ -23,9 +23,10 @@ struct CommandLineOptions {
 // quotes in a row is a literal one.
 std::vector<std::string> splitCommandLine(const std::string& commandLine);
 
-// kUsage for an unknown option (an argument that begins with "-" or "/"), an option without
-// its value, two actions, or --dry-run, --log or --all-users without an action they belong to. Text
-// that is no option is left alone.
+// kUsage for an unknown option (an argument that begins with "-" or "/", or with a dash-like
+// character that is not "-"), an option without its value, two actions, --dry-run, --log or
+// --all-users without an action they belong to, or text that is no option beside an action.
+// Without an action, such text is left alone (the dialog runs).
 CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments);
 
 // The usage text, in Czech (UTF-8), ending with a line break.

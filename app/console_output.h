@@ -8,6 +8,9 @@
 
 // Writes the text whole to standard output; false when it could not.
 bool writeStandardOutput(const std::string& text);
+// Writes the text whole to standard error; false when it could not.
+bool writeStandardError(const std::string& text);
 // The file at path (UTF-8) opened for appending in binary mode, made when missing; null when
-// it cannot be opened.
+// it cannot be opened, is a link (a reparse point under Windows), is no regular file or has
+// more than one name. When the file does not end with a line end, one is added first.
 std::FILE* openFileForAppend(const std::string& path);

@@ -1,4 +1,7 @@
 #include <windows.h>
+// After windows.h.
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <climits>
@@ -70,8 +73,52 @@ bool writeStandardOutput(const std::string& text) {
   return true;
 }
 
+bool writeStandardError(const std::string& text) {
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  if (!handle || handle == INVALID_HANDLE_VALUE) return false;
+  for (size_t done = 0; done < text.size();) {
+    DWORD written = 0;
+    DWORD piece = static_cast<DWORD>(std::min<size_t>(text.size() - done, 65536));
+    if (!WriteFile(handle, text.data() + done, piece, &written, nullptr) || written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
+// Only a regular file with one name is taken, and a reparse point (a link or a junction) is
+// opened itself and refused: a planted link would make a privileged run append to a file of
+// the planter's choice.
 std::FILE* openFileForAppend(const std::string& path) {
   std::wstring wide = wideFromUtf8(path);
   if (wide.empty()) return nullptr;
-  return _wfopen(wide.c_str(), L"ab");
+  // Append rights only: every write goes to the end, wherever the file pointer stands.
+  HANDLE handle =
+      CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  BY_HANDLE_FILE_INFORMATION info = {};
+  bool ok = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
+            !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+            info.nNumberOfLinks == 1;
+  ULONGLONG size = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  if (ok && size > 0) {
+    // A run cut off in the middle of a line: the next line begins on its own.
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(size - 1);
+    at.OffsetHigh = static_cast<DWORD>((size - 1) >> 32);
+    char last = '\n';
+    DWORD got = 0, written = 0;
+    if (ReadFile(handle, &last, 1, &got, &at) && got == 1 && last != '\n')
+      ok = WriteFile(handle, "\n", 1, &written, nullptr) && written == 1;
+  }
+  int fd = ok ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY) : -1;
+  if (fd < 0) {
+    CloseHandle(handle);
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "ab");
+  if (!file) _close(fd);
+  return file;
 }

@@ -38,3 +38,7 @@
   "je neúplný), 2 nic nenalezeno (s --retry-at-logon: dokončí se při přihlášení),\n"       \
   "3 AutoCAD LT běží (zkuste později), 64 nesrozumitelný příkazový řádek.\n"
 #define NVX_TEXT_USAGE_PROBLEM "Nesrozumitelný parametr: "
+// Before the log's path, on standard error, when the log is refused or cannot be written.
+#define NVX_TEXT_LOG_REFUSED                                                                        \
+  "Norvex Express: do protokolu nelze zapisovat (chybí složka, je to odkaz, není to obyčejný " \
+  "soubor nebo má více názvů); běh pokračuje bez něj: "

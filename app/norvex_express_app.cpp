@@ -1,6 +1,7 @@
 #include "app/norvex_express_app.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <new>
 
@@ -9,6 +10,8 @@
 #include "app/main_dialog.h"
 #include "platform/processes.h"
 #include "platform/program_path.h"
+#include "platform/run_lock.h"
+#include "platform/text_utf.h"
 #include "platform/user_hive_view.h"
 #include "profiles/logon_retry.h"
 #include "profiles/machine_users.h"
@@ -47,6 +50,20 @@ const char* dryRunWord(ProfileResult result) {
   }
 }
 
+// Text from the registry or a user's folder as one column: a tab or a line break in a profile
+// name or a path can never forge a line or a column.
+std::string shown(const std::string& text) {
+  return platform::escapeControlCharacters(text);
+}
+
+// How long a run that may write waits for another one to end. NORVEX_EXPRESS_LOCK_WAIT (in
+// seconds) shortens it for the tests.
+unsigned lockWaitSeconds() {
+  const char* text = std::getenv("NORVEX_EXPRESS_LOCK_WAIT");
+  if (!text || *text < '0' || *text > '9') return 60;
+  return static_cast<unsigned>(std::strtoul(text, nullptr, 10) % 3600);
+}
+
 std::string reasonColumns(ProfileResult result) {
   return std::string(profileResultName(result)) + "\t" + profileResultText(result);
 }
@@ -54,11 +71,13 @@ std::string reasonColumns(ProfileResult result) {
 }  // namespace
 
 // Appends the run's lines to the log file, when one was asked for. A log that cannot be
-// opened or written is left out; the run goes on.
+// opened or written is left out with one line on standard error; the run goes on.
 class CNorvexExpressApp::RunLog {
  public:
-  explicit RunLog(const CommandLineOptions& options) {
-    if (options.log) file_ = openFileForAppend(options.logPath);
+  explicit RunLog(const CommandLineOptions& options) : path_(options.logPath) {
+    if (!options.log) return;
+    file_ = openFileForAppend(options.logPath);
+    if (!file_) refused();
   }
   ~RunLog() {
     if (file_) std::fclose(file_);
@@ -68,12 +87,13 @@ class CNorvexExpressApp::RunLog {
 
   void header(const std::string& action, const std::string& productKey) {
     line(localTimeText() + "\tNorvex Express " NVX_VERSION "\t" + action + "\t" +
-         (productKey.empty() ? "-" : productKey));
+         (productKey.empty() ? "-" : shown(productKey)));
   }
   // The profile, its file or key, the outcome (a result, a dry run's word or a state) and,
   // for a failure, the reason.
   void profile(const std::string& name, const ProfileReport& report, const char* outcome) {
-    std::string text = name + "\t" + (report.target.empty() ? "-" : report.target) + "\t" + outcome;
+    std::string text =
+        name + "\t" + (report.target.empty() ? "-" : shown(report.target)) + "\t" + outcome;
     if (!profileResultDone(report.result))
       text += std::string("\t") + profileResultText(report.result);
     else if (report.reason != ProfileResult::kAlreadyAsAsked)
@@ -91,8 +111,11 @@ class CNorvexExpressApp::RunLog {
         std::fflush(file_) != 0) {
       std::fclose(file_);
       file_ = nullptr;
+      refused();
     }
   }
+  void refused() { writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + "\n"); }
+  std::string path_;
   std::FILE* file_ = nullptr;
 };
 
@@ -127,11 +150,21 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
                                                               : kModeStatus;
   try {
     RunLog log(options);
+    // One run that may write at a time on the machine; --status and --dry-run only read.
+    platform::RunLock lock;
+    if (mode != kModeStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
+      return AnotherRun(mode, options, log);
     return options.allUsers ? RunForAllUsers(mode, options, log)
                             : RunForThisUser(mode, options, log);
   } catch (const std::bad_alloc&) {
     return kExitSomeFailed;  // in finding the profiles; each profile's own update catches it
   }
+}
+
+int CNorvexExpressApp::AnotherRun(int mode, const CommandLineOptions& options, RunLog& log) {
+  log.header(ActionText(mode, options), "");
+  log.line("-\t-\t" + reasonColumns(ProfileResult::kAnotherRun));
+  return log.finish(kExitHostRunning);
 }
 
 void CNorvexExpressApp::Print(const std::string& text) {
@@ -193,7 +226,7 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
   } else {
     result = cancelRetryAtLogon(registry);
   }
-  const std::string prefix = user.empty() ? std::string() : user + "\t";
+  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   if (result == platform::kErrorSuccess) {
     if (later) log.line(prefix + "-\t" + target + "\tretry-at-logon");
     return code;
@@ -259,11 +292,12 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
 }
 
 void CNorvexExpressApp::UserLine(const CommandLineOptions& options, RunLog& log,
-                                 const std::string& user, const std::string& target,
+                                 const std::string& account, const std::string& where,
                                  ProfileResult result, long error) {
   const bool skipped = result == ProfileResult::kHostNotFound;
   std::string reason = profileResultText(result);
   if (error != platform::kErrorSuccess) reason += " (" + std::to_string(error) + ")";
+  const std::string user = shown(account), target = shown(where);
   log.line(user + "\t-\t" + target + "\t" + (skipped ? "skipped" : "error") + "\t" +
            profileResultName(result) + "\t" + reason);
   if (options.dryRun || options.action == CommandAction::kStatus)
@@ -275,15 +309,16 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
                                          const std::vector<std::string>& names, int unreadable,
                                          int mode, const CommandLineOptions& options, RunLog& log,
                                          const std::string& user, bool hostRunning) {
-  const std::string prefix = user.empty() ? std::string() : user + "\t";
+  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   const bool printed = options.dryRun || mode == kModeStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (hostRunning) {
     ProfileReport report;
     report.result = ProfileResult::kHostRunning;
     for (const std::string& name : names) {
-      log.profile(prefix + name, report, profileResultName(report.result));
-      if (printed) Print(prefix + name + "\terror\t-\t" + reasonColumns(report.result) + "\n");
+      log.profile(prefix + shown(name), report, profileResultName(report.result));
+      if (printed)
+        Print(prefix + shown(name) + "\terror\t-\t" + reasonColumns(report.result) + "\n");
     }
     return kExitHostRunning;
   }
@@ -308,11 +343,11 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
     }
     const bool failed = mode == kModeStatus ? report.state == ProfileState::kError
                                             : !profileResultDone(report.result);
-    log.profile(prefix + name, report, failed ? profileResultName(report.result) : outcome);
+    log.profile(prefix + shown(name), report, failed ? profileResultName(report.result) : outcome);
     if (printed) {
-      std::string line = prefix + name + "\t" +
+      std::string line = prefix + shown(name) + "\t" +
                          (failed && mode != kModeStatus ? "error" : outcome) + "\t" +
-                         (report.target.empty() ? "-" : report.target);
+                         (report.target.empty() ? "-" : shown(report.target));
       if (failed)
         line += "\t" + reasonColumns(report.result);
       else if (report.reason != ProfileResult::kAlreadyAsAsked)

@@ -45,6 +45,8 @@ class CNorvexExpressApp {
   // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
   int RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log);
   int RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log);
+  // Another run holds the machine-wide lock: nothing is done, exit 3.
+  int AnotherRun(int mode, const CommandLineOptions& options, RunLog& log);
   // Updates or looks up names; lines begin with user when it is not empty. Returns the exit
   // code of this user's part.
   int ProfilesOfOneUser(HostProfiles& profiles, const std::vector<std::string>& names,

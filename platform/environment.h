@@ -25,10 +25,14 @@ class UserEnvironment {
   bool has(const std::string& name) const;
   // The expansion of source with the same rules as expandEnvironmentStrings.
   std::string expand(const std::string& source) const;
+  // The SID of the user this environment belongs to.
+  void setUserSid(const std::string& sid) { userSid_ = sid; }
+  const std::string& userSid() const { return userSid_; }
 
  private:
   bool lookUp(const std::string& name, std::string* value) const;
   std::map<std::string, std::string> variables_;  // by lower-case name
+  std::string userSid_;
 };
 
 }  // namespace platform

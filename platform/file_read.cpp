@@ -4,6 +4,8 @@
 
 namespace platform {
 
+const OpenedFile* OpenedFile::pinned_ = nullptr;
+
 FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
                                FileIdentity* identity) {
   bytes->clear();
@@ -29,6 +31,15 @@ FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, s
   }
   if (identity) *identity = found;
   return result;
+}
+
+bool isNetworkPath(const std::string& path) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() < 2 || !separator(path[0]) || !separator(path[1])) return false;
+  const bool drive = path.size() >= 7 && path[2] == '?' && separator(path[3]) &&
+                     ((path[4] | 0x20) >= 'a' && (path[4] | 0x20) <= 'z') && path[5] == ':' &&
+                     separator(path[6]);
+  return !drive;
 }
 
 }  // namespace platform

@@ -48,8 +48,48 @@ FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, s
 // The identity of the regular file at path; kRead, kMissing, kNotRegular or kFailed.
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity);
 
+// A regular file opened once (after links) and held: its identity, its owner and a copy of it
+// all come from the one handle, so that a name changed meanwhile (a link swapped in) changes
+// nothing that was checked. While it is pinned, readRegularFile and readRegularFileInPieces of
+// its path read this file from its start instead of opening the name again.
+class OpenedFile {
+ public:
+  OpenedFile() = default;
+  ~OpenedFile() { close(); }
+  OpenedFile(const OpenedFile&) = delete;
+  OpenedFile& operator=(const OpenedFile&) = delete;
+
+  // kRead, kMissing, kNotRegular or kFailed.
+  FileReadResult open(const std::string& path);
+  void close();
+  const std::string& path() const { return path_; }
+  const FileIdentity& identity() const { return identity_; }
+  // Whether the user may write the file: on Windows its owner is sid or an access check for sid
+  // grants writing and deleting; on POSIX its owner is the owner of the user's profileFolder.
+  bool writableBy(const std::string& sid, const std::string& profileFolder) const;
+  // The file's bytes from its start, in pieces of at most 64 KiB.
+  FileReadResult readInPieces(std::uint64_t maxSize,
+                              const std::function<bool(const char*, std::size_t)>& consume) const;
+  void pin() { pinned_ = this; }
+  // The pinned file opened at path, if any.
+  static const OpenedFile* pinnedFor(const std::string& path) {
+    return pinned_ && pinned_->path_ == path ? pinned_ : nullptr;
+  }
+
+ private:
+  static const OpenedFile* pinned_;
+  std::string path_;
+  std::intptr_t handle_ = -1;
+  FileIdentity identity_;
+};
+
 // Whether path names a file independently of the working folder ("/x" here; "C:\x" or
 // "\\server\share\x" under Windows).
 bool isAbsolutePath(const std::string& path);
+
+// Whether path names a network share or a device rather than a local file: "\\server\share",
+// "\\?\UNC\", "\\.\" and every other path that begins with two separators, except a local
+// drive written "\\?\C:\". The same text rule on every platform.
+bool isNetworkPath(const std::string& path);
 
 }  // namespace platform

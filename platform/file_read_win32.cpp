@@ -1,4 +1,8 @@
 #include <windows.h>
+// After windows.h.
+#include <aclapi.h>
+#include <authz.h>
+#include <sddl.h>
 
 #include "platform/file_read.h"
 
@@ -69,6 +73,10 @@ FileReadResult openRegular(const std::string& path, HANDLE* handle, std::uint64_
 FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
                                        const std::function<bool(const char*, std::size_t)>& consume,
                                        FileIdentity* identity) {
+  if (const OpenedFile* pinned = OpenedFile::pinnedFor(path)) {
+    if (identity) *identity = pinned->identity();
+    return pinned->readInPieces(maxSize, consume);
+  }
   HANDLE raw = INVALID_HANDLE_VALUE;
   std::uint64_t size = 0;
   FileIdentity found;
@@ -83,6 +91,96 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
     DWORD got = 0;
     if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr))
       return FileReadResult::kFailed;
+    if (got == 0) return FileReadResult::kRead;
+    total += got;
+    if (total > maxSize) return FileReadResult::kTooLarge;
+    if (!consume(buffer, got)) return FileReadResult::kFailed;
+  }
+}
+
+FileReadResult OpenedFile::open(const std::string& path) {
+  close();
+  HANDLE raw = INVALID_HANDLE_VALUE;
+  std::uint64_t size = 0;
+  FileReadResult opened = openRegular(path, &raw, &size, &identity_);
+  if (opened != FileReadResult::kRead) {
+    if (raw != INVALID_HANDLE_VALUE) CloseHandle(raw);
+    return opened;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(raw);
+  path_ = path;
+  return opened;
+}
+
+void OpenedFile::close() {
+  if (pinned_ == this) pinned_ = nullptr;
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+namespace {
+
+// Whether the account sid is granted access to an object with descriptor, as Windows would
+// decide for a token of that account.
+bool accessGranted(PSID sid, PSECURITY_DESCRIPTOR descriptor, ACCESS_MASK access) {
+  AUTHZ_RESOURCE_MANAGER_HANDLE manager = nullptr;
+  if (!AuthzInitializeResourceManager(AUTHZ_RM_FLAG_NO_AUDIT, nullptr, nullptr, nullptr, nullptr,
+                                      &manager))
+    return false;
+  bool granted = false;
+  AUTHZ_CLIENT_CONTEXT_HANDLE context = nullptr;
+  LUID none = {};
+  if (AuthzInitializeContextFromSid(0, sid, manager, nullptr, none, nullptr, &context)) {
+    AUTHZ_ACCESS_REQUEST request = {};
+    request.DesiredAccess = access;
+    ACCESS_MASK grantedMask = 0;
+    DWORD error = ERROR_ACCESS_DENIED;
+    AUTHZ_ACCESS_REPLY reply = {};
+    reply.ResultListLength = 1;
+    reply.GrantedAccessMask = &grantedMask;
+    reply.Error = &error;
+    granted =
+        AuthzAccessCheck(0, context, &request, nullptr, descriptor, nullptr, 0, &reply, nullptr) &&
+        error == ERROR_SUCCESS && (grantedMask & access) == access;
+    AuthzFreeContext(context);
+  }
+  AuthzFreeResourceManager(manager);
+  return granted;
+}
+
+}  // namespace
+
+bool OpenedFile::writableBy(const std::string& sid, const std::string& /*profileFolder*/) const {
+  if (handle_ == -1) return false;
+  PSID user = nullptr;
+  if (!ConvertStringSidToSidA(sid.c_str(), &user)) return false;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  bool writable = false;
+  if (GetSecurityInfo(
+          reinterpret_cast<HANDLE>(handle_), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          &owner, nullptr, nullptr, nullptr, &descriptor) == ERROR_SUCCESS) {
+    writable = (owner && EqualSid(owner, user)) ||
+               accessGranted(user, descriptor, FILE_GENERIC_WRITE | DELETE);
+    LocalFree(descriptor);
+  }
+  LocalFree(user);
+  return writable;
+}
+
+FileReadResult OpenedFile::readInPieces(
+    std::uint64_t maxSize, const std::function<bool(const char*, std::size_t)>& consume) const {
+  if (handle_ == -1) return FileReadResult::kFailed;
+  std::uint64_t total = 0;
+  char buffer[1 << 16];
+  for (;;) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(total);
+    at.OffsetHigh = static_cast<DWORD>(total >> 32);
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, sizeof buffer, &got, &at))
+      return GetLastError() == ERROR_HANDLE_EOF ? FileReadResult::kRead : FileReadResult::kFailed;
     if (got == 0) return FileReadResult::kRead;
     total += got;
     if (total > maxSize) return FileReadResult::kTooLarge;

@@ -26,6 +26,7 @@ constexpr long kErrorFileNotFound = 2;
 constexpr long kErrorAccessDenied = 5;
 constexpr long kErrorInvalidHandle = 6;
 constexpr long kErrorInvalidParameter = 87;
+constexpr long kErrorBadPathname = 161;
 constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 constexpr long kErrorCallNotImplemented = 120;

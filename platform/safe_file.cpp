@@ -8,6 +8,7 @@ namespace {
 
 int failingStep = 0;
 int stepsTaken = 0;
+void (*copyHook)(bool done) = nullptr;
 
 // Counts one step of a save; false when the test seam makes this one fail.
 bool stepSucceeds() {
@@ -34,8 +35,8 @@ ReplacementFile::~ReplacementFile() {
 
 bool ReplacementFile::open() {
   if (!newPath_.empty()) return false;
-  std::string target;
-  if (!resolveReplacementTarget(path_, &target)) return false;
+  std::string target = path_;
+  if (!createOnly_ && !resolveReplacementTarget(path_, &target)) return false;
   if (identitySource_.empty() || identitySource_ == path_) identitySource_ = target;
   path_ = std::move(target);
   removeStaleNewFiles(path_);
@@ -85,7 +86,8 @@ bool ReplacementFile::commit() {
     discard();
     return false;
   }
-  if (!stepSucceeds() || !moveFileOver(newPath_, path_)) {
+  if (!stepSucceeds() ||
+      !(createOnly_ ? moveFileToNewName(newPath_, path_) : moveFileOver(newPath_, path_))) {
     discard();
     return false;
   }
@@ -114,6 +116,23 @@ bool copyFileSafely(const std::string& from, const std::string& to) {
   auto consume = [&file](const char* data, std::size_t size) { return file.write(data, size); };
   return readRegularFileInPieces(from, kNoSizeLimit, consume) == FileReadResult::kRead &&
          file.commit();
+}
+
+bool copyOpenedFile(const OpenedFile& from, const std::string& to) {
+  ReplacementFile file(to);
+  file.createOnly();
+  file.takeIdentityFrom(from.path());
+  if (!file.open()) return false;
+  if (copyHook) copyHook(false);
+  auto consume = [&file](const char* data, std::size_t size) { return file.write(data, size); };
+  const bool copied =
+      from.readInPieces(kNoSizeLimit, consume) == FileReadResult::kRead && file.commit();
+  if (copyHook) copyHook(true);
+  return copied;
+}
+
+void setCopyHook(void (*hook)(bool done)) {
+  copyHook = hook;
 }
 
 }  // namespace platform

@@ -20,6 +20,9 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
 
+  // The new file takes a name where nothing stands yet: no file, link or folder there is
+  // replaced or followed, and commit() fails when something does.
+  void createOnly() { createOnly_ = true; }
   // The file whose owner, group and permissions the new file takes; by default the target.
   void takeIdentityFrom(std::string path) { identitySource_ = std::move(path); }
   // The replacement happens only while the file at path still has this identity: a file that
@@ -55,6 +58,7 @@ class ReplacementFile {
   bool writeFailed_ = false;
   bool committed_ = false;
   bool expectsIdentity_ = false;
+  bool createOnly_ = false;
   bool targetChanged_ = false;
   FileIdentity expected_;
 };
@@ -66,6 +70,13 @@ bool replaceFileContents(const std::string& path, const void* data, std::size_t 
 // Copies the regular file from to the path to, safely and piece by piece (never the whole
 // file in memory). The copy takes from's owner, group and permissions.
 bool copyFileSafely(const std::string& from, const std::string& to);
+// The same from a file already opened, into a name where nothing stands yet (see createOnly);
+// the bytes are those of the open file, whatever its name points at by now.
+bool copyOpenedFile(const OpenedFile& from, const std::string& to);
+
+// Test seam: called by copyOpenedFile before it reads its file (done false) and after the
+// copy (done true), to change names in between as a racing user would.
+void setCopyHook(void (*hook)(bool done));
 
 // Test seam: from now on the n-th step of a save (creating, writing, flushing, closing or
 // renaming the new file) fails; 0 lets every step succeed. saveStepsTaken counts the steps
@@ -89,6 +100,8 @@ void removeStaleNewFiles(const std::string& path);
 bool flushStreamToDisk(std::FILE* stream);
 bool flushFileToDisk(const std::string& path);
 bool moveFileOver(const std::string& from, const std::string& to);
+// Gives the file from the name to, which must not exist (not even as a link).
+bool moveFileToNewName(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
 
 }  // namespace platform

@@ -26,6 +26,13 @@ bool processIsGone(pid_t pid) {
 
 }  // namespace
 
+bool moveFileToNewName(const std::string& from, const std::string& to) {
+  // A link names the file without replacing anything at to; then the old name goes.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  unlink(from.c_str());
+  return true;
+}
+
 bool resolveReplacementTarget(const std::string& path, std::string* target) {
   struct stat info;
   if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {

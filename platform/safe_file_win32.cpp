@@ -186,6 +186,11 @@ bool moveFileOver(const std::string& from, const std::string& to) {
   return true;
 }
 
+bool moveFileToNewName(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING nothing at to (a file or a link) is replaced.
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool removeFile(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
 }

@@ -44,6 +44,43 @@ bool isValidUtf8(const std::string& text) {
   return decodeUtf8(text, nullptr);
 }
 
+namespace {
+
+bool isControl(char c) {
+  return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+}  // namespace
+
+bool holdsControlCharacter(const std::string& text) {
+  for (char c : text)
+    if (isControl(c)) return true;
+  return false;
+}
+
+std::string escapeControlCharacters(const std::string& text) {
+  if (!holdsControlCharacter(text)) return text;
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (char c : text) {
+    if (!isControl(c)) {
+      out += c;
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else {
+      const unsigned char byte = static_cast<unsigned char>(c);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  return out;
+}
+
 bool utf8ToUtf16le(const std::string& utf8, std::string* utf16) {
   std::vector<std::uint32_t> points;
   if (!decodeUtf8(utf8, &points)) return false;

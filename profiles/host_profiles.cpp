@@ -5,7 +5,10 @@
 #include <cstring>
 #include <new>
 
+#include "platform/code_page.h"
+#include "platform/file_read.h"
 #include "platform/processes.h"
+#include "platform/text_utf.h"
 #include "profiles/menu_file_patch.h"
 #include "profiles/menu_group_registration.h"
 #include "profiles/registry_key.h"
@@ -128,6 +131,15 @@ ProfileResult HostProfiles::UpdateOneProfile(const char* profile, int mode, bool
   return UpdateProfile(productKey, supportBasePath, profile, mode, platformFlag, dryRun, report);
 }
 
+// A path that can go into a document or a registry value as it is: no control character
+// (which would make the document ill-formed or forge a line), and text that the code page
+// holds.
+bool HostProfiles::IsCleanPath(const std::string& path) {
+  std::string utf8;
+  return !platform::holdsControlCharacter(path) &&
+         platform::convertText(path, platform::kCodePageAnsi, platform::kCodePageUtf8, &utf8);
+}
+
 int HostProfiles::HostReleaseNumber(const char* productKey) {
   std::vector<size_t> separators;
   for (size_t i = 0; productKey[i]; ++i)
@@ -147,6 +159,9 @@ ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
                                           ProfileReport* report) {
   int release = HostReleaseNumber(productKey.c_str());
   if (release < 0) return ProfileResult::kUnknownRelease;
+  if (!IsCleanPath(supportBasePath)) return ProfileResult::kInvalidPath;
+  // Another user's share is never reached by a run for every user; that user's own run can.
+  if (environment_ && platform::isNetworkPath(supportBasePath)) return ProfileResult::kNetworkPath;
   const char* extension = release >= 15 ? ".CUIX" : ".CUI";
   if (release >= 11 && mode == kModeStatus)
     return MenuFileStatus(registry_, productKey, supportBasePath, profile, platformFlag, extension,

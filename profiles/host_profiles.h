@@ -36,7 +36,8 @@ class HostProfiles : public ProfileOperations {
   void SetHostCheck(std::function<bool()> check) { hostRunning_ = std::move(check); }
 
   // Paths in the profiles' values are expanded in environment (borrowed), not in this
-  // process's; null goes back to this process's.
+  // process's; null goes back to this process's. With an environment the run is for another
+  // user, whose values are not trusted: no network path is opened for them.
   void SetEnvironment(const platform::UserEnvironment* environment) { environment_ = environment; }
 
   bool ReadInstallSettings(std::string* productKey, int* platformFlag);
@@ -65,6 +66,7 @@ class HostProfiles : public ProfileOperations {
   // The number of the release component of the product key (R18.1 gives 18); -1 when the
   // key has no place for one.
   static int HostReleaseNumber(const char* productKey);
+  static bool IsCleanPath(const std::string& path);
   ProfileResult UpdateProfile(const std::string& productKey, const std::string& supportBasePath,
                               const char* profile, int mode, int platformFlag, bool dryRun,
                               ProfileReport* report);

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/accounts.h"
+#include "platform/file_read.h"
 #include "profiles/host_profiles.h"
 #include "profiles/registry_key.h"
 
@@ -62,6 +63,11 @@ long listMachineUsers(platform::Registry& machine, std::vector<MachineUser>* use
 
 AttachedHive::AttachedHive(platform::Registry& machine, const MachineUser& user)
     : machine_(machine), name_(user.sid) {
+  // A relative folder would be taken in whatever folder the caller runs in.
+  if (!user.profileFolder.empty() && !platform::isAbsolutePath(user.profileFolder)) {
+    error_ = platform::kErrorBadPathname;
+    return;
+  }
   {
     // A signed-in user's hive is loaded already.
     RegistryKey loaded(machine, platform::RegRoot::kUsers, name_, platform::kKeyRead);
@@ -88,6 +94,7 @@ AttachedHive::~AttachedHive() {
 platform::UserEnvironment userEnvironment(platform::Registry& userRegistry,
                                           const MachineUser& user) {
   platform::UserEnvironment environment;
+  environment.setUserSid(user.sid);
   environment.set("USERPROFILE", user.profileFolder);
   environment.set("USERNAME", lastComponent(user.profileFolder));
   const std::uint32_t access = platform::kKeyRead;

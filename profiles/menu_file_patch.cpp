@@ -81,13 +81,14 @@ ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& p
   }
   report->target = menuFile;
   if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
+  if (environment && platform::isNetworkPath(menuFile)) return ProfileResult::kNetworkPath;
   // A relative path would name a file in whatever folder the caller happens to run in.
   if (!platform::isAbsolutePath(menuFile)) return ProfileResult::kRelativePath;
 
   std::string partialPath = lowerAscii(supportBasePath);
   if (!endsWithIgnoreCase(partialPath, extension)) partialPath += extension;
   if (!ansiToDocumentText(partialPath, platform::kCodePageUtf8, &target->documentPath))
-    return ProfileResult::kPathTooLong;
+    return ProfileResult::kInvalidPath;
   return ProfileResult::kAdded;
 }
 
@@ -104,6 +105,22 @@ ProfileResult identityResult(platform::FileReadResult read) {
     default:
       return ProfileResult::kReadFailed;
   }
+}
+
+// Opens the menu file once for the whole update and pins it, so that every read of it (the
+// loads and the backup) comes from the file checked here. In a run for another user (with an
+// environment) the file must be one that user may write.
+ProfileResult openMenuFile(const std::string& menuFile,
+                           const platform::UserEnvironment* environment,
+                           platform::OpenedFile* opened, platform::FileIdentity* loaded) {
+  ProfileResult found = identityResult(opened->open(menuFile));
+  if (found != ProfileResult::kAdded) return found;
+  if (environment &&
+      !opened->writableBy(environment->userSid(), environment->expand("%USERPROFILE%")))
+    return ProfileResult::kNotUsersFile;
+  opened->pin();
+  *loaded = opened->identity();
+  return ProfileResult::kAdded;
 }
 
 // Why a load gave no document.
@@ -153,8 +170,8 @@ bool documentEdited(xmlNode* document) {
 // kept; one made by this run is removed again unless the change it stands for was saved.
 class Backup {
  public:
-  explicit Backup(const std::string& menuFile)
-      : menuFile_(menuFile), path_(backupPathFor(menuFile)) {}
+  explicit Backup(const platform::OpenedFile& menuFile)
+      : menuFile_(menuFile), path_(backupPathFor(menuFile.path())) {}
   ~Backup() {
     if (made_ && !kept_) platform::removeFile(path_);
   }
@@ -173,7 +190,7 @@ class Backup {
       case platform::FileReadResult::kRead:
         return true;
       case platform::FileReadResult::kMissing:
-        made_ = platform::copyFileSafely(menuFile_, path_);
+        made_ = platform::copyOpenedFile(menuFile_, path_);
         return made_;
       default:
         return false;  // something that is no file stands at the copy's name
@@ -182,7 +199,7 @@ class Backup {
   void keep() { kept_ = true; }
 
  private:
-  const std::string& menuFile_;
+  const platform::OpenedFile& menuFile_;
   std::string path_;
   bool made_ = false;
   bool kept_ = false;
@@ -203,7 +220,8 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   // Taken before the load: a save by anybody from here on makes the save below fail. It also
   // refuses devices, pipes and folders before anything opens them.
   platform::FileIdentity loaded;
-  ProfileResult found = identityResult(platform::readFileIdentity(menuFile, &loaded));
+  platform::OpenedFile opened;
+  ProfileResult found = openMenuFile(menuFile, environment, &opened, &loaded);
   if (found != ProfileResult::kAdded) return found;
   // A profile that already is as asked is only read: nothing is written and nothing checked
   // beyond what the decision reads. A plain file is read whole either way.
@@ -231,9 +249,10 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   if (!documentEdited(document.get())) return ProfileResult::kAlreadyAsAsked;
   const ProfileResult done = mode == kModeAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
   if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
-  Backup backup(menuFile);
+  Backup backup(opened);
   if (dryRun) return backup.possible() ? done : ProfileResult::kBackupFailed;
   if (!backup.make()) return ProfileResult::kBackupFailed;
+  opened.close();  // the replacement must find the file unopened
   if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0)
     return saveFailure(menuFile, loaded);
   backup.keep();
@@ -250,7 +269,8 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
                                            platformFlag, extension, environment, &target, report);
   if (resolved != ProfileResult::kAdded) return resolved;
   platform::FileIdentity loaded;
-  ProfileResult found = identityResult(platform::readFileIdentity(target.menuFile, &loaded));
+  platform::OpenedFile opened;
+  ProfileResult found = openMenuFile(target.menuFile, environment, &opened, &loaded);
   if (found != ProfileResult::kAdded) return found;
   xmlNodeHolder document = loadForDecision(target.menuFile);
   if (!document) return loadFailure(target.menuFile);

@@ -37,6 +37,14 @@ const ResultNames kNames[] = {
     {ProfileResult::kSaveFailed, "save-failed", "soubor nabídek nelze uložit"},
     {ProfileResult::kUserUnreachable, "user-unreachable", "registr uživatele nelze otevřít"},
     {ProfileResult::kMovedReference, "moved-reference", "odkaz na doplněk vede do jiné složky"},
+    {ProfileResult::kInvalidPath, "invalid-path", "cesta obsahuje řídicí znaky nebo neplatný text"},
+    {ProfileResult::kNetworkPath, "network-path",
+     "síťová cesta uživatele se při běhu pro všechny uživatele neotevírá"},
+    {ProfileResult::kNotUsersFile, "not-users-file",
+     "soubor nabídek nepatří uživateli, který ho uvádí"},
+    {ProfileResult::kOwnerNotKept, "owner-not-kept",
+     "soubor nabídek by ztratil svého vlastníka nebo skupinu"},
+    {ProfileResult::kAnotherRun, "another-run", "právě běží jiné spuštění Norvex Express"},
 };
 
 const ResultNames* find(ProfileResult result) {

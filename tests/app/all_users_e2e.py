@@ -232,6 +232,81 @@ class AllUsers(unittest.TestCase):
             f.write(HEADER + "\r\n")
         self.assertEqual(self.run_program("-i", "--all-users")[0], 2, "no settings, no users")
 
+    def test_hostile_values_of_one_user_fail_only_that_user(self):
+        """petr controls his hive and his folder; each row turns one value of his against the
+        run, and nothing outside his folder may change."""
+        def hex1(data):
+            return "hex(1):" + ",".join("%02x" % b for b in data + b"\0")
+
+        def menu_file(index):
+            return lambda home: ('"MenuFile"="%s"' % esc(home + "/menu%d.cui" % index))
+
+        def roaming(home):
+            return '"RoamableRootFolder"="%s"' % esc(home + "\\Roaming")
+
+        def profile_list(home):
+            return '"ProfileImagePath"=%s' % expand_sz(home)
+
+        unc = "\\\\192.0.2.1\\share\\acadlt.cui"
+        victim = lambda home: os.path.join(os.path.dirname(os.path.dirname(home)), "victim.cui")
+        rows = [
+            ("another user's file", menu_file(0),
+             lambda home: '"MenuFile"="%s"' % esc(victim(home)), "not-users-file", False),
+            ("link to another user's file", menu_file(0),
+             lambda home: '"MenuFile"="%s"' % esc(home + "/link.cui"), "not-users-file", False),  # the value replaced, its new line, the reason of petr's first or every profile
+            ("UNC menu file", menu_file(0), lambda home: '"MenuFile"="%s"' % esc(unc),
+             "network-path", False),
+            ("device menu file", menu_file(0), lambda home: '"MenuFile"="//./pipe/x.cui"',
+             "network-path", False),
+            ("UNC support path", roaming, lambda home: '"RoamableRootFolder"="%s"' % esc(unc),
+             "network-path", True),
+            ("line break in support path", roaming,
+             lambda home: '"RoamableRootFolder"=' + hex1((home + "\n</Header>").encode()),
+             "invalid-path", True),
+            ("invalid UTF-8 in support path", roaming,
+             lambda home: '"RoamableRootFolder"=' + hex1(home.encode() + b"\xff"),
+             "invalid-path", True),
+            ("relative profile folder", profile_list,
+             lambda home: '"ProfileImagePath"=%s' % expand_sz("Users\\petr"),
+             "user-unreachable", None),
+        ]
+        for label, old, new, reason, every in rows:
+            with self.subTest(label):
+                self.dir = tempfile.mkdtemp(prefix="nvx-hostile-")
+                self.addCleanup(shutil.rmtree, self.dir, True)
+                machine = self.machine("cui", seed=5)
+                home, names = machine.users[AWAY]
+                # petr owns his folder; the victim's file beside it is not his.
+                shutil.copy(os.path.join(machine.users[SIGNED_IN][0], "menu0.cui"), victim(home))
+                os.symlink(victim(home), os.path.join(home, "link.cui"))
+                for root, folders, files in os.walk(home):
+                    for name in [root] + [os.path.join(root, n) for n in folders + files]:
+                        os.lchown(name, 1002, 1002)
+                source = machine.registry if every is None else os.path.join(home, "NTUSER.DAT")
+                with open(source, encoding="utf-8") as f:
+                    text = f.read()
+                self.assertIn(old(home), text)
+                with open(source, "w", encoding="utf-8") as f:
+                    f.write(text.replace(old(home), new(home)))
+                outside = {k: v for k, v in snapshot(self.dir).items()
+                           if not k.startswith(os.path.join("Users", "petr"))
+                           and not k.startswith("Users")}
+                code, output = self.run_program("-i", "--all-users", "--dry-run")
+                self.assertEqual(code, 1, output)
+                lines = [line.split("\t") for line in output.splitlines()]
+                got = {cells[1]: cells[4] if cells[2] == "error" else cells[2]
+                       for cells in lines if cells[0] == "petr"}
+                if every is None:
+                    self.assertEqual(got, {"-": reason}, output)
+                else:
+                    self.assertEqual(got, {name: reason if every or i == 0 else "would add"
+                                           for i, name in enumerate(names)}, output)
+                self.assertEqual({cells[2] for cells in lines if cells[0] != "petr"},
+                                 {"would add"}, output)
+                self.assertEqual(self.run_program("-i", "--all-users")[0], 1)
+                self.assertEqual({k: v for k, v in snapshot(self.dir).items() if k in outside},
+                                 outside)
+
 
 if __name__ == "__main__":
     unittest.main()

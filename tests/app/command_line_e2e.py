@@ -209,12 +209,75 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(run[3], "exit 1")
         self.assertEqual([r[1].split("\t")[2] for r in runs],
                          ["added", "unchanged", "present", "would remove", "removed"])
-        # A log that cannot be opened changes neither the run nor its exit code.
+        # A log that cannot be opened or is refused changes neither the run nor its exit code,
+        # says so in one line on standard error, and writes nowhere else.
+        secret = self.write("secret", b"root only\n")
         fifo = os.path.join(self.tmp, "fifo.log")
         os.mkfifo(fifo)
-        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log"), fifo):
-            self.assertEqual(self.run_program("-i", "--log", bad), (1, ""))
-            self.assertEqual(self.lines("--status", "--log", bad)[1][0][:2], ["P", "present"])
+        linked, dangling, hard = (os.path.join(self.tmp, n) for n in ("l.log", "d.log", "h.log"))
+        os.symlink(secret, linked)
+        os.symlink(os.path.join(self.tmp, "made.log"), dangling)
+        os.link(secret, hard)
+        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log"), fifo, linked,
+                    dangling, hard):
+            for args in (["-i"], ["--status"]):
+                done = subprocess.run([PROGRAM, *args, "--log", bad], env=self.env,
+                                      capture_output=True, timeout=120, stdin=subprocess.DEVNULL)
+                self.assertEqual(done.returncode, 1 if args == ["-i"] else 1, bad)
+                self.assertEqual(len(done.stderr.decode().splitlines()), 1, done.stderr)
+            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "present"])
+        self.assertEqual(read(secret), b"root only\n")
+        self.assertFalse(os.path.exists(os.path.join(self.tmp, "made.log")))
+
+        # A run cut off in mid-line: the next header begins on a line of its own.
+        with open(log, "ab") as f:
+            f.write(b"2024-01-01 00:00:00\tNorvex Ex")
+        self.run_program("--status", "--log", log)
+        self.assertRegex(read(log).decode().splitlines()[-4], r"^\d{4}-\d\d-\d\d .*\t--status\t")
+
+    def test_user_text_cannot_forge_lines_or_columns(self):
+        # A profile name with a tab and a MenuFile value with line breaks and an escape byte.
+        path = self.write("m.cui", cui_fixture.make_cui(seed=6))
+        forged = os.path.join(self.dir, "x\nexit 0\n\x1b.cui")
+        self.file_host(CUI_PRODUCT, [("P", path), ("A\tadded", "@")])
+        menu_file = ",".join("%02x" % b for b in forged.encode() + b"\0")
+        with open(self.reg, encoding="utf-8") as f:
+            text = f.read().replace('"MenuFile"="@"', '"MenuFile"=hex(1):' + menu_file)
+        with open(self.reg, "w", encoding="utf-8") as f:
+            f.write(text)
+        log = os.path.join(self.dir, "run.log")
+        shown = forged.replace("\n", "\\n").replace("\x1b", "\\x1B")
+        for args in (["--status"], ["-i", "--dry-run"], ["-i"]):
+            code, out = self.run_program(*args, "--log", log)
+            self.assertEqual(code, 1, out)
+            for line in out.splitlines():
+                self.assertEqual(len(line.split("\t")), 3 if line.startswith("P\t") else 5, out)
+            if out:
+                self.assertIn("A\\tadded\terror\t%s\tfile-missing\t" % shown, out)
+        logged = read(log).decode().splitlines()
+        self.assertEqual([l for l in logged if l.startswith("exit")], ["exit 1"] * 3)
+        self.assertEqual(len(logged), 12)
+
+    def test_one_writing_run_at_a_time(self):
+        import fcntl
+        path = self.write("m.cui", cui_fixture.make_cui(seed=8))
+        self.file_host(CUI_PRODUCT, [("P", path)])
+        log = os.path.join(self.dir, "run.log")
+        # Another run in progress holds the lock beside the registry file.
+        with open(self.reg + ".lock", "a") as held:
+            fcntl.flock(held, fcntl.LOCK_EX)
+            before = self.snapshot()
+            self.env["NORVEX_EXPRESS_LOCK_WAIT"] = "0"
+            for args in (["-i"], ["-r", "--all-users"]):
+                self.assertEqual(self.run_program(*args), (3, ""))
+            self.assertEqual(self.lines("-i", "--dry-run")[1][0][:2], ["P", "would add"])
+            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "absent"])
+            self.assertEqual(self.snapshot(), before)
+            self.assertEqual(self.run_program("-i", "--log", log), (3, ""))
+        self.assertEqual(read(log).decode().splitlines()[1:],
+                         ["-\t-\tanother-run\tprávě běží jiné spuštění Norvex Express", "exit 3"])
+        self.assertEqual(self.run_program("-i"), (0, ""))
+        self.assertFalse(os.path.exists(self.reg + ".lock"), "the holder removes its lock file")
 
     def run_once(self):
         """The data of the RunOnce value the program leaves in the registry file, or None."""

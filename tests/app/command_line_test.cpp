@@ -114,6 +114,16 @@ TEST(ParseCommandLine, ActionsOptionsAndMistakes) {
       {{"--retry-at-logon", "-r", "--dry-run"}, remove, true, nullptr},
       {{"--retry-at-logon"}, usage, false, nullptr},
       {{"--status", "--retry-at-logon"}, usage, false, nullptr},
+      // Text beside an action: an unquoted path cut at its blank, or a stray word.
+      {{"-i", "--all-users", "--log", "C:\\my", "logs.log"}, usage, false, nullptr},
+      {{"výkres.dwg", "--status"}, usage, false, nullptr},
+      {{"-r", ""}, usage, false, nullptr},
+      {{"--help", "výkres.dwg"}, help, false, nullptr},
+      // Dash-like characters are no "-" (en dash, em dash, minus sign, hyphen).
+      {{"-i", "\u2013r"}, usage, false, nullptr},
+      {{"\u2014status"}, usage, false, nullptr},
+      {{"\u2212i"}, usage, false, nullptr},
+      {{"--log", "\u2010x.log", "-i"}, add, false, "\u2010x.log"},
   };
   for (const Case& c : cases) {
     std::string shown;

@@ -106,6 +106,37 @@ TEST_F(MenuFilePatch, BackupIsTheFileBeforeTheFirstChangeOnly) {
   EXPECT_NE(readFile(path).find("UID=\"WSTU_16\""), std::string::npos);  // counters carried on
 }
 
+// The menu file's name is swapped for a link to a secret while the backup is made, and put
+// back before the save: the backup holds the bytes that were loaded, never the secret.
+std::string racedFile;
+void swapWithSecret(bool done) {
+  if (!done) {
+    rename(racedFile.c_str(), (racedFile + ".away").c_str());
+    symlink((racedFile + ".secret").c_str(), racedFile.c_str());
+  } else {
+    rename((racedFile + ".away").c_str(), racedFile.c_str());
+  }
+}
+
+TEST_F(MenuFilePatch, BackupComesFromTheFileLoadedAndNeverReplacesAName) {
+  racedFile = dir_ + "/main.CUI";
+  writeFile(racedFile, kFile);
+  writeFile(racedFile + ".secret", "secret");
+  platform::setCopyHook(swapWithSecret);
+  EXPECT_EQ(result(racedFile, kModeAdd, false), ProfileResult::kAdded);
+  platform::setCopyHook(nullptr);
+  EXPECT_EQ(readFile(backupPathFor(racedFile)), kFile);
+  EXPECT_EQ(readFile(racedFile + ".secret"), "secret");
+  // A link planted at the backup's name is neither followed nor replaced.
+  const std::string other = dir_ + "/other.CUI", planted = dir_ + "/planted";
+  writeFile(other, kFile);
+  ASSERT_EQ(symlink(planted.c_str(), backupPathFor(other).c_str()), 0);
+  EXPECT_EQ(result(other, kModeAdd, false), ProfileResult::kBackupFailed);
+  EXPECT_EQ(readFile(other), kFile);
+  struct stat info;
+  EXPECT_NE(lstat(planted.c_str(), &info), 0);
+}
+
 TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   writeFile(dir_ + "/main.CUI", kFile);
   setenv("NVX_PATCH_LONG", std::string(1100, 'x').c_str(), 1);

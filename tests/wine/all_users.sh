@@ -52,6 +52,13 @@ for user in petr eva; do
   [ "$(run_exe "$make_hive" "NvxHive\\$user" "C:\\users\\$user\\NTUSER.DAT")" = 0 ] \
     || fail "the helper could not save $user's hive"
 done
+# Each user owns their own files, as on Windows.
+for owner in petr:S-1-5-21-5-5-5-1001 eva:S-1-5-21-5-5-5-1002; do
+  for profile in Kreslení Výkresy; do
+    [ "$(run_exe "$make_hive" --owner "C:\\users\\${owner%%:*}\\$profile.cuix" "${owner#*:}")" = 0 ] \
+      || fail "the helper could not give ${owner%%:*} the file $profile.cuix"
+  done
+done
 query 'HKCU\NvxHive\petr' >/dev/null && fail "the helper left its keys"
 delete_keys 'HKCU\NvxHive'
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # command_line.sh EXE WORKDIR — the command line of a Windows build under Wine on a .cuix host:
 # --status read through a pipe before and after -i and -r, a dry run that changes nothing,
-# a log whose name holds "-r", and an unknown option that changes nothing.
+# a log whose name holds "-r", and an unknown option, an en dash or stray text beside an
+# action that change nothing.
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_env.sh"
 wine_test_begin "$1" "$2"
@@ -33,9 +34,12 @@ piped -i --dry-run
   "Kreslení would add" "Výkresy would add" "Broken error malformed-package" \
   "ReadOnly error read-only")" ] || fail "dry run printed: $out"
 
-piped --bogus -i
-[ "$code" = 64 ] || fail "an unknown option exited $code"
-[ "$(snapshot)" = "$before" ] || fail "an unknown option changed files"
+for args in "--bogus -i" "-i –r" "-i --log C:\\my logs.log"; do
+  # shellcheck disable=SC2086  # split on purpose: one word each
+  piped $args
+  [ "$code" = 64 ] || fail "'$args' exited $code"
+  [ "$(snapshot)" = "$before" ] || fail "'$args' changed files"
+done
 
 mkdir -p "$drive/x-install"
 piped -i --log 'C:\x-install\run-r.log'
