@@ -120,13 +120,58 @@ void OpenedFile::close() {
 
 namespace {
 
+// Whether the DACL of descriptor grants a file access to the account sid through the entries
+// for the account itself and for the groups every account belongs to. For a system without an
+// access check for another account (Wine); it may refuse what Windows would allow, never the
+// other way round, as it knows none of the account's other groups.
+bool daclGrants(PSID sid, PSECURITY_DESCRIPTOR descriptor, ACCESS_MASK access) {
+  BOOL present = FALSE, defaulted = FALSE;
+  PACL dacl = nullptr;
+  if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) return false;
+  if (!present || !dacl) return true;  // no DACL: everybody may do everything
+  // Everyone, Authenticated Users, Users.
+  static const char* const kGroups[] = {"S-1-1-0", "S-1-5-11", "S-1-5-32-545"};
+  PSID groups[3] = {};
+  bool ok = true;
+  for (int i = 0; i < 3; ++i) ok = ConvertStringSidToSidA(kGroups[i], &groups[i]) && ok;
+  GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                             FILE_ALL_ACCESS};
+  ACCESS_MASK allowed = 0, denied = 0;
+  for (DWORD i = 0; ok && i < dacl->AceCount; ++i) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) {
+      ok = false;
+      break;
+    }
+    const bool allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+    if ((!allows && header->AceType != ACCESS_DENIED_ACE_TYPE) ||
+        (header->AceFlags & INHERIT_ONLY_ACE))
+      continue;
+    // Allowed and denied entries share their layout.
+    auto* entry = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+    PSID entrySid = &entry->SidStart;
+    bool applies = EqualSid(entrySid, sid) != FALSE;
+    for (PSID group : groups) applies = applies || (group && EqualSid(entrySid, group));
+    if (!applies) continue;
+    ACCESS_MASK mask = entry->Mask;
+    MapGenericMask(&mask, &mapping);
+    // The first entry that speaks of a right decides it.
+    if (allows)
+      allowed |= mask & ~denied;
+    else
+      denied |= mask & ~allowed;
+  }
+  for (PSID group : groups) LocalFree(group);
+  return ok && (allowed & access) == access;
+}
+
 // Whether the account sid is granted access to an object with descriptor, as Windows would
 // decide for a token of that account.
 bool accessGranted(PSID sid, PSECURITY_DESCRIPTOR descriptor, ACCESS_MASK access) {
   AUTHZ_RESOURCE_MANAGER_HANDLE manager = nullptr;
   if (!AuthzInitializeResourceManager(AUTHZ_RM_FLAG_NO_AUDIT, nullptr, nullptr, nullptr, nullptr,
                                       &manager))
-    return false;
+    return GetLastError() == ERROR_CALL_NOT_IMPLEMENTED && daclGrants(sid, descriptor, access);
   bool granted = false;
   AUTHZ_CLIENT_CONTEXT_HANDLE context = nullptr;
   LUID none = {};

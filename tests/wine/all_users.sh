@@ -52,13 +52,11 @@ for user in petr eva; do
   [ "$(run_exe "$make_hive" "NvxHive\\$user" "C:\\users\\$user\\NTUSER.DAT")" = 0 ] \
     || fail "the helper could not save $user's hive"
 done
-# Each user owns their own files, as on Windows.
-for owner in petr:S-1-5-21-5-5-5-1001 eva:S-1-5-21-5-5-5-1002; do
-  for profile in Kreslení Výkresy; do
-    [ "$(run_exe "$make_hive" --owner "C:\\users\\${owner%%:*}\\$profile.cuix" "${owner#*:}")" = 0 ] \
-      || fail "the helper could not give ${owner%%:*} the file $profile.cuix"
-  done
-done
+# Wine keeps no ACLs: a file's DACL comes from its mode, the owner is always the caller, and a
+# replaced file gets the default mode. Files that every account may write stand for the users'
+# own (given again after each run that writes); the others' for someone else's.
+users_own_their_files() { chmod 666 "$drive"/users/petr/*.cuix "$drive"/users/eva/*.cuix; }
+users_own_their_files
 query 'HKCU\NvxHive\petr' >/dev/null && fail "the helper left its keys"
 delete_keys 'HKCU\NvxHive'
 
@@ -83,8 +81,10 @@ query "$run_once" /v NorvexExpress | grep -qiF 'NorvexExpress.exe" -i --retry-at
   || fail "no retry for the signed-in user: $(query "$run_once")"
 /usr/lib/wine/wineserver -k || true
 wait "$host_pid" 2>/dev/null || true
+users_own_their_files
 
 [ "$(run_exe "$exe" -i --all-users)" = 0 ] || fail "-i --all-users did not exit 0"
+users_own_their_files
 for folder in "${folders[@]}"; do
   for profile in Kreslení Výkresy; do
     [ -f "$folder/$profile.cuix.norvex-express.bak" ] || fail "$folder/$profile.cuix was not patched"
@@ -105,5 +105,11 @@ printf '%s\n' "$out" | grep -q "^petr	Kreslení	present	C:\\\\users\\\\petr\\\\K
   || fail "petr's profile was not read from his own folder: $out"
 printf '%s\n' "$out" | grep -q "^eva	Výkresy	present	C:\\\\users\\\\eva\\\\Výkresy.cuix" \
   || fail "eva's folder was not expanded: $out"
+/usr/lib/wine/wineserver -k || true
+chmod 644 "$drive/users/petr/Kreslení.cuix"
+piped -r --all-users --dry-run
+printf '%s\n' "$out" | grep -q "^petr	Kreslení	error	.*	not-users-file	" \
+  || fail "a file petr may not write was not refused: $out"
+printf '%s\n' "$out" | grep -q "^petr	Výkresy	would remove	" || fail "petr's own file: $out"
 /usr/lib/wine/wineserver -k || true
 echo "passed"
