@@ -4,12 +4,12 @@ holds what it held.
 For each seed a host with a few profiles is generated (tests/fixtures/random_hosts.py); the
 silent remove runs once on the fresh files, then the add twice. Then, per profile, random edits a
 user makes to the add-on's toolbar entries and reference (move, hide, dock, reorder, delete one,
-duplicate one, a stale reference in another folder and written form), --status and --dry-run,
-the add once more and the remove twice. After every run: the exit code, the add-on in every named
-workspace (entries already there kept as they were, doubles gone, missing ones appended, the
-reference in its place), everything else as it was (parsed with expat, text for text, CDATA
-sections and comments included), files with nothing to change left unwritten (bytes, time,
-inode), backups, the bytes before the root, package members, stray files.
+duplicate one, the menu group in another case, a stale reference in another folder and written
+form), --status and --dry-run, the add once more and the remove twice. After every run: the exit
+code, the add-on in every named workspace (entries already there kept as they were, doubles gone,
+missing ones appended, the reference in its place), everything else as it was (parsed with expat,
+text for text, CDATA sections and comments included), files with nothing to change left unwritten
+(bytes, time, inode), backups, the bytes before the root, package members, stray files.
 
 Usage: roundtrip_e2e.py PROGRAM [--seeds 1-200,310] [unittest options]
 The seeds may also come from NVX_ROUNDTRIP_SEEDS; without either a short fixed list runs.
