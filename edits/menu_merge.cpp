@@ -155,9 +155,11 @@ std::string fileStem(const std::string& path) {
   return std::string();
 }
 
+constexpr char kReferenceName[] = "PartialMenuFile";
+
 // The text of a reference element as plain text; false when the child is no reference.
 bool referenceText(xmlNode* child, std::string* text) {
-  if (!child->name || !equalsIgnoreCase(child->name, "PartialMenuFile")) return false;
+  if (!child->name || !equalsIgnoreCase(child->name, kReferenceName)) return false;
   const char* stored = nodeText(child);
   if (!stored) return false;
   // A CDATA section holds its text as it is; any other text in its written form.
@@ -171,10 +173,15 @@ bool isAddOnReference(xmlNode* child, const char* path) {
   return referenceText(child, &text) && namesPartialFile(text.c_str(), path);
 }
 
-// Makes the reference's text the path, in place.
+bool spelledExactly(const xmlNode* reference) {
+  return std::strcmp(reference->name, kReferenceName) == 0;
+}
+
+// Makes the reference's text the path, in place, in an element the host reads.
 bool rewriteReference(xmlNode* reference, const char* path) {
   while (reference->firstChild) detach(reference->firstChild, true);  // a CDATA section
-  return setValue(reference, writtenForm(path).c_str());
+  return (spelledExactly(reference) || setName(reference, kReferenceName)) &&
+         setValue(reference, writtenForm(path).c_str());
 }
 
 }  // namespace
@@ -235,7 +242,8 @@ bool addPartialMenu(EditRun& run, xmlNode* document, const char* path) {
     return findChildWithText(items, "PartialMenuFile", writtenForm(path).c_str(), true) != nullptr;
   std::string text;
   referenceText(kept, &text);
-  return namesPartialPath(text.c_str(), path) || rewriteReference(kept, path);
+  return (spelledExactly(kept) && namesPartialPath(text.c_str(), path)) ||
+         rewriteReference(kept, path);
 }
 
 void removePartialMenu(xmlNode* document, const char* path) {
@@ -264,7 +272,9 @@ AddOnContent findAddOnContent(xmlNode* document, const char* path, const char* m
   for (xmlNode* child = items && path ? items->firstChild : nullptr; child; child = child->next) {
     std::string text;
     if (!referenceText(child, &text) || !namesPartialFile(text.c_str(), path)) continue;
-    if (content.references++ == 0) content.firstNamesPath = namesPartialPath(text.c_str(), path);
+    if (content.references++ > 0) continue;
+    content.firstNamesPath = namesPartialPath(text.c_str(), path);
+    content.firstSpelledExactly = spelledExactly(child);
   }
   std::vector<xmlNode*> found(static_cast<std::size_t>(toolbarCount));
   for (xmlNode* workspace = findWorkspace(document, nullptr); workspace;

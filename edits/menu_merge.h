@@ -40,13 +40,16 @@ bool namesPartialPath(const char* referenceText, const char* path);
 struct AddOnContent {
   int references = 0;           // references to the partial file, in any folder
   bool firstNamesPath = false;  // the first of them names the path itself
+  // The first of them is an element named exactly "PartialMenuFile", as the host reads it (the
+  // look-ups here ignore case).
+  bool firstSpelledExactly = false;
   int namedWorkspaces = 0;
   int entries = 0;       // the first entry of each toolbar, over every named workspace
   int laterEntries = 0;  // further entries of a toolbar in the same workspace
 
   // What an add makes is there once each, nothing of it twice: an add would change nothing.
   bool complete(int toolbarCount) const {
-    return references == 1 && firstNamesPath && namedWorkspaces > 0 &&
+    return references == 1 && firstNamesPath && firstSpelledExactly && namedWorkspaces > 0 &&
            entries == namedWorkspaces * toolbarCount && laterEntries == 0;
   }
   // Nothing of it is there: a remove would change nothing.

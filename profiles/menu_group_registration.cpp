@@ -24,6 +24,9 @@ struct MenuValue {
   std::vector<unsigned char> data;  // as read, terminator included
   bool group = false;               // a REG_SZ value whose name contains "group": a menu group
   bool addOn = false;               // a group value naming the add-on
+  // A group value as an add writes it: "Norvex_Express", a blank and a path whose last
+  // component is the add-on's folder name (ASCII case ignored).
+  bool registration = false;
 };
 
 struct MenuScan {
@@ -31,6 +34,18 @@ struct MenuScan {
   bool hasAddOn = false;
   std::uint64_t largestNumber = 0;  // the largest number after "group" in any value's name
 };
+
+// Whether a group value's text is a registration of the add-on as an add writes it, whatever
+// folder it names.
+bool isRegistration(const std::string& text) {
+  const std::string lower = lowerAscii(text);
+  const std::string name = "norvex_express";
+  if (lower.compare(0, name.size() + 1, name + " ") != 0) return false;
+  std::size_t end = lower.find_last_not_of(" \t");
+  std::size_t separator = lower.find_last_of("\\/", end);
+  return end != std::string::npos && separator != std::string::npos && separator > name.size() &&
+         lower.compare(separator + 1, end - separator, name) == 0;
+}
 
 // Numbers in names are read as far as this; larger ones count as this.
 constexpr std::uint64_t kNumberCap = 1000000000000000000ull;
@@ -81,6 +96,7 @@ bool scanMenuGroups(platform::Registry& registry, RegKey key, MenuScan* scan) {
       std::string text(reinterpret_cast<char*>(data),
                        strnlen(reinterpret_cast<char*>(data), dataSize));
       value.addOn = lowerAscii(text).find("norvex_express") != std::string::npos;
+      value.registration = isRegistration(text);
       scan->hasAddOn = scan->hasAddOn || value.addOn;
     }
     scan->values.push_back(std::move(value));
@@ -111,25 +127,26 @@ std::string addOnData(const std::string& supportBasePath) {
   return "Norvex_Express " + supportBasePath;
 }
 
-// Whether one of the add-on's group values names the support base path itself, and not an
-// earlier folder of the add-on.
-bool addOnNamesFolder(const MenuScan& scan, const std::string& supportBasePath) {
-  const std::string expected = addOnData(supportBasePath);
-  for (const MenuValue& value : scan.values) {
-    if (!value.addOn) continue;
-    const char* text = reinterpret_cast<const char*>(value.data.data());
-    if (namesPartialPath(std::string(text, strnlen(text, value.data.size())).c_str(),
-                         expected.c_str()))
-      return true;
-  }
-  return false;
+// The add-on's registrations, in enumeration order.
+std::vector<const MenuValue*> registrations(const MenuScan& scan) {
+  std::vector<const MenuValue*> found;
+  for (const MenuValue& value : scan.values)
+    if (value.group && value.registration) found.push_back(&value);
+  return found;
 }
 
-// The first of the add-on's group values.
-const MenuValue* firstAddOnValue(const MenuScan& scan) {
-  for (const MenuValue& value : scan.values)
-    if (value.addOn) return &value;
-  return nullptr;
+// Whether a registration names the support base path itself, and not an earlier folder.
+bool namesFolder(const MenuValue& value, const std::string& supportBasePath) {
+  const char* text = reinterpret_cast<const char*>(value.data.data());
+  return namesPartialPath(std::string(text, strnlen(text, value.data.size())).c_str(),
+                          addOnData(supportBasePath).c_str());
+}
+
+// Whether an add has nothing to do: one registration, naming the folder. A group value that
+// names the add-on in another form than an add writes is the user's and counts as done.
+bool isComplete(const MenuScan& scan, const std::vector<const MenuValue*>& found,
+                bool firstNamesFolder) {
+  return found.empty() ? scan.hasAddOn : found.size() == 1 && firstNamesFolder;
 }
 
 long writeGroup(platform::Registry& registry, RegKey key, const std::string& name,
@@ -285,19 +302,24 @@ ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string&
       MenuScan scan;
       if (!scanMenuGroups(registry, menus.get(), &scan)) return ProfileResult::kRegistryFailed;
       if (mode == kModeAdd) {
-        if (scan.hasAddOn && addOnNamesFolder(scan, supportBasePath))
-          return ProfileResult::kAlreadyAsAsked;
+        const std::vector<const MenuValue*> found = registrations(scan);
+        const bool firstNamesFolder = !found.empty() && namesFolder(*found[0], supportBasePath);
+        if (isComplete(scan, found, firstNamesFolder)) return ProfileResult::kAlreadyAsAsked;
         std::string data = addOnData(supportBasePath);
         if (data.size() >= kValueSize) return ProfileResult::kPathTooLong;
         if (dryRun) return ProfileResult::kAdded;
         std::vector<unsigned char> bytes(data.c_str(), data.c_str() + data.size() + 1);
-        // A value that names an earlier folder of the add-on is given the new one in place.
-        const MenuValue* moved = firstAddOnValue(scan);
-        long written =
-            writeGroup(registry, menus.get(),
-                       moved ? moved->name : FreshNames(scan, scan.largestNumber).next(), bytes);
-        return written == platform::kErrorSuccess ? ProfileResult::kAdded
-                                                  : registryFailure(written);
+        // The first registration is given the folder in place and later ones go; a stop in
+        // between leaves one naming the folder, and the next add takes out the rest.
+        long result = platform::kErrorSuccess;
+        if (found.empty())
+          result =
+              writeGroup(registry, menus.get(), FreshNames(scan, scan.largestNumber).next(), bytes);
+        else if (!firstNamesFolder)
+          result = writeGroup(registry, menus.get(), found[0]->name, bytes);
+        for (std::size_t i = 1; i < found.size() && result == platform::kErrorSuccess; ++i)
+          result = registry.deleteValue(menus.get(), found[i]->name.c_str());
+        return result == platform::kErrorSuccess ? ProfileResult::kAdded : registryFailure(result);
       }
       changed = scan.hasAddOn;
       if (scan.hasAddOn && !dryRun && !removeMenuGroups(registry, menus.get(), scan))
@@ -337,10 +359,11 @@ ProfileResult MenuGroupStatus(platform::Registry& registry, const std::string& p
   if (!toolbars.isOpen() && toolbars.error() != platform::kErrorFileNotFound)
     return registryFailure(toolbars.error());
   // The add writes the menu group only; toolbar values without it are a leftover.
-  const bool current = scan.hasAddOn && addOnNamesFolder(scan, supportBasePath);
-  report->state = current                                ? ProfileState::kPresent
-                  : !scan.hasAddOn && toolbarValues == 0 ? ProfileState::kAbsent
-                                                         : ProfileState::kPartial;
-  if (scan.hasAddOn && !current) report->reason = ProfileResult::kMovedReference;
+  const std::vector<const MenuValue*> found = registrations(scan);
+  const bool firstNamesFolder = !found.empty() && namesFolder(*found[0], supportBasePath);
+  report->state = isComplete(scan, found, firstNamesFolder) ? ProfileState::kPresent
+                  : !scan.hasAddOn && toolbarValues == 0    ? ProfileState::kAbsent
+                                                            : ProfileState::kPartial;
+  if (!found.empty() && !firstNamesFolder) report->reason = ProfileResult::kMovedReference;
   return ProfileResult::kAlreadyAsAsked;
 }

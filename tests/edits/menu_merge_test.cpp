@@ -261,7 +261,7 @@ TEST(MenuMerge, ReferencesAreKnownByFileNameInAnyFolderAndWrittenForm) {
   xmlNodeHolder many(parseText(
       "<CustSection><Header><CommonConfiguration><CommonItems>"
       "<PartialMenuFile>a.cui</PartialMenuFile>"
-      "<PartialMenuFile><![CDATA[e:\\old\\norvex_express.cui]]></PartialMenuFile>"
+      "<partialmenufile><![CDATA[e:\\old\\norvex_express.cui]]></partialmenufile>"
       "<PartialMenuFile>b.cui</PartialMenuFile>"
       "<PartialMenuFile>norvex_express.CUI</PartialMenuFile>"
       "</CommonItems></CommonConfiguration><WorkspaceRoot><Workspace><Name>A</Name></Workspace>"
@@ -270,6 +270,10 @@ TEST(MenuMerge, ReferencesAreKnownByFileNameInAnyFolderAndWrittenForm) {
   merge(run, many.get(), false, path);
   EXPECT_EQ(references(many.get()),
             (std::vector<std::string>{"a.cui", writtenForm(path), "b.cui"}));
+  // The kept one is written as the host reads it; spelled otherwise, it is not complete.
+  EXPECT_STREQ(findCommonItems(many.get(), false)->firstChild->next->name, "PartialMenuFile");
+  setName(findCommonItems(many.get(), false)->firstChild->next, "PARTIALMENUFILE");
+  EXPECT_FALSE(findAddOnContent(many.get(), path, kGroup, kIds, 6).firstSpelledExactly);
   EXPECT_TRUE(checkTree(many.get()));
   EXPECT_FALSE(addPartialMenu(run, doc.get(), ""));
 }

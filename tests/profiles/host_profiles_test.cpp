@@ -20,6 +20,8 @@ const char kProduct[] = "Software\\\\Autodesk\\\\AutoCAD LT\\\\R10\\\\ACLT-4001:
 const char kHost[] = "HKEY_CURRENT_USER\\Software\\Autodesk\\AutoCAD LT\\R10\\ACLT-4001:405";
 // The add-on's group value for the roaming folder of host().
 const char kAddOnData[] = "Norvex_Express C:\\R\\Support\\Norvex_Express";
+// The same as an earlier version of the host's folders had it.
+const char kMovedData[] = "NORVEX_EXPRESS D:/Staré\\Support\\norvex_express";
 
 std::string host(const std::string& platform, const std::string& profiles) {
   return std::string(
@@ -377,21 +379,27 @@ TEST(HostProfiles, RemoveLosesNoGroupInRandomKeys) {
       std::string name = "Group" + std::to_string(random() % 10);
       if (used.insert(lowerAscii(name)).second)
         values.insert(values.begin() + random() % (values.size() + 1),
-                      szValue(name, random() % 2 ? kAddOnData : "Norvex_Express C:\\R"));
+                      szValue(name, random() % 2 ? kAddOnData : kMovedData));
     }
     checkRemovalUnderFaults(values, "seed " + std::to_string(seed));
     if (HasFatalFailure() || HasNonfatalFailure()) break;
 
-    // An add writes over no other value: it gives the add-on's first value the current folder
-    // when none names it, or takes a name past every number in the names.
+    // An add writes over no other value: the first of its own values (as an add writes them)
+    // keeps its name and gets the current folder, later ones go; without one, a value naming
+    // the add-on is left alone, else the new one takes a name past every number in the names.
     FaultHost add(profileText(values));
     ASSERT_TRUE(add.profiles.AddToProfile("P"));
     std::vector<Val> after = add.menuValues();
     if (std::any_of(values.begin(), values.end(), namesAddOn)) {
-      std::vector<Val> expected = values;
-      if (std::none_of(values.begin(), values.end(),
-                       [](const Val& v) { return v.data == sz(kAddOnData); }))
-        std::find_if(expected.begin(), expected.end(), namesAddOn)->data = sz(kAddOnData);
+      std::vector<Val> expected;
+      bool first = true;
+      for (Val v : values) {
+        const bool own = isGroup(v) && (v.data == sz(kAddOnData) || v.data == sz(kMovedData));
+        if (own && !first) continue;
+        if (own) v.data = sz(kAddOnData);
+        first = first && !own;
+        expected.push_back(v);
+      }
       EXPECT_EQ(shape(after), shape(expected)) << seed;
     } else {
       ASSERT_EQ(after.size(), values.size() + 1) << seed;
@@ -408,17 +416,25 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
   using R = ProfileResult;
   using S = ProfileState;
   const std::string text = host(
-      "", menus("Full", "\"Group1\"=\"Norvex_Express C:/r\\\\SUPPORT\\\\Norvex_Express\"\r\n") +
-              menus("Moved", "\"Group1\"=\"A\"\r\n\"Group2\"=\"Norvex_Express C:\\\\R\"\r\n") +
-              menus("Empty", "\"Group1\"=\"ACLT C:\\\\A\"\r\n") + "[" + kHost +
-              "\\Profiles\\Leftover\\Toolbars]\r\n\"NORVEX_EXPRESS.TB1\"=\"x\"\r\n\r\n[" + kHost +
-              "\\Profiles\\Bare]\r\n\r\n");
+      "",
+      menus("Full", "\"Group1\"=\"Norvex_Express C:/r\\\\SUPPORT\\\\Norvex_Express\"\r\n") +
+          menus("Moved",
+                "\"Group1\"=\"A\"\r\n\"Group2\"=\"Norvex_Express D:\\\\R\\\\Norvex_Express\"\r\n") +
+          menus("Twice", "\"Group1\"=\"Norvex_Express D:\\\\Norvex_Express\"\r\n\"Group2\"=\"" +
+                             test_support::registryEscaped(kAddOnData) + "\"\r\n") +
+          // A group of the user's that only names the add-on: not ours to rewrite.
+          menus("Tools", "\"Group1\"=\"Tools D:\\\\Norvex_Express_Tools\\\\tools\"\r\n") +
+          menus("Empty", "\"Group1\"=\"ACLT C:\\\\A\"\r\n") + "[" + kHost +
+          "\\Profiles\\Leftover\\Toolbars]\r\n\"NORVEX_EXPRESS.TB1\"=\"x\"\r\n\r\n[" + kHost +
+          "\\Profiles\\Bare]\r\n\r\n");
   struct Case {
     const char* profile;
     S state;
     R add, remove;
   } cases[] = {{"Full", S::kPresent, R::kAlreadyAsAsked, R::kRemoved},
                {"Moved", S::kPartial, R::kAdded, R::kRemoved},
+               {"Twice", S::kPartial, R::kAdded, R::kRemoved},
+               {"Tools", S::kPresent, R::kAlreadyAsAsked, R::kRemoved},
                {"Empty", S::kAbsent, R::kAdded, R::kAlreadyAsAsked},
                {"Leftover", S::kPartial, R::kNoMenusKey, R::kRemoved},
                {"Bare", S::kAbsent, R::kNoMenusKey, R::kAlreadyAsAsked}};
@@ -428,7 +444,8 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
       ProfileReport report;
       EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked) << c.profile;
       EXPECT_EQ(report.state, c.state) << c.profile;
-      EXPECT_EQ(report.reason == R::kMovedReference, std::string(c.profile) == "Moved");
+      EXPECT_EQ(report.reason == R::kMovedReference,
+                std::string(c.profile) == "Moved" || std::string(c.profile) == "Twice");
       EXPECT_EQ(report.target, std::string(kHost) + "\\Profiles\\" + c.profile + "\\Menus");
       const R expected = mode == kModeAdd ? c.add : c.remove;
       EXPECT_EQ(h.profiles.Update(c.profile, mode, true, &report), expected) << c.profile;
