@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "platform/file_access.h"
 
 namespace platform {
@@ -13,6 +15,21 @@ bool isReadOnlyFile(const std::string& path) {
   size_t slash = path.find_last_of('/');
   std::string folder = slash == std::string::npos ? "." : path.substr(0, slash ? slash : 1);
   return access(folder.c_str(), W_OK) != 0;
+}
+
+bool canKeepOwner(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0) return true;
+  if (geteuid() == 0) return true;
+  if (info.st_uid != geteuid()) return false;
+  if (info.st_gid == getegid()) return true;
+  const int count = getgroups(0, nullptr);
+  if (count <= 0) return false;
+  std::vector<gid_t> groups(static_cast<size_t>(count));
+  const int got = getgroups(count, groups.data());
+  for (int i = 0; i < got; ++i)
+    if (groups[static_cast<size_t>(i)] == info.st_gid) return true;
+  return false;
 }
 
 }  // namespace platform

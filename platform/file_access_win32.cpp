@@ -10,4 +10,8 @@ bool isReadOnlyFile(const std::string& path) {
          (attributes & FILE_ATTRIBUTE_READONLY);
 }
 
+bool canKeepOwner(const std::string& /*path*/) {
+  return true;
+}
+
 }  // namespace platform

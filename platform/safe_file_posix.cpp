@@ -62,12 +62,13 @@ std::FILE* createUniqueFileBeside(const std::string& path, const std::string& id
   if (fd < 0) return nullptr;
   bool ok = true;
   if (haveSource) {
-    // Owner first: a change of owner clears the set-id bits that the mode then restores.
-    if (geteuid() == 0) {
+    // Owner first: a change of owner clears the set-id bits that the mode then restores. Without
+    // root rights the file must be ours and its group one of ours, or the replacement would
+    // take another owner or group.
+    if (geteuid() == 0)
       ok = fchown(fd, info.st_uid, info.st_gid) == 0;
-    } else if (fchown(fd, static_cast<uid_t>(-1), info.st_gid) != 0) {
-      // Not a member of the original's group: the new file keeps ours.
-    }
+    else
+      ok = info.st_uid == geteuid() && fchown(fd, static_cast<uid_t>(-1), info.st_gid) == 0;
     ok = ok && fchmod(fd, info.st_mode & 07777) == 0;
   }
   std::FILE* stream = ok ? fdopen(fd, "w+b") : nullptr;

@@ -136,7 +136,9 @@ ProfileResult saveFailure(const std::string& menuFile, const platform::FileIdent
   if (platform::readFileIdentity(menuFile, &now) != platform::FileReadResult::kRead ||
       now != loaded)
     return ProfileResult::kChangedDuringRun;
-  return platform::isReadOnlyFile(menuFile) ? ProfileResult::kReadOnly : ProfileResult::kSaveFailed;
+  if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
+  return platform::canKeepOwner(menuFile) ? ProfileResult::kSaveFailed
+                                          : ProfileResult::kOwnerNotKept;
 }
 
 AddOnContent addOnContent(xmlNode* document, const std::string& partialPath) {
@@ -249,6 +251,8 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   if (!documentEdited(document.get())) return ProfileResult::kAlreadyAsAsked;
   const ProfileResult done = mode == kModeAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
   if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
+  // A file that would change hands is left as it is.
+  if (!platform::canKeepOwner(menuFile)) return ProfileResult::kOwnerNotKept;
   Backup backup(opened);
   if (dryRun) return backup.possible() ? done : ProfileResult::kBackupFailed;
   if (!backup.make()) return ProfileResult::kBackupFailed;

@@ -323,6 +323,33 @@ class CommandLine(unittest.TestCase):
         return ('\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce]'
                 '\r\n"NorvexExpress"="%s"\r\n' % value.replace("\\", "\\\\").replace('"', '\\"'))
 
+    @unittest.skipUnless(os.geteuid() == 0 and shutil.which("setpriv"), "needs root and setpriv")
+    def test_a_file_that_would_change_hands_is_left_alone(self):
+        """A run without root rights that may write a file only through its group cannot give
+        the replacement the file's owner: owner-not-kept, foreseen by the dry run, nothing
+        written. The file's owner may."""
+        path = self.write("m.cui", cui_fixture.make_cui(seed=9))
+        self.file_host(CUI_PRODUCT, [("P", path)])
+        os.chown(path, 4321, 4322)
+        os.chmod(path, 0o664)
+        for folder in (self.dir, self.tmp):
+            os.chmod(folder, 0o777)
+        before = self.snapshot()
+        for uid, word, code in ((4323, "error", 1), (4321, "would add", 0)):
+            run = ["setpriv", "--reuid=%d" % uid, "--regid=4322", "--clear-groups", PROGRAM]
+            done = subprocess.run(run + ["-i", "--dry-run"], env=self.env, capture_output=True,
+                                  timeout=120)
+            cells = done.stdout.decode().split("\t")
+            self.assertEqual((done.returncode, cells[1]), (code, word), done.stdout)
+            if code:
+                self.assertEqual(cells[3], "owner-not-kept")
+            done = subprocess.run(run + ["-i"], env=self.env, capture_output=True, timeout=120)
+            self.assertEqual(done.returncode, code, done.stderr)
+            if code:
+                self.assertEqual(self.snapshot(), before)
+        info = os.stat(path)
+        self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o777), (4321, 4322, 0o664))
+
     def test_nothing_found(self):
         self.assertEqual(self.run_program("--status"), (2, ""))
         self.assertEqual(self.run_program("-i", "--dry-run")[0], 2)
