@@ -112,4 +112,19 @@ printf '%s\n' "$out" | grep -q "^petr	Kreslení	error	.*	not-users-file	" \
   || fail "a file petr may not write was not refused: $out"
 printf '%s\n' "$out" | grep -q "^petr	Výkresy	would remove	" || fail "petr's own file: $out"
 /usr/lib/wine/wineserver -k || true
+# The signed-in user's hive names a network path, and a profile whose name holds a tab: the
+# first is refused before anything is opened, the second printed escaped, one line of its own.
+profiles="HKCU\\$product\\Profiles"
+"$WINE64" reg add "$profiles\\UNC\\General Configuration" /v MenuFile \
+  /d '\\192.0.2.1\share\acadlt.cuix' /f >/dev/null 2>&1
+"$WINE64" reg add "$profiles\\A"$'\t'"added\\General Configuration" /v MenuFile \
+  /d 'C:\none.cuix' /f >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
+piped --status --all-users
+printf '%s\n' "$out" | grep -q $'\tUNC\terror\t\\\\\\\\192.0.2.1\\\\share\\\\acadlt.cuix\tnetwork-path\t' \
+  || fail "a network path was not refused: $out"
+forged=$(printf '%s\n' "$out" | grep -F 'A\tadded')
+[ "$(printf '%s\n' "$forged" | awk -F'\t' '{ print NF, $3, $5 }')" = "6 error file-missing" ] \
+  || fail "the name with a tab was not escaped: $out"
+/usr/lib/wine/wineserver -k || true
 echo "passed"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # host_running.sh EXE WORKDIR SLEEPER — the silent add and remove of a Windows build under Wine
 # while a program named acadlt.exe (SLEEPER, renamed) runs in the same prefix: both exit 3 and
-# change nothing; once it has ended, the add goes through.
+# change nothing; once it has ended, the add goes through. Then, while another program holds
+# the mutex of a writing run, a remove exits 3 with another-run and --status does not wait.
 sleeper=$3
 if [ ! -f "$sleeper" ]; then echo "no host stand-in at $sleeper; skipped"; exit 77; fi
 source "$(dirname "$0")/wine_env.sh"
@@ -44,4 +45,21 @@ done
 wait "$host_pid" 2>/dev/null || true
 [ "$(run_exe "$exe" -i)" = 0 ] || fail "add did not exit 0 once the host ended"
 query "$key\\Profiles\\Kreslení\\Menus" | grep -q 'Norvex_Express' || fail "add-on not registered"
+
+holder="$WINEPREFIX/drive_c/Program Files/Holder/holder.exe"
+mkdir -p "$(dirname "$holder")"
+cp "$sleeper" "$holder"
+"$(loader_of "$sleeper")" "$holder" 'C:\lock-ready' 'Global\NorvexExpress' >/dev/null 2>&1 &
+holder_pid=$!
+while [ ! -e "$WINEPREFIX/drive_c/lock-ready" ]; do
+  kill -0 "$holder_pid" 2>/dev/null || fail "the mutex holder did not start"
+  sleep 0.2
+done
+before=$(query "$key" /s)
+[ "$(NORVEX_EXPRESS_LOCK_WAIT=0 run_now -r --log 'C:\lock.log')" = 3 ] \
+  || fail "-r did not exit 3 while another run holds the mutex"
+grep -q $'\tanother-run\t' "$WINEPREFIX/drive_c/lock.log" || fail "the log lacks another-run"
+[ "$(query "$key" /s)" = "$before" ] || fail "-r changed the registry beside another run"
+[ "$(run_now --status)" = 0 ] || fail "--status waited for the mutex or failed"
+/usr/lib/wine/wineserver -k || true
 echo "passed"
