@@ -94,9 +94,13 @@ class CNorvexExpressApp::RunLog {
   void profile(const std::string& name, const ProfileReport& report, const char* outcome) {
     std::string text =
         name + "\t" + (report.target.empty() ? "-" : shown(report.target)) + "\t" + outcome;
-    if (!profileResultDone(report.result))
+    if (!profileResultDone(report.result)) {
       text += std::string("\t") + profileResultText(report.result);
-    else if (report.reason != ProfileResult::kAlreadyAsAsked)
+      // A save that lost the file's name says where the content is.
+      if (!report.leftFile.empty())
+        text += "; nový obsah zůstal v souboru " + shown(report.leftFile) +
+                ", přejmenujte ho zpět (původní je v záloze)";
+    } else if (report.reason != ProfileResult::kAlreadyAsAsked)
       text += "\t" + reasonColumns(report.reason);
     line(text);
   }

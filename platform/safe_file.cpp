@@ -1,33 +1,80 @@
 #include "platform/safe_file.h"
 
 #include <utility>
+#include <vector>
 
 namespace platform {
 
 namespace {
 
-int failingStep = 0;
-int stepsTaken = 0;
 void (*copyHook)(bool done) = nullptr;
 
-// Counts one step of a save; false when the test seam makes this one fail.
-bool stepSucceeds() {
-  ++stepsTaken;
-  return failingStep == 0 || stepsTaken != failingStep;
-}
+// Pauses between tries of a replace or move another process holds up: about two seconds in all.
+const unsigned kRetryPauses[] = {50, 100, 200, 400, 500, 750};
+
+class SystemFileOperations : public FileOperations {
+ public:
+  std::FILE* createNew(const std::string& path, const std::string& identitySource,
+                       std::string* newPath) override {
+    return createUniqueFileBeside(path, identitySource, newPath);
+  }
+  bool write(std::FILE* stream, const void* data, std::size_t size) override {
+    return std::fwrite(data, 1, size, stream) == size;
+  }
+  bool flush(std::FILE* stream, bool toDisk) override {
+    return std::fflush(stream) == 0 && !std::ferror(stream) &&
+           (!toDisk || flushStreamToDisk(stream));
+  }
+  bool flushFile(const std::string& path) override { return flushFileToDisk(path); }
+  FileReadResult identity(const std::string& path, FileIdentity* identity) override {
+    return readFileIdentity(path, identity);
+  }
+  FileStep replace(const std::string& from, const std::string& to) override {
+    return moveFileOver(from, to);
+  }
+  FileStep move(const std::string& from, const std::string& to) override {
+    return moveFileToNewName(from, to);
+  }
+  bool remove(const std::string& path) override { return removeFile(path); }
+  void pause(unsigned milliseconds) override { sleepMilliseconds(milliseconds); }
+};
+
+SystemFileOperations systemOperations;
+FileOperations* currentOperations = &systemOperations;
+
+// New files left in their target's place this run: target, new file.
+std::vector<std::pair<std::string, std::string>> leftNewFiles;
 
 }  // namespace
 
-void failSaveStep(int n) {
-  failingStep = n;
-  stepsTaken = 0;
+FileOperations& systemFileOperations() {
+  return systemOperations;
 }
 
-int saveStepsTaken() {
-  return stepsTaken;
+FileOperations& fileOperations() {
+  return *currentOperations;
 }
 
-ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
+ScopedFileOperations::ScopedFileOperations(FileOperations& operations)
+    : previous_(currentOperations) {
+  currentOperations = &operations;
+}
+
+ScopedFileOperations::~ScopedFileOperations() {
+  currentOperations = previous_;
+}
+
+std::string takeLeftNewFile(const std::string& path) {
+  for (auto it = leftNewFiles.begin(); it != leftNewFiles.end(); ++it) {
+    if (it->first != path) continue;
+    std::string left = std::move(it->second);
+    leftNewFiles.erase(it);
+    return left;
+  }
+  return std::string();
+}
+
+ReplacementFile::ReplacementFile(std::string path) : givenPath_(path), path_(std::move(path)) {}
 
 ReplacementFile::~ReplacementFile() {
   if (!committed_) discard();
@@ -40,7 +87,7 @@ bool ReplacementFile::open() {
   if (identitySource_.empty() || identitySource_ == path_) identitySource_ = target;
   path_ = std::move(target);
   removeStaleNewFiles(path_);
-  if (!stepSucceeds() || !(stream_ = createUniqueFileBeside(path_, identitySource_, &newPath_))) {
+  if (!(stream_ = fileOperations().createNew(path_, identitySource_, &newPath_))) {
     newPath_.clear();
     return false;
   }
@@ -49,7 +96,7 @@ bool ReplacementFile::open() {
 
 bool ReplacementFile::write(const void* data, std::size_t size) {
   if (!stream_ || writeFailed_) return false;
-  if (size && (!stepSucceeds() || std::fwrite(data, 1, size, stream_) != size)) writeFailed_ = true;
+  if (size && !fileOperations().write(stream_, data, size)) writeFailed_ = true;
   return !writeFailed_;
 }
 
@@ -59,20 +106,34 @@ bool ReplacementFile::closeStream() {
 }
 
 bool ReplacementFile::finishStream(bool toDisk) {
-  bool ok = stepSucceeds() && std::fflush(stream_) == 0 && !std::ferror(stream_) &&
-            (!toDisk || (stepSucceeds() && flushStreamToDisk(stream_)));
+  bool ok = fileOperations().flush(stream_, toDisk);
   ok = std::fclose(stream_) == 0 && ok;
   stream_ = nullptr;
   if (!ok) writeFailed_ = true;
   return ok;
 }
 
+template <typename Step>
+FileStep ReplacementFile::retried(Step step, bool anyFailure) {
+  FileStep result = step();
+  for (unsigned pause : kRetryPauses) {
+    if (result == FileStep::kDone || result == FileStep::kTargetGone ||
+        !(anyFailure || transientStep(result)))
+      break;
+    fileOperations().pause(pause);
+    result = step();
+  }
+  return result;
+}
+
 bool ReplacementFile::commit() {
   targetChanged_ = false;
+  leftNewFile_.clear();
   if (newPath_.empty() || committed_) return false;
+  FileOperations& operations = fileOperations();
   // A stream still open goes to disk through the handle the file was made with.
   const bool flushed =
-      !writeFailed_ && (stream_ ? finishStream(true) : stepSucceeds() && flushFileToDisk(newPath_));
+      !writeFailed_ && (stream_ ? finishStream(true) : operations.flushFile(newPath_));
   if (!flushed) {
     writeFailed_ = true;
     discard();
@@ -81,13 +142,28 @@ bool ReplacementFile::commit() {
   // As late as can be: a save by the host between the load and now must not be overwritten.
   FileIdentity current;
   if (expectsIdentity_ &&
-      (readFileIdentity(path_, &current) != FileReadResult::kRead || current != expected_)) {
+      (operations.identity(path_, &current) != FileReadResult::kRead || current != expected_)) {
     targetChanged_ = true;
     discard();
     return false;
   }
-  if (!stepSucceeds() ||
-      !(createOnly_ ? moveFileToNewName(newPath_, path_) : moveFileOver(newPath_, path_))) {
+  FileStep step = retried(
+      [&] {
+        return createOnly_ ? operations.move(newPath_, path_) : operations.replace(newPath_, path_);
+      },
+      false);
+  if (step == FileStep::kTargetGone) {
+    // The target's name is gone: from here on the new file holds the content, and only a move
+    // to that name may take it away.
+    step = retried([&] { return operations.move(newPath_, path_); }, true);
+    if (step != FileStep::kDone) {
+      committed_ = true;  // not discarded
+      leftNewFile_ = newPath_;
+      leftNewFiles.emplace_back(givenPath_, newPath_);
+      return false;
+    }
+  }
+  if (step != FileStep::kDone) {
     discard();
     return false;
   }
@@ -98,7 +174,7 @@ bool ReplacementFile::commit() {
 void ReplacementFile::discard() {
   if (stream_) std::fclose(stream_);
   stream_ = nullptr;
-  if (!newPath_.empty()) removeFile(newPath_);
+  if (!newPath_.empty()) fileOperations().remove(newPath_);
   newPath_.clear();
 }
 

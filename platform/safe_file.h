@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/file_operations.h"
 #include "platform/file_read.h"
 
 namespace platform {
@@ -40,19 +41,28 @@ class ReplacementFile {
   // For writers that need a path: close the stream, then write the file by name.
   const std::string& newPath() const { return newPath_; }
   bool closeStream();
-  // Flushes the new file to disk and moves it over the target. On failure the target is as
-  // it was and the new file is gone.
+  // Flushes the new file to disk and moves it over the target; a replace or move that another
+  // process holds up is tried again for about two seconds. On failure the target is as it was
+  // and the new file is gone, except where the replace took the target's name away: then the
+  // new file stays, holding the content (see leftNewFile).
   bool commit();
   // Why the last commit() failed: the target was changed since it was read.
   bool targetChanged() const { return targetChanged_; }
+  // The new file that a failed commit() left because the target's name was gone; else empty.
+  const std::string& leftNewFile() const { return leftNewFile_; }
 
  private:
   void discard();
   // Flushes the stream (with toDisk, its file to disk too) and closes it; a failure counts as a
   // failed write.
   bool finishStream(bool toDisk);
+  // Tries step until it is done or fails for good; with anyFailure, every failure is tried again.
+  template <typename Step>
+  FileStep retried(Step step, bool anyFailure);
+  std::string givenPath_;
   std::string path_;
   std::string identitySource_;
+  std::string leftNewFile_;
   std::string newPath_;
   std::FILE* stream_ = nullptr;
   bool writeFailed_ = false;
@@ -78,11 +88,10 @@ bool copyOpenedFile(const OpenedFile& from, const std::string& to);
 // copy (done true), to change names in between as a racing user would.
 void setCopyHook(void (*hook)(bool done));
 
-// Test seam: from now on the n-th step of a save (creating, writing, flushing, closing or
-// renaming the new file) fails; 0 lets every step succeed. saveStepsTaken counts the steps
-// since the last call of failSaveStep.
-void failSaveStep(int n);
-int saveStepsTaken();
+// The new file that a save of path in this run left in the target's place because the
+// replace took the name away and the move could not give it back; empty when none. Each is
+// told once.
+std::string takeLeftNewFile(const std::string& path);
 
 // Platform parts of the replacement.
 // The file a replacement of path must replace: the final target of a symbolic link.
@@ -99,9 +108,10 @@ void removeStaleNewFiles(const std::string& path);
 // flushed first by the caller).
 bool flushStreamToDisk(std::FILE* stream);
 bool flushFileToDisk(const std::string& path);
-bool moveFileOver(const std::string& from, const std::string& to);
+FileStep moveFileOver(const std::string& from, const std::string& to);
 // Gives the file from the name to, which must not exist (not even as a link).
-bool moveFileToNewName(const std::string& from, const std::string& to);
+FileStep moveFileToNewName(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
+void sleepMilliseconds(unsigned milliseconds);
 
 }  // namespace platform

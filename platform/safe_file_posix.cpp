@@ -26,11 +26,19 @@ bool processIsGone(pid_t pid) {
 
 }  // namespace
 
-bool moveFileToNewName(const std::string& from, const std::string& to) {
+namespace {
+
+FileStep stepOf(int error) {
+  return error == EBUSY || error == ETXTBSY ? FileStep::kSharingViolation : FileStep::kFailed;
+}
+
+}  // namespace
+
+FileStep moveFileToNewName(const std::string& from, const std::string& to) {
   // A link names the file without replacing anything at to; then the old name goes.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
+  if (link(from.c_str(), to.c_str()) != 0) return stepOf(errno);
   unlink(from.c_str());
-  return true;
+  return FileStep::kDone;
 }
 
 bool resolveReplacementTarget(const std::string& path, std::string* target) {
@@ -114,12 +122,16 @@ bool flushFileToDisk(const std::string& path) {
   return close(fd) == 0 && ok;
 }
 
-bool moveFileOver(const std::string& from, const std::string& to) {
-  return rename(from.c_str(), to.c_str()) == 0;
+FileStep moveFileOver(const std::string& from, const std::string& to) {
+  return rename(from.c_str(), to.c_str()) == 0 ? FileStep::kDone : stepOf(errno);
 }
 
 bool removeFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+  usleep(static_cast<useconds_t>(milliseconds) * 1000);
 }
 
 }  // namespace platform

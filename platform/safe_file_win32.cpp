@@ -147,33 +147,56 @@ bool flushFileToDisk(const std::string& path) {
 
 namespace {
 
+FileStep stepOf(DWORD error) {
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+      return FileStep::kSharingViolation;
+    case ERROR_ACCESS_DENIED:
+      return FileStep::kAccessDenied;
+    case ERROR_LOCK_VIOLATION:
+      return FileStep::kLockViolation;
+    default:
+      return FileStep::kFailed;
+  }
+}
+
+bool exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
+         GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
 // Moves from over an existing to, keeping what the file system keeps of to's identity.
-bool replaceExisting(const std::string& from, const std::string& to) {
+FileStep replaceExisting(const std::string& from, const std::string& to) {
   // ReplaceFile keeps the original's attributes, ACL, owner, creation time and streams.
   if (ReplaceFileA(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                    nullptr))
-    return true;
-  switch (GetLastError()) {
+    return FileStep::kDone;
+  const DWORD error = GetLastError();
+  switch (error) {
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-      // The original is gone and the new file still has its own name: finish the move.
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+      // Half done: the original may have lost its name while the new file kept its own.
+      return exists(to) ? FileStep::kFailed : FileStep::kTargetGone;
     case ERROR_INVALID_FUNCTION:
     case ERROR_NOT_SUPPORTED:
     case ERROR_INVALID_PARAMETER:
       // A volume that cannot replace keeps its files' identity only as far as a move does.
-      return MoveFileExA(from.c_str(), to.c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+      if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return FileStep::kDone;
+      return stepOf(GetLastError());
     default:
-      return false;
+      return stepOf(error);
   }
 }
 
 }  // namespace
 
-bool moveFileOver(const std::string& from, const std::string& to) {
+FileStep moveFileOver(const std::string& from, const std::string& to) {
   DWORD attributes = GetFileAttributesA(to.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH);
-  if (!replaceExisting(from, to)) return false;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return moveFileToNewName(from, to);
+  FileStep step = replaceExisting(from, to);
+  if (step != FileStep::kDone) return step;
   // Where the replacement did not carry them over (a move; some file systems), the hidden,
   // system and archive attributes are set again.
   const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
@@ -183,16 +206,21 @@ bool moveFileOver(const std::string& from, const std::string& to) {
     DWORD wanted = (now & ~kept & ~FILE_ATTRIBUTE_NORMAL) | (attributes & kept);
     SetFileAttributesA(to.c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL);
   }
-  return true;
+  return FileStep::kDone;
 }
 
-bool moveFileToNewName(const std::string& from, const std::string& to) {
+FileStep moveFileToNewName(const std::string& from, const std::string& to) {
   // Without MOVEFILE_REPLACE_EXISTING nothing at to (a file or a link) is replaced.
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return FileStep::kDone;
+  return stepOf(GetLastError());
 }
 
 bool removeFile(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
+}
+
+void sleepMilliseconds(unsigned milliseconds) {
+  Sleep(milliseconds);
 }
 
 }  // namespace platform

@@ -169,13 +169,17 @@ bool documentEdited(xmlNode* document) {
 }
 
 // The copy of the file as it was before the program first changed it. An existing copy is
-// kept; one made by this run is removed again unless the change it stands for was saved.
+// kept; one made by this run is removed again unless the change it stands for was saved, or
+// the file's own name is gone and the copy may be all that is left of it.
 class Backup {
  public:
   explicit Backup(const platform::OpenedFile& menuFile)
       : menuFile_(menuFile), path_(backupPathFor(menuFile.path())) {}
   ~Backup() {
-    if (made_ && !kept_) platform::removeFile(path_);
+    platform::FileIdentity original;
+    if (made_ && !kept_ &&
+        platform::readFileIdentity(menuFile_.path(), &original) == platform::FileReadResult::kRead)
+      platform::removeFile(path_);
   }
   Backup(const Backup&) = delete;
   Backup& operator=(const Backup&) = delete;
@@ -257,8 +261,16 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   if (dryRun) return backup.possible() ? done : ProfileResult::kBackupFailed;
   if (!backup.make()) return ProfileResult::kBackupFailed;
   opened.close();  // the replacement must find the file unopened
-  if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0)
+  if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0) {
+    // The replace took the file's name and the new file could not be given it: both the new
+    // file and the backup stay.
+    report->leftFile = platform::takeLeftNewFile(menuFile);
+    if (!report->leftFile.empty()) {
+      backup.keep();
+      return ProfileResult::kSaveFailed;
+    }
     return saveFailure(menuFile, loaded);
+  }
   backup.keep();
   return done;
 }

@@ -61,4 +61,6 @@ struct ProfileReport {
   // Why a status look-up found the add-on partial, where it can tell; kAlreadyAsAsked for none.
   ProfileResult reason = ProfileResult::kAlreadyAsAsked;
   std::string target;
+  // A save that lost the file's name: the new file that holds the content instead.
+  std::string leftFile;
 };

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/file_faults.h"
 #include "tests/support/test_files.h"
 
 using namespace platform;
@@ -51,11 +53,11 @@ TEST(SafeFileSteps, EveryFailingStepLeavesTheOriginalAndNoStrayFile) {
     for (int step = 1;; ++step) {
       writeFile(target, "original");
       ASSERT_EQ(readFileIdentity(target, &identity), FileReadResult::kRead);
-      failSaveStep(step);
+      FileFaults faults;
+      faults.failingStep = step;
+      ScopedFileOperations scope(faults);
       bool saved = save(target, &identity);
-      int taken = saveStepsTaken();
-      failSaveStep(0);
-      if (step > taken) {  // every step has been made to fail once; now none did
+      if (step > faults.steps) {  // every step has been made to fail once; now none did
         EXPECT_TRUE(saved);
         EXPECT_EQ(readFile(target), "new content");
         break;
@@ -63,6 +65,49 @@ TEST(SafeFileSteps, EveryFailingStepLeavesTheOriginalAndNoStrayFile) {
       EXPECT_FALSE(saved) << "step " << step;
       EXPECT_EQ(readFile(target), "original") << "step " << step;
       EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"main.cui"}) << "step " << step;
+    }
+  }
+}
+
+// A replace that another process holds up is tried again for about two seconds, other
+// failures at once; a replace that took the name away leaves the new file when the move fails.
+TEST(SafeFileSteps, HeldUpReplacesAreTriedAgainAndALostNameKeepsTheNewFile) {
+  using Step = FileStep;
+  const struct {
+    Step gives;
+    int times;
+    int movesFailing;
+    bool saved;
+    bool paused;
+  } rows[] = {
+      {Step::kSharingViolation, 2, 0, true, true}, {Step::kSharingViolation, 100, 0, false, true},
+      {Step::kAccessDenied, 100, 0, false, true},  {Step::kLockViolation, 100, 0, false, true},
+      {Step::kFailed, 1, 0, false, false},         {Step::kTargetGone, 1, 0, true, false},
+      {Step::kTargetGone, 1, 3, true, true},       {Step::kTargetGone, 1, 100, false, true},
+  };
+  TempFolder dir;
+  const std::string target = dir / "main.cui";
+  for (const auto& row : rows) {
+    const std::string at = "row " + std::to_string(&row - rows);
+    writeFile(target, "original");
+    FileFaults faults;
+    faults.replaceGives = row.gives;
+    faults.replaceTimes = row.times;
+    faults.movesFailingAfterGone = row.movesFailing;
+    ScopedFileOperations scope(faults);
+    EXPECT_EQ(saveInPieces(target, nullptr), row.saved) << at;
+    EXPECT_EQ(faults.pausedMs > 0, row.paused) << at;
+    EXPECT_LE(faults.pausedMs, 2500u) << at;
+    const std::string left = takeLeftNewFile(target);
+    if (row.saved || row.gives != Step::kTargetGone) {
+      EXPECT_EQ(readFile(target), row.saved ? "new content" : "original") << at;
+      EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"main.cui"}) << at;
+      EXPECT_EQ(left, "") << at;
+    } else {
+      EXPECT_EQ(folderNames(dir.path()).size(), 1u) << at;
+      EXPECT_EQ(readFile(left), "new content") << at;
+      EXPECT_EQ(takeLeftNewFile(target), "") << at;  // told once
+      std::remove(left.c_str());
     }
   }
 }

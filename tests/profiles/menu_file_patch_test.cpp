@@ -13,6 +13,7 @@
 #include "platform/registry_file.h"
 #include "platform/safe_file.h"
 #include "profiles/host_profiles.h"
+#include "tests/support/file_faults.h"
 #include "tests/support/registry_text.h"
 #include "tests/support/test_files.h"
 
@@ -67,14 +68,14 @@ class MenuFilePatch : public testing::Test {
   }
 
   ProfileResult result(const std::string& menuFile, int mode, bool dryRun,
-                       const char* extension = ".CUI") {
+                       const char* extension = ".CUI", ProfileReport* report = nullptr) {
     auto registry = platform::RegistryFile::fromText(
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
         registryEscaped(kProduct) + "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" +
         registryEscaped(menuFile) + "\"\r\n");
-    ProfileReport report;
+    ProfileReport own;
     return PatchMenuFile(*registry, run_, kProduct, "C:\\Support\\Norvex_Express", "P", mode, 0,
-                         extension, dryRun, &report);
+                         extension, dryRun, report ? report : &own);
   }
 
   // Every file of the folder with its bytes.
@@ -237,32 +238,74 @@ TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
   EXPECT_EQ(snapshot(), before);
 }
 
-// Each step of the two saves an add makes (the backup, then the file) fails in turn: the
-// profile fails, and the file and its folder are as they were.
-TEST_F(MenuFilePatch, EveryFailingStepOfTheSavesFailsTheProfileAndKeepsTheFile) {
+// Each step of the two saves an add makes (the backup, then the file) fails in turn, under
+// every outcome a replace can have: the user's bytes are afterwards in the file, or, where the
+// replace took the file's name, in the backup beside the new file the report names.
+TEST_F(MenuFilePatch, EveryStepAndEveryReplaceOutcomeKeepsTheUsersBytes) {
   ASSERT_TRUE(writePackage(
       dir_ + "/main.CUIX",
       {{"Header.cui", kHeaderPart}, {"WorkspaceRoot.cui", kWorkspacePart}, {"image.bmp", "BM"}}));
   const std::string packageBytes = readFile(dir_ + "/main.CUIX");
+  using Step = platform::FileStep;
+  const struct {
+    Step gives;
+    int times;
+    int movesFailing;
+  } outcomes[] = {
+      {Step::kDone, 0, 0},
+      {Step::kFailed, 1, 0},
+      {Step::kSharingViolation, 2, 0},
+      {Step::kSharingViolation, 100, 0},
+      {Step::kAccessDenied, 100, 0},
+      {Step::kLockViolation, 100, 0},
+      {Step::kTargetGone, 1, 0},
+      {Step::kTargetGone, 1, 100},
+  };
   for (const char* extension : {".CUI", ".CUIX"}) {
     const std::string path = dir_ + "/main" + extension;
     const std::string original = extension == std::string(".CUI") ? kFile : packageBytes;
-    for (int step = 1;; ++step) {
-      writeFile(path, original);
-      std::remove(backupPathFor(path).c_str());
-      const auto before = test_support::folderNames(dir_);
-      platform::failSaveStep(step);
-      bool done = patch(path, kModeAdd, extension);
-      int taken = platform::saveStepsTaken();
-      platform::failSaveStep(0);
-      if (step > taken) {
-        EXPECT_TRUE(done) << extension;
-        EXPECT_EQ(readFile(backupPathFor(path)), original);
-        break;
+    for (const auto& outcome : outcomes) {
+      for (int step = 1;; ++step) {
+        const std::string at = std::string(extension) + " outcome " +
+                               std::to_string(&outcome - outcomes) + " step " +
+                               std::to_string(step);
+        writeFile(path, original);
+        std::remove(backupPathFor(path).c_str());
+        const auto before = test_support::folderNames(dir_);
+        test_support::FileFaults faults;
+        faults.failingStep = step;
+        faults.replaceGives = outcome.gives;
+        faults.replaceTimes = outcome.times;
+        faults.movesFailingAfterGone = outcome.movesFailing;
+        ProfileReport report;
+        ProfileResult got;
+        {
+          platform::ScopedFileOperations scope(faults);
+          got = result(path, kModeAdd, false, extension, &report);
+        }
+        const bool done = profileResultDone(got);
+        if (access(path.c_str(), F_OK) != 0) {
+          // The name is gone: the backup holds the user's bytes, the new file the edit.
+          EXPECT_EQ(got, ProfileResult::kSaveFailed) << at;
+          EXPECT_EQ(readFile(backupPathFor(path)), original) << at;
+          ASSERT_FALSE(report.leftFile.empty()) << at;
+          EXPECT_NE(readFile(report.leftFile), "") << at;
+          EXPECT_EQ(report.leftFile.rfind(path + ".new-", 0), 0u) << at;
+          std::remove(report.leftFile.c_str());
+        } else if (done) {
+          EXPECT_NE(readFile(path), original) << at;
+          EXPECT_EQ(readFile(backupPathFor(path)), original) << at;
+          EXPECT_EQ(report.leftFile, "") << at;
+        } else {
+          EXPECT_EQ(readFile(path), original) << at;
+          EXPECT_EQ(test_support::folderNames(dir_), before) << at;
+        }
+        if (step > faults.steps) break;
+        // A failed move after a lost name is tried again; every other failed step fails.
+        if (outcome.gives != Step::kTargetGone) {
+          EXPECT_FALSE(done) << at;
+        }
       }
-      EXPECT_FALSE(done) << extension << " step " << step;
-      EXPECT_EQ(readFile(path), original) << extension << " step " << step;
-      EXPECT_EQ(test_support::folderNames(dir_), before) << extension << " step " << step;
     }
     std::remove(path.c_str());
     std::remove(backupPathFor(path).c_str());
@@ -321,11 +364,14 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
   for (int step = 1;; ++step) {
     writeFile(path, kFile);
     std::remove(backupPathFor(path).c_str());
-    platform::failSaveStep(step);
-    R got = result(path, kModeAdd, false);
-    int taken = platform::saveStepsTaken();
-    platform::failSaveStep(0);
-    if (step > taken) break;
+    test_support::FileFaults faults;
+    faults.failingStep = step;
+    R got;
+    {
+      platform::ScopedFileOperations scope(faults);
+      got = result(path, kModeAdd, false);
+    }
+    if (step > faults.steps) break;
     if (seen.empty() || seen.back() != got) seen.push_back(got);
   }
   EXPECT_EQ(seen, (std::vector<R>{R::kBackupFailed, R::kSaveFailed}));
