@@ -96,7 +96,10 @@ platform::UserEnvironment userEnvironment(platform::Registry& userRegistry,
   platform::UserEnvironment environment;
   environment.setUserSid(user.sid);
   environment.set("USERPROFILE", user.profileFolder);
-  environment.set("USERNAME", lastComponent(user.profileFolder));
+  // The account's name: a profile folder may be "<name>.CONTOSO" or "<name>.000".
+  environment.set("USERNAME", user.name.empty() || user.name == user.sid
+                                  ? lastComponent(user.profileFolder)
+                                  : user.name);
   const std::uint32_t access = platform::kKeyRead;
   RegistryKey folders(userRegistry, platform::RegRoot::kCurrentUser,
                       "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",

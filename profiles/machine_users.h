@@ -44,7 +44,8 @@ class AttachedHive {
 };
 
 // The environment of the user whose HKEY_CURRENT_USER is userRegistry: USERPROFILE is the
-// profile folder and USERNAME its last component; APPDATA and LOCALAPPDATA come from the
+// profile folder and USERNAME the account's name (the folder's last component when the
+// account has none); APPDATA and LOCALAPPDATA come from the
 // user's User Shell Folders (the Windows defaults below the profile folder when unset); other
 // names from the user's Environment key, then this process's.
 platform::UserEnvironment userEnvironment(platform::Registry& userRegistry,

@@ -49,6 +49,15 @@ TEST(MachineUsers, RealAccountsAndTheirOwnEnvironment) {
             "/home/jana/AppData/Roaming|/home/jana/tmp|jana");
   EXPECT_EQ(environment.expand("%plocha%"), "/home/jana/AppData/Local/plocha %UNKNOWN_NVX%");
   EXPECT_EQ(environment.expand("100%% %USERPROFILE"), "100%% %USERPROFILE");
+
+  // A folder that is not the account's name: USERNAME is the account's, the folder stays.
+  MachineUser renamed = users[0];
+  renamed.profileFolder = "/home/jana.CONTOSO";
+  renamed.name = "jana";
+  EXPECT_EQ(userEnvironment(view, renamed).expand("%USERPROFILE%|%USERNAME%"),
+            "/home/jana.CONTOSO|jana");
+  renamed.name = renamed.sid;  // an account the system cannot name
+  EXPECT_EQ(userEnvironment(view, renamed).expand("%USERNAME%"), "jana.CONTOSO");
 }
 
 }  // namespace
