@@ -265,27 +265,37 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
                ProfileResult::kUserUnreachable, hive.error());
       continue;
     }
-    platform::UserHiveView view(*registry_, hive.keyName());
-    HostProfiles profiles(view, run_);
-    platform::UserEnvironment environment = userEnvironment(view, user);
-    profiles.SetEnvironment(&environment);
-    std::vector<std::string> names;
-    int unreadable = 0;
-    const ProfilesFound found = FindProfiles(profiles, &names, &unreadable);
     int code = kExitNotFound;
-    if (found != ProfilesFound::kFound) {
-      // No host installation of this user's yet: nothing to do there now.
-      UserLine(options, log, user.name, "HKEY_USERS\\" + user.sid, ProfileResult::kHostNotFound,
-               platform::kErrorSuccess);
-    } else {
-      ++usersWithHost;
-      const bool hostRunning =
-          mode != kModeStatus && userHostRunning_ && userHostRunning_(user.sid);
-      code = ProfilesOfOneUser(profiles, names, unreadable, mode, options, log, user.name,
-                               hostRunning);
+    {
+      // Every key into the hive is closed at the end of this block, before the unload.
+      platform::UserHiveView view(*registry_, hive.keyName());
+      HostProfiles profiles(view, run_);
+      platform::UserEnvironment environment = userEnvironment(view, user);
+      profiles.SetEnvironment(&environment);
+      std::vector<std::string> names;
+      int unreadable = 0;
+      const ProfilesFound found = FindProfiles(profiles, &names, &unreadable);
+      if (found != ProfilesFound::kFound) {
+        // No host installation of this user's yet: nothing to do there now.
+        UserLine(options, log, user.name, "HKEY_USERS\\" + user.sid, ProfileResult::kHostNotFound,
+                 platform::kErrorSuccess);
+      } else {
+        ++usersWithHost;
+        const bool hostRunning =
+            mode != kModeStatus && userHostRunning_ && userHostRunning_(user.sid);
+        code = ProfilesOfOneUser(profiles, names, unreadable, mode, options, log, user.name,
+                                 hostRunning);
+      }
+      // The retry runs as the user, in the user's own registry.
+      code = RetryAtLogon(view, mode, options, code, found, log, user.name);
     }
-    // The retry runs as the user, in the user's own registry.
-    code = RetryAtLogon(view, mode, options, code, found, log, user.name);
+    // A hive left loaded gives the user a temporary profile at the next sign-in.
+    const long unloaded = hive.unload();
+    if (unloaded != platform::kErrorSuccess) {
+      UserLine(options, log, user.name, "HKEY_USERS\\" + hive.keyName(),
+               ProfileResult::kHiveNotUnloaded, unloaded);
+      code = kExitSomeFailed;
+    }
     if (code == kExitHostRunning) ++usersRunningHost;
     failed = failed || code == kExitSomeFailed;
   }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "platform/accounts.h"
+#include "platform/file_operations.h"
 #include "platform/file_read.h"
 #include "profiles/host_profiles.h"
 #include "profiles/registry_key.h"
@@ -88,7 +89,22 @@ AttachedHive::AttachedHive(platform::Registry& machine, const MachineUser& user)
 }
 
 AttachedHive::~AttachedHive() {
-  if (loaded_) machine_.unloadHive(name_.c_str());
+  unload();
+}
+
+long AttachedHive::unload() {
+  if (!loaded_) return platform::kErrorSuccess;
+  // Another process (a scanner, a backup) may hold a key in the hive for a moment. The pauses
+  // go through the file operations' seam, as the retries of a save do.
+  const unsigned kPauses[] = {50, 100, 200, 400, 500, 750};
+  long result = machine_.unloadHive(name_.c_str());
+  for (unsigned pause : kPauses) {
+    if (result == platform::kErrorSuccess) break;
+    platform::fileOperations().pause(pause);
+    result = machine_.unloadHive(name_.c_str());
+  }
+  if (result == platform::kErrorSuccess) loaded_ = false;
+  return result;
 }
 
 platform::UserEnvironment userEnvironment(platform::Registry& userRegistry,

@@ -24,7 +24,8 @@ long listMachineUsers(platform::Registry& machine, std::vector<MachineUser>* use
 
 // A user's hive below HKEY_USERS while the object lives: the hive a signed-in user has loaded
 // at HKEY_USERS\<SID>, or the user's NTUSER.DAT loaded under a name of our own and unloaded
-// again however the work ends. Every key opened in it must be closed before it goes.
+// again however the work ends (the destructor tries; unload() says whether it worked). Every
+// key opened in it must be closed before it goes.
 class AttachedHive {
  public:
   AttachedHive(platform::Registry& machine, const MachineUser& user);
@@ -32,7 +33,12 @@ class AttachedHive {
   AttachedHive(const AttachedHive&) = delete;
   AttachedHive& operator=(const AttachedHive&) = delete;
 
-  long error() const { return error_; }                 // 0 when the hive is reachable
+  long error() const { return error_; }  // 0 when the hive is reachable
+  // Unloads a hive loaded by us, tried again for about two seconds while something still holds
+  // a key in it; 0 when it is unloaded or was not ours, else the last error. Every key opened
+  // in it must be closed first. A hive left loaded makes the user sign in with a temporary
+  // profile, so the caller reports it.
+  long unload();
   const std::string& keyName() const { return name_; }  // its name below HKEY_USERS
   bool loadedByUs() const { return loaded_; }
 

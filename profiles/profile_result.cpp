@@ -45,6 +45,9 @@ const ResultNames kNames[] = {
     {ProfileResult::kOwnerNotKept, "owner-not-kept",
      "soubor nabídek by ztratil svého vlastníka nebo skupinu"},
     {ProfileResult::kAnotherRun, "another-run", "právě běží jiné spuštění Norvex Express"},
+    {ProfileResult::kHiveNotUnloaded, "hive-not-unloaded",
+     "registr uživatele zůstal načtený; spusťte program znovu, nebo restartujte počítač dřív, "
+     "než se uživatel přihlásí"},
 };
 
 const ResultNames* find(ProfileResult result) {

@@ -37,6 +37,7 @@ enum class ProfileResult {
   kNotUsersFile,     // another user's menu file is not one that user may write
   kOwnerNotKept,     // the replacement could not be given the file's owner and group
   kAnotherRun,       // another run holds the machine-wide lock
+  kHiveNotUnloaded,  // a user's registry hive loaded by the run stayed loaded
 };
 
 // Whether the profile is as asked after the operation (added, removed or already so).

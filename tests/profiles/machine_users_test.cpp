@@ -7,6 +7,8 @@
 
 #include "platform/registry_file.h"
 #include "platform/user_hive_view.h"
+#include "tests/support/file_faults.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -58,6 +60,33 @@ TEST(MachineUsers, RealAccountsAndTheirOwnEnvironment) {
             "/home/jana.CONTOSO|jana");
   renamed.name = renamed.sid;  // an account the system cannot name
   EXPECT_EQ(userEnvironment(view, renamed).expand("%USERNAME%"), "jana.CONTOSO");
+}
+
+// A hive the run loaded is unloaded once nothing holds a key in it; while something does,
+// the unload is tried again and then fails with the registry's error.
+TEST(MachineUsers, AHiveWithAKeyHeldOpenIsNotUnloadedAndSaysSo) {
+  test_support::TempFolder dir;
+  test_support::writeFile(dir / "NTUSER.DAT",
+                          "Windows Registry Editor Version 5.00\r\n\r\n"
+                          "[HKEY_CURRENT_USER\\Environment]\r\n\"A\"=\"1\"\r\n");
+  auto machine = platform::RegistryFile::fromText("Windows Registry Editor Version 5.00\r\n");
+  MachineUser user{"S-1-5-21-1-1-1-1003", dir.path(), "petr"};
+  test_support::FileFaults faults;
+  platform::ScopedFileOperations scope(faults);
+  AttachedHive hive(*machine, user);
+  ASSERT_EQ(hive.error(), 0);
+  ASSERT_TRUE(hive.loadedByUs());
+  platform::UserHiveView view(*machine, hive.keyName());
+  platform::RegKey held = 0;
+  ASSERT_EQ(view.openKey(platform::RegRoot::kCurrentUser, "Environment", platform::kKeyRead, &held),
+            0);
+  EXPECT_EQ(hive.unload(), platform::kErrorAccessDenied);
+  EXPECT_TRUE(hive.loadedByUs());
+  EXPECT_GT(faults.pausedMs, 0u);
+  view.closeKey(held);
+  EXPECT_EQ(hive.unload(), 0);
+  EXPECT_FALSE(hive.loadedByUs());
+  EXPECT_EQ(hive.unload(), 0);
 }
 
 }  // namespace
