@@ -114,4 +114,10 @@ FileStep moveFileToNewName(const std::string& from, const std::string& to);
 bool removeFile(const std::string& path);
 void sleepMilliseconds(unsigned milliseconds);
 
+// The longest path this process may open, in bytes: 259 under Windows unless the system lets
+// the program use long paths.
+std::size_t maxPathLength();
+// How much longer than its target's path a name a save makes beside it can be.
+constexpr std::size_t kNewNameExtra = 24;
+
 }  // namespace platform

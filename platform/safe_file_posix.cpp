@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -128,6 +129,10 @@ FileStep moveFileOver(const std::string& from, const std::string& to) {
 
 bool removeFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
+}
+
+std::size_t maxPathLength() {
+  return PATH_MAX - 1;
 }
 
 void sleepMilliseconds(unsigned milliseconds) {

@@ -219,6 +219,18 @@ bool removeFile(const std::string& path) {
   return DeleteFileA(path.c_str()) != 0;
 }
 
+std::size_t maxPathLength() {
+  // Long paths need both the manifest's longPathAware and the system's consent (Windows 10
+  // 1607 and later, LongPathsEnabled); only ntdll can tell.
+  using Query = BOOLEAN(WINAPI*)();
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  FARPROC found = ntdll ? GetProcAddress(ntdll, "RtlAreLongPathsEnabled") : nullptr;
+  Query query = nullptr;
+  static_assert(sizeof query == sizeof found, "function pointers");
+  std::memcpy(&query, &found, sizeof query);
+  return query && query() ? 32767 : MAX_PATH - 1;
+}
+
 void sleepMilliseconds(unsigned milliseconds) {
   Sleep(milliseconds);
 }

@@ -44,8 +44,15 @@ ProfileResult readMenuFileValue(platform::Registry& registry, const std::string&
   RegistryKey key(registry, platform::RegRoot::kCurrentUser, path,
                   platform::kKeyRead | hostView(platformFlag));
   if (!key.isOpen()) return ProfileResult::kNoMenuFileValue;
-  bool ok = readStringValue(registry, key.get(), "MenuFile", kKeyPathSize, menuFile);
-  return ok && !menuFile->empty() ? ProfileResult::kAdded : ProfileResult::kNoMenuFileValue;
+  if (readStringValue(registry, key.get(), "MenuFile", kKeyPathSize, menuFile))
+    return menuFile->empty() ? ProfileResult::kNoMenuFileValue : ProfileResult::kAdded;
+  // A value there, but longer than any path the buffer takes.
+  std::uint32_t size = 0;
+  return registry.queryValue(key.get(), "MenuFile", nullptr, nullptr, &size) ==
+                     platform::kErrorSuccess &&
+                 size >= kKeyPathSize
+             ? ProfileResult::kPathTooLong
+             : ProfileResult::kNoMenuFileValue;
 }
 
 // The menu file a profile names, and the add-on's reference in the document's form.
@@ -257,6 +264,10 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
   // A file that would change hands is left as it is.
   if (!platform::canKeepOwner(menuFile)) return ProfileResult::kOwnerNotKept;
+  // The backup and the new files beside it have longer names than the file: a path the system
+  // cannot take fails here, before anything is written.
+  if (backupPathFor(menuFile).size() + platform::kNewNameExtra > platform::maxPathLength())
+    return ProfileResult::kPathTooLong;
   Backup backup(opened);
   if (dryRun) return backup.possible() ? done : ProfileResult::kBackupFailed;
   if (!backup.make()) return ProfileResult::kBackupFailed;

@@ -357,6 +357,8 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
       R::kNoMenuFileValue);
   EXPECT_EQ(report.target,
             std::string("HKEY_CURRENT_USER\\") + kProduct + "\\Profiles\\P\\General Configuration");
+  // A value longer than the buffer is a path too long, not a missing value.
+  EXPECT_EQ(result("/" + std::string(300, 'm'), kModeAdd, true), R::kPathTooLong);
 
   // A failing step of the backup's save, then of the file's own.
   const std::string path = dir_ + "/steps.CUI";
