@@ -31,6 +31,9 @@ constexpr long kErrorMoreData = 234;
 constexpr long kErrorNoMoreItems = 259;
 constexpr long kErrorCallNotImplemented = 120;
 constexpr long kErrorAlreadyExists = 183;
+// Of the substitute registry file (an application-defined code): the file was changed by
+// somebody else since it was read, and the change was not written.
+constexpr long kErrorChangedDuringRun = 0x20000001L;
 
 // Value types.
 constexpr std::uint32_t kRegNone = 0;

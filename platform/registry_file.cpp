@@ -64,7 +64,8 @@ std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
   std::unique_ptr<RegistryFile> registry(new RegistryFile());
   registry->path_ = path;
   std::string bytes;
-  FileReadResult read = readRegularFile(path, kNoSizeLimit, &bytes);
+  FileReadResult read = readRegularFile(path, kNoSizeLimit, &bytes, &registry->identity_);
+  registry->existed_ = read == FileReadResult::kRead;
   if (read != FileReadResult::kRead) {
     registry->valid_ = read == FileReadResult::kMissing;  // a missing file is an empty registry
     return registry;
@@ -136,19 +137,34 @@ RegistryFile::Key* RegistryFile::findKey(RegRoot root, const std::string& path,
   return key;
 }
 
-bool RegistryFile::save() {
-  if (path_.empty()) return true;
+long RegistryFile::save() {
+  if (path_.empty()) return kErrorSuccess;
   std::string text = toText();
   std::string bytes;
   if (encoding_ == Encoding::kUtf16) {
     bytes = "\xFF\xFE";
     std::string wide;
-    if (!utf8ToUtf16le(text, &wide)) return false;
+    if (!utf8ToUtf16le(text, &wide)) return kErrorAccessDenied;
     bytes += wide;
   } else {
     bytes = (encoding_ == Encoding::kUtf8Bom ? "\xEF\xBB\xBF" : "") + text;
   }
-  return makeFolders(path_) && replaceFileContents(path_, bytes.data(), bytes.size());
+  if (!makeFolders(path_)) return kErrorAccessDenied;
+  // Another run or the user may have written the file since it was read: that is kept.
+  ReplacementFile file(path_);
+  if (existed_)
+    file.expectIdentity(identity_);
+  else
+    file.createOnly();
+  if (file.open() && file.write(bytes.data(), bytes.size()) && file.commit()) {
+    existed_ = readFileIdentity(path_, &identity_) == FileReadResult::kRead;
+    return kErrorSuccess;
+  }
+  FileIdentity now;
+  const FileReadResult found = readFileIdentity(path_, &now);
+  const bool changed = existed_ ? found != FileReadResult::kRead || now != identity_
+                                : found != FileReadResult::kMissing;
+  return changed ? kErrorChangedDuringRun : kErrorAccessDenied;
 }
 
 long RegistryFile::openKey(RegRoot root, const char* subKey, std::uint32_t access, RegKey* key) {
@@ -282,9 +298,9 @@ long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
   if (value->type != type || value->data != bytes) value->changed = true;
   value->type = type;
   value->data = std::move(bytes);
-  if (!save()) {
+  if (long saved = save()) {
     target->values = before;
-    return kErrorAccessDenied;
+    return saved;
   }
   return kErrorSuccess;
 }
@@ -302,10 +318,10 @@ long RegistryFile::deleteValue(RegKey key, const char* name) {
     if (!equalsIgnoringAsciiCase(it->name, name ? name : "")) continue;
     deletedValues_.emplace_back(target, it->name);
     values.erase(it);
-    if (!save()) {
+    if (long saved = save()) {
       target->values = before;
       deletedValues_.pop_back();
-      return kErrorAccessDenied;
+      return saved;
     }
     return kErrorSuccess;
   }

@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_read.h"
 #include "platform/registry.h"
 
 namespace platform {
@@ -78,7 +79,9 @@ class RegistryFile : public Registry {
   static std::vector<std::string> splitPath(const std::string& path);
   static Key* childKey(Key* key, const std::string& name);
   static Value* findValue(Key* key, const std::string& name);
-  bool save();
+  // Writes the file back while it is still the file that was read (or, read missing, while
+  // nothing stands at its name): 0, kErrorChangedDuringRun or kErrorAccessDenied.
+  long save();
   Key* findKey(RegRoot root, const std::string& path, std::uint32_t access) const;
   // The key at fullPath ("HKEY_...\\a\\b"), made with its parents when create is set;
   // null for an unknown root or, without create, a missing key.
@@ -115,7 +118,9 @@ class RegistryFile : public Registry {
   std::map<std::string, std::unique_ptr<RegistryFile>> hives_;
   std::map<RegKey, Handle> handles_;
   RegKey nextHandle_ = 0x100;
-  std::string path_;  // empty: memory only
+  std::string path_;       // empty: memory only
+  bool existed_ = false;   // the file stood at path_ when it was read or last written
+  FileIdentity identity_;  // and was this one
   enum class Encoding { kUtf8, kUtf8Bom, kUtf16 } encoding_ = Encoding::kUtf8;
   bool valid_ = true;
 };

@@ -277,6 +277,7 @@ bool removeToolbarValues(platform::Registry& registry, RegKey key, bool dryRun, 
 }
 
 ProfileResult registryFailure(long error) {
+  if (error == platform::kErrorChangedDuringRun) return ProfileResult::kChangedDuringRun;
   return error == platform::kErrorAccessDenied ? ProfileResult::kReadOnly
                                                : ProfileResult::kRegistryFailed;
 }

@@ -236,6 +236,31 @@ TEST(RegistryFile, FileEncodingsAreKeptOnWriteBack) {
   }
 }
 
+// A registry file written by somebody else since it was read or last written by the run is
+// kept: the change fails with kErrorChangedDuringRun and is not made in memory either.
+TEST(RegistryFile, AFileChangedSinceItWasReadIsNotWrittenOver) {
+  TempFolder dir;
+  const unsigned char v[] = "2";
+  for (bool existed : {true, false}) {
+    const std::string path = dir.path() + (existed ? "/old.reg" : "/new.reg");
+    const std::string theirs =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\T]\r\n";
+    if (existed)
+      writeFile(path, "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n");
+    auto r = RegistryFile::fromFile(path);
+    RegKey key;
+    ASSERT_EQ(r->createKey(RegRoot::kCurrentUser, "K", kKeyAllAccess, &key), 0);
+    ASSERT_EQ(r->setValue(key, "A", kRegSz, v, 2), 0) << existed;  // its own writes go on
+    usleep(20000);
+    writeFile(path, theirs);
+    EXPECT_EQ(r->setValue(key, "B", kRegSz, v, 2), kErrorChangedDuringRun) << existed;
+    EXPECT_EQ(r->deleteValue(key, "A"), kErrorChangedDuringRun) << existed;
+    EXPECT_EQ(readFile(path), theirs) << existed;
+    EXPECT_EQ(querySz(*r, RegRoot::kCurrentUser, "K", "A"), "2") << existed;
+    r->closeKey(key);
+  }
+}
+
 TEST(RegistryFile, WritesOnlyAfterAChangeAndNeverOverAMalformedFile) {
   TempFolder dir;
   // Reading alone leaves the file exactly as written (LF line ends, comments and all).
