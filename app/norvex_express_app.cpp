@@ -8,6 +8,7 @@
 #include "app/console_output.h"
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
+#include "platform/accounts.h"
 #include "platform/processes.h"
 #include "platform/program_path.h"
 #include "platform/run_lock.h"
@@ -255,6 +256,8 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
                ProfileResult::kUserUnreachable, listed);
     return log.finish(kExitNotFound);
   }
+  // Once for the whole run, before the first hive or backup needs them.
+  platform::enableAllUsersPrivileges();
   bool failed = false;
   int usersWithHost = 0, usersRunningHost = 0;
   for (const MachineUser& user : users) {

@@ -9,4 +9,9 @@ namespace platform {
 // system cannot name it (the POSIX substitute never can).
 bool accountNameOfSid(const std::string& sid, std::string* name);
 
+// Enables the backup, restore and take-ownership privileges in this process's token where it
+// holds them, for a run over every user: hives are loaded and files given their owners' names
+// with them. Privileges the account lacks stay off; the calls that need them then fail.
+void enableAllUsersPrivileges();
+
 }  // namespace platform

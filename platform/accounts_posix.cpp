@@ -6,4 +6,6 @@ bool accountNameOfSid(const std::string&, std::string*) {
   return false;
 }
 
+void enableAllUsersPrivileges() {}
+
 }  // namespace platform

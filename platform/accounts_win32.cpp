@@ -19,4 +19,18 @@ bool accountNameOfSid(const std::string& sid, std::string* name) {
   return found;
 }
 
+void enableAllUsersPrivileges() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  for (const char* privilege :
+       {"SeBackupPrivilege", "SeRestorePrivilege", "SeTakeOwnershipPrivilege"}) {
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (LookupPrivilegeValueA(nullptr, privilege, &privileges.Privileges[0].Luid))
+      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+  }
+  CloseHandle(token);
+}
+
 }  // namespace platform

@@ -6,12 +6,17 @@
 
 namespace platform {
 
-// True when the existing file at path is read-only to us (no write permission, or the
-// read-only attribute) or its folder takes no new files; false when it is writable or missing.
+// True when the system will not let us replace the existing file at path: it refuses us
+// writing or deleting it (no write permission, an ACL, the read-only attribute, an immutable
+// file) or its folder takes no new files; false when it is writable or missing.
 bool isReadOnlyFile(const std::string& path);
 // Whether a replacement made by this process can be given the existing file's owner and group
 // (on POSIX: as root, or as the owner and a member of the group; Windows keeps them in the
 // replace itself). True for a missing file.
 bool canKeepOwner(const std::string& path);
+// Whether anything stands at path: a file, a folder, a link (not followed, dangling or not).
+bool nameTaken(const std::string& path);
+// Whether the two existing files have the same owner; true when either cannot be read.
+bool sameOwner(const std::string& first, const std::string& second);
 
 }  // namespace platform

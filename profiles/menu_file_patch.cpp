@@ -195,7 +195,9 @@ class Backup {
   bool possible() const {
     platform::FileIdentity existing;
     platform::FileReadResult read = platform::readFileIdentity(path_, &existing);
-    return read == platform::FileReadResult::kRead || read == platform::FileReadResult::kMissing;
+    // A link that leads nowhere is missing to a read, but stands at the name all the same.
+    return read == platform::FileReadResult::kRead ||
+           (read == platform::FileReadResult::kMissing && !platform::nameTaken(path_));
   }
   bool make() {
     platform::FileIdentity existing;
@@ -203,6 +205,7 @@ class Backup {
       case platform::FileReadResult::kRead:
         return true;
       case platform::FileReadResult::kMissing:
+        if (platform::nameTaken(path_)) return false;
         made_ = platform::copyOpenedFile(menuFile_, path_);
         return made_;
       default:
@@ -210,6 +213,8 @@ class Backup {
     }
   }
   void keep() { kept_ = true; }
+  // Whether this run made the copy and could not give it the original's owner.
+  bool ownerLost() const { return made_ && !platform::sameOwner(menuFile_.path(), path_); }
 
  private:
   const platform::OpenedFile& menuFile_;
@@ -271,6 +276,8 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   Backup backup(opened);
   if (dryRun) return backup.possible() ? done : ProfileResult::kBackupFailed;
   if (!backup.make()) return ProfileResult::kBackupFailed;
+  // Said in the log, whatever the save gives: the user may lack access to the copy.
+  if (backup.ownerLost()) report->reason = ProfileResult::kBackupOwnerNotKept;
   opened.close();  // the replacement must find the file unopened
   if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0) {
     // The replace took the file's name and the new file could not be given it: both the new

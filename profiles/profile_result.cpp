@@ -48,6 +48,8 @@ const ResultNames kNames[] = {
     {ProfileResult::kHiveNotUnloaded, "hive-not-unloaded",
      "registr uživatele zůstal načtený; spusťte program znovu, nebo restartujte počítač dřív, "
      "než se uživatel přihlásí"},
+    {ProfileResult::kBackupOwnerNotKept, "backup-owner-not-kept",
+     "záloha souboru nabídek nemá vlastníka původního souboru"},
 };
 
 const ResultNames* find(ProfileResult result) {

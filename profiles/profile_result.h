@@ -30,14 +30,15 @@ enum class ProfileResult {
   kHostRunning,
   kOutOfMemory,
   kSaveFailed,
-  kUserUnreachable,  // the user's registry hive cannot be loaded or opened
-  kMovedReference,   // a status: the add-on is referenced in another folder than its own
-  kInvalidPath,      // a control character, or text the code page cannot hold, in a path
-  kNetworkPath,      // another user's path names a network share
-  kNotUsersFile,     // another user's menu file is not one that user may write
-  kOwnerNotKept,     // the replacement could not be given the file's owner and group
-  kAnotherRun,       // another run holds the machine-wide lock
-  kHiveNotUnloaded,  // a user's registry hive loaded by the run stayed loaded
+  kUserUnreachable,     // the user's registry hive cannot be loaded or opened
+  kMovedReference,      // a status: the add-on is referenced in another folder than its own
+  kInvalidPath,         // a control character, or text the code page cannot hold, in a path
+  kNetworkPath,         // another user's path names a network share
+  kNotUsersFile,        // another user's menu file is not one that user may write
+  kOwnerNotKept,        // the replacement could not be given the file's owner and group
+  kAnotherRun,          // another run holds the machine-wide lock
+  kHiveNotUnloaded,     // a user's registry hive loaded by the run stayed loaded
+  kBackupOwnerNotKept,  // a note: the backup could not be given the original's owner
 };
 
 // Whether the profile is as asked after the operation (added, removed or already so).

@@ -333,16 +333,22 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
       {"unnamed", unnamed, kModeRemove, R::kAlreadyAsAsked},
       {"locked", kFile, kModeAdd, R::kReadOnly},
       {"backup", kFile, kModeAdd, R::kBackupFailed},
+      {"dangling", kFile, kModeAdd, R::kBackupFailed},  // a link to nowhere at the backup's name
+      {"immutable", kFile, kModeAdd, R::kReadOnly},     // even root may not replace it
   };
   for (const Case& c : cases) {
     const std::string path = dir_ + "/" + c.name + ".CUI";
     if (!c.content.empty()) writeFile(path, c.content);
     if (std::string(c.name) == "locked") chmod(path.c_str(), 0444);
     if (std::string(c.name) == "backup") mkdir(backupPathFor(path).c_str(), 0700);
+    if (std::string(c.name) == "dangling") symlink("nowhere", backupPathFor(path).c_str());
+    const std::string immutable = "chattr +i '" + path + "' 2>/dev/null";
+    if (std::string(c.name) == "immutable" && std::system(immutable.c_str()) != 0) continue;
     const auto before = snapshot();
     EXPECT_EQ(result(path, c.mode, true), c.expected) << c.name;
     EXPECT_EQ(snapshot(), before) << c.name;
     EXPECT_EQ(result(path, c.mode, false), c.expected) << c.name;
+    if (std::string(c.name) == "immutable") std::system(("chattr -i '" + path + "'").c_str());
   }
   EXPECT_EQ(result(dir_ + "/folder", kModeAdd, true), R::kFileMissing);
   mkdir((dir_ + "/folder.CUI").c_str(), 0700);
