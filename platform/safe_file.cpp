@@ -139,19 +139,26 @@ bool ReplacementFile::commit() {
     discard();
     return false;
   }
-  // As late as can be: a save by the host between the load and now must not be overwritten.
-  FileIdentity current;
-  if (expectsIdentity_ &&
-      (operations.identity(path_, &current) != FileReadResult::kRead || current != expected_)) {
-    targetChanged_ = true;
-    discard();
-    return false;
-  }
+  // As late as can be, and again before each new try: a save by the host between the load and
+  // now must not be overwritten.
+  auto targetChanged = [&] {
+    FileIdentity current;
+    return expectsIdentity_ &&
+           (operations.identity(path_, &current) != FileReadResult::kRead || current != expected_);
+  };
   FileStep step = retried(
       [&] {
+        if (targetChanged()) {
+          targetChanged_ = true;
+          return FileStep::kFailed;
+        }
         return createOnly_ ? operations.move(newPath_, path_) : operations.replace(newPath_, path_);
       },
       false);
+  if (targetChanged_) {
+    discard();
+    return false;
+  }
   if (step == FileStep::kTargetGone) {
     // The target's name is gone: from here on the new file holds the content, and only a move
     // to that name may take it away.

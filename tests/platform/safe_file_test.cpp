@@ -110,6 +110,21 @@ TEST(SafeFileSteps, HeldUpReplacesAreTriedAgainAndALostNameKeepsTheNewFile) {
       std::remove(left.c_str());
     }
   }
+  // The host saves while the replace waits: its file stays.
+  writeFile(target, "original");
+  FileIdentity identity;
+  ASSERT_EQ(readFileIdentity(target, &identity), FileReadResult::kRead);
+  FileFaults faults;
+  faults.replaceGives = Step::kSharingViolation;
+  faults.replaceTimes = 1;
+  faults.onPause = [&] {
+    usleep(20000);
+    writeFile(target, "by the host");
+  };
+  ScopedFileOperations scope(faults);
+  EXPECT_FALSE(saveInPieces(target, &identity));
+  EXPECT_EQ(readFile(target), "by the host");
+  EXPECT_EQ(folderNames(dir.path()), std::vector<std::string>{"main.cui"});
 }
 
 TEST(SafeFileIdentity, KeepsOwnerModeAndTheLinkAndRefusesAChangedFile) {

@@ -3,6 +3,8 @@
 // outcome says so), and pauses are only added up. Put in place with ScopedFileOperations.
 #pragma once
 
+#include <functional>
+
 #include "platform/file_operations.h"
 
 namespace test_support {
@@ -19,6 +21,7 @@ class FileFaults : public platform::FileOperations {
   // Once a replace gave kTargetGone, so many moves fail with a sharing violation.
   int movesFailingAfterGone = 0;
   unsigned pausedMs = 0;
+  std::function<void()> onPause;  // what happens elsewhere while the save waits
 
   std::FILE* createNew(const std::string& path, const std::string& identitySource,
                        std::string* newPath) override {
@@ -57,7 +60,10 @@ class FileFaults : public platform::FileOperations {
     return system().move(from, to);
   }
   bool remove(const std::string& path) override { return system().remove(path); }
-  void pause(unsigned milliseconds) override { pausedMs += milliseconds; }
+  void pause(unsigned milliseconds) override {
+    pausedMs += milliseconds;
+    if (onPause) onPause();
+  }
 
  private:
   static platform::FileOperations& system() { return platform::systemFileOperations(); }
