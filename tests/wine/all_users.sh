@@ -5,6 +5,7 @@
 # %USERPROFILE%, is patched; --status then reports present for every profile of every user.
 # While a host stand-in runs for the signed-in user, only that user's profiles wait (exit 3), and
 # with --retry-at-logon that user gets a RunOnce value, which a later complete run removes.
+# %USERNAME% is the account's name where the profile folder is named otherwise.
 make_hive=$3 sleeper=$4
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine_env.sh"
@@ -126,5 +127,16 @@ printf '%s\n' "$out" | grep -q $'\tUNC\terror\t\\\\\\\\192.0.2.1\\\\share\\\\aca
 forged=$(printf '%s\n' "$out" | grep -F 'A\tadded')
 [ "$(printf '%s\n' "$forged" | awk -F'\t' '{ print NF, $3, $5 }')" = "6 error file-missing" ] \
   || fail "the name with a tab was not escaped: $out"
+/usr/lib/wine/wineserver -k || true
+# %USERNAME% is the account's name, not the profile folder's: with the signed-in user's folder
+# renamed in ProfileList, a menu file named through %USERNAME% is still found.
+account=${my_folder##*\\}
+"$WINE64" reg add "$list\\$me" /v ProfileImagePath /t REG_EXPAND_SZ /d "$my_folder.CONTOSO" /f >/dev/null 2>&1
+"$WINE64" reg add "$profiles\\Named\\General Configuration" /v MenuFile \
+  /d 'C:\users\%USERNAME%\Kreslení.cuix' /f >/dev/null 2>&1
+/usr/lib/wine/wineserver -w
+piped --status --all-users
+printf '%s\n' "$out" | grep -qF "	Named	present	C:\\users\\$account\\Kreslení.cuix" \
+  || fail "%USERNAME% was not the account's name ($account): $out"
 /usr/lib/wine/wineserver -k || true
 echo "passed"
