@@ -8,6 +8,7 @@
 #include "app/console_output.h"
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
+#include "platform/identity.h"
 #include "platform/processes.h"
 #include "platform/program_path.h"
 #include "platform/run_lock.h"
@@ -64,11 +65,36 @@ unsigned lockWaitSeconds() {
   return static_cast<unsigned>(std::strtoul(text, nullptr, 10) % 3600);
 }
 
-std::string reasonColumns(ProfileResult result) {
-  return std::string(profileResultName(result)) + "\t" + profileResultText(result);
-}
-
 }  // namespace
+
+// One line of a run, on standard output and in the log alike: who, which profile, which file
+// or key, what came of it and, unless it went well, why in Czech.
+struct CNorvexExpressApp::Record {
+  std::string user;           // the account, empty for this user's own run
+  std::string profile = "-";  // "-" for a line about no profile
+  std::string target = "-";   // the file or registry key, "-" when none was known
+  std::string result;         // a state, a dry run's word, a result or a reason token
+  std::string text;           // empty on success
+  bool failure = false;
+
+  Record() = default;
+  Record(const std::string& who, const std::string& name, const std::string& where,
+         ProfileResult reason, long error = platform::kErrorSuccess)
+      : user(who),
+        profile(name),
+        target(where.empty() ? "-" : where),
+        result(profileResultName(reason)),
+        text(profileResultText(reason)),
+        failure(true) {
+    if (error != platform::kErrorSuccess) text += " (" + std::to_string(error) + ")";
+  }
+  // The five columns, each escaped: no text from a user's registry or folder can forge a
+  // column or a line.
+  std::string columns() const {
+    return shown(user) + "\t" + shown(profile) + "\t" + shown(target) + "\t" + result + "\t" +
+           shown(text);
+  }
+};
 
 // Appends the run's lines to the log file, when one was asked for. A log that cannot be
 // opened or written is left out with one line on standard error; the run goes on.
@@ -89,21 +115,13 @@ class CNorvexExpressApp::RunLog {
     line(localTimeText() + "\tNorvex Express " NVX_VERSION "\t" + action + "\t" +
          (productKey.empty() ? "-" : shown(productKey)));
   }
-  // The profile, its file or key, the outcome (a result, a dry run's word or a state) and,
-  // for a failure, the reason.
-  void profile(const std::string& name, const ProfileReport& report, const char* outcome) {
-    std::string text =
-        name + "\t" + (report.target.empty() ? "-" : shown(report.target)) + "\t" + outcome;
-    if (!profileResultDone(report.result))
-      text += std::string("\t") + profileResultText(report.result);
-    else if (report.reason != ProfileResult::kAlreadyAsAsked)
-      text += "\t" + reasonColumns(report.reason);
-    line(text);
-  }
+  void record(const Record& record) { line(record.columns()); }
   int finish(int code) {
     line("exit " + std::to_string(code));
     return code;
   }
+
+ private:
   void line(const std::string& text) {
     if (!file_) return;
     std::string whole = text + "\n";
@@ -137,9 +155,17 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
     case CommandAction::kHelp:
       Print(usageText());
       return kExitUpdated;
-    case CommandAction::kUsage:
-      Print(std::string(NVX_TEXT_USAGE_PROBLEM) + options.problem + "\n" + usageText());
+    case CommandAction::kVersion:
+      Print("Norvex Express " NVX_VERSION "\n");
+      return kExitUpdated;
+    case CommandAction::kUsage: {
+      // The mistake named first, then the usage; both on standard error, so that a pipe that
+      // reads the results never takes them for a result.
+      std::string problem = usageProblemText(options);
+      problem.pop_back();
+      writeStandardError("Norvex Express: " + shown(problem) + "\n" + usageText());
       return kExitUsage;
+    }
     case CommandAction::kAdd:
     case CommandAction::kRemove:
     case CommandAction::kStatus:
@@ -163,12 +189,17 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
 
 int CNorvexExpressApp::AnotherRun(int mode, const CommandLineOptions& options, RunLog& log) {
   log.header(ActionText(mode, options), "");
-  log.line("-\t-\t" + reasonColumns(ProfileResult::kAnotherRun));
+  log.record(Record("", "-", "-", ProfileResult::kAnotherRun));
   return log.finish(kExitHostRunning);
 }
 
 void CNorvexExpressApp::Print(const std::string& text) {
   if (output_) output_(text);
+}
+
+void CNorvexExpressApp::Say(RunLog& log, const Record& record, bool print) {
+  log.record(record);
+  if (print) Print(record.columns() + "\n");
 }
 
 int CNorvexExpressApp::UpdateAllProfiles(int mode, const CommandLineOptions& options) {
@@ -187,6 +218,24 @@ std::string CNorvexExpressApp::ActionText(int mode, const CommandLineOptions& op
   return action;
 }
 
+void CNorvexExpressApp::NothingFound(RunLog& log, ProfilesFound found,
+                                     const std::string& productKey, bool ownRegistry) {
+  ProfileResult reason = ProfileResult::kSettingsMissing;
+  std::string target = "HKEY_LOCAL_MACHINE\\" + std::string(kOwnSettingsKey);
+  if (found != ProfilesFound::kSettingsMissing) {
+    reason = found == ProfilesFound::kHostMissing ? ProfileResult::kHostNotFound
+                                                  : ProfileResult::kNoProfiles;
+    target = "HKEY_CURRENT_USER\\" + productKey +
+             (found == ProfilesFound::kNoProfiles ? "\\Profiles" : "");
+    // SYSTEM's own registry is nobody's: what was meant is a run for every user.
+    std::string sid;
+    if (ownRegistry && platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid)
+      reason = ProfileResult::kSystemAccount;
+  }
+  // The one answer of a run that found nothing, so it is printed in every mode.
+  Say(log, Record("", "-", target, reason), true);
+}
+
 int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log) {
   std::string productKey;
   int platformFlag;
@@ -199,6 +248,8 @@ int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& option
   if (found == ProfilesFound::kFound) {
     const bool hostRunning = mode != kModeStatus && profiles_.HostIsRunning();
     code = ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning);
+  } else {
+    NothingFound(log, found, productKey, true);
   }
   return log.finish(RetryAtLogon(*registry_, mode, options, code, found, log, ""));
 }
@@ -208,9 +259,14 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
                                     ProfilesFound found, RunLog& log, const std::string& user) {
   if (!options.retryAtLogon || options.dryRun || mode == kModeStatus) return code;
   // The host makes its key and profiles at its first start, and gives its files back when it
-  // ends; missing settings of our own are no reason to wait.
+  // ends; missing settings of our own, or SYSTEM's registry, are no reason to wait.
+  std::string sid;
+  const bool system =
+      user.empty() && platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid;
   const bool later =
-      (code == kExitNotFound && found == ProfilesFound::kHostMissing) || code == kExitHostRunning;
+      (code == kExitNotFound && !system &&
+       (found == ProfilesFound::kHostMissing || found == ProfilesFound::kNoProfiles)) ||
+      code == kExitHostRunning;
   if (code != kExitUpdated && !later) return code;  // a fault, for the administrator
   const std::string target =
       "HKEY_CURRENT_USER\\" + std::string(kRunOnceKey) + "\\" + kRetryValueName;
@@ -226,15 +282,17 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
   } else {
     result = cancelRetryAtLogon(registry);
   }
-  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   if (result == platform::kErrorSuccess) {
-    if (later) log.line(prefix + "-\t" + target + "\tretry-at-logon");
+    if (later) {
+      Record retry("", "-", target, ProfileResult::kRetryAtLogon);
+      retry.user = user;
+      retry.failure = false;
+      log.record(retry);
+    }
     return code;
   }
   // Without the value nobody finishes the work: that is a failure.
-  log.line(prefix + "-\t" + target + "\t" + profileResultName(ProfileResult::kRegistryFailed) +
-           "\t" + profileResultText(ProfileResult::kRegistryFailed) + " (" +
-           std::to_string(result) + ")");
+  log.record(Record(user, "-", target, ProfileResult::kRegistryFailed, result));
   return kExitSomeFailed;
 }
 
@@ -245,20 +303,28 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
   log.header(ActionText(mode, options), productKey);
   std::vector<MachineUser> users;
   long listed = installed ? listMachineUsers(*registry_, &users) : platform::kErrorSuccess;
-  if (!installed || listed != platform::kErrorSuccess) {
-    if (listed != platform::kErrorSuccess)
-      UserLine(options, log, "-", "HKEY_LOCAL_MACHINE\\" + std::string(kProfileListKey),
-               ProfileResult::kUserUnreachable, listed);
+  if (!installed) {
+    NothingFound(log, ProfilesFound::kSettingsMissing, productKey, false);
     return log.finish(kExitNotFound);
   }
+  if (listed != platform::kErrorSuccess) {
+    Say(log,
+        Record("", "-", "HKEY_LOCAL_MACHINE\\" + std::string(kProfileListKey),
+               ProfileResult::kUserUnreachable, listed),
+        true);
+    return log.finish(kExitNotFound);
+  }
+  const bool printed = options.dryRun || mode == kModeStatus;
   bool failed = false;
   int usersWithHost = 0, usersRunningHost = 0;
   for (const MachineUser& user : users) {
     AttachedHive hive(*registry_, user);
     if (hive.error() != platform::kErrorSuccess) {
       failed = true;
-      UserLine(options, log, user.name, user.profileFolder.empty() ? user.sid : user.profileFolder,
-               ProfileResult::kUserUnreachable, hive.error());
+      Say(log,
+          Record(user.name, "-", user.profileFolder.empty() ? user.sid : user.profileFolder,
+                 ProfileResult::kUserUnreachable, hive.error()),
+          printed);
       continue;
     }
     platform::UserHiveView view(*registry_, hive.keyName());
@@ -271,8 +337,12 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
     int code = kExitNotFound;
     if (found != ProfilesFound::kFound) {
       // No host installation of this user's yet: nothing to do there now.
-      UserLine(options, log, user.name, "HKEY_USERS\\" + user.sid, ProfileResult::kHostNotFound,
-               platform::kErrorSuccess);
+      Record skipped(user.name, "-", "HKEY_USERS\\" + user.sid,
+                     found == ProfilesFound::kNoProfiles ? ProfileResult::kNoProfiles
+                                                         : ProfileResult::kHostNotFound);
+      skipped.result = "skipped";
+      skipped.failure = false;
+      Say(log, skipped, printed);
     } else {
       ++usersWithHost;
       const bool hostRunning =
@@ -288,72 +358,49 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
   // Only users whose host runs are left: they are for later, not for the administrator.
   if (failed) return log.finish(kExitSomeFailed);
   if (usersRunningHost > 0) return log.finish(kExitHostRunning);
-  return log.finish(usersWithHost == 0 ? kExitNotFound : kExitUpdated);
-}
-
-void CNorvexExpressApp::UserLine(const CommandLineOptions& options, RunLog& log,
-                                 const std::string& account, const std::string& where,
-                                 ProfileResult result, long error) {
-  const bool skipped = result == ProfileResult::kHostNotFound;
-  std::string reason = profileResultText(result);
-  if (error != platform::kErrorSuccess) reason += " (" + std::to_string(error) + ")";
-  const std::string user = shown(account), target = shown(where);
-  log.line(user + "\t-\t" + target + "\t" + (skipped ? "skipped" : "error") + "\t" +
-           profileResultName(result) + "\t" + reason);
-  if (options.dryRun || options.action == CommandAction::kStatus)
-    Print(user + "\t-\t" + (skipped ? "skipped" : "error") + "\t" + target + "\t" +
-          profileResultName(result) + "\t" + reason + "\n");
+  if (usersWithHost > 0) return log.finish(kExitUpdated);
+  Say(log, Record("", "-", "HKEY_USERS", ProfileResult::kHostNotFound), true);
+  return log.finish(kExitNotFound);
 }
 
 int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
                                          const std::vector<std::string>& names, int unreadable,
                                          int mode, const CommandLineOptions& options, RunLog& log,
                                          const std::string& user, bool hostRunning) {
-  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   const bool printed = options.dryRun || mode == kModeStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (hostRunning) {
-    ProfileReport report;
-    report.result = ProfileResult::kHostRunning;
-    for (const std::string& name : names) {
-      log.profile(prefix + shown(name), report, profileResultName(report.result));
-      if (printed)
-        Print(prefix + shown(name) + "\terror\t-\t" + reasonColumns(report.result) + "\n");
-    }
+    for (const std::string& name : names)
+      Say(log, Record(user, name, "-", ProfileResult::kHostRunning), printed);
     return kExitHostRunning;
   }
   bool allDone = unreadable == 0;
-  for (int i = 0; i < unreadable; ++i) {
-    ProfileReport report;
-    report.result = ProfileResult::kProfileNameTooLong;
-    log.profile(prefix + "?", report, profileResultName(report.result));
-    if (printed) Print(prefix + "?\terror\t-\t" + reasonColumns(report.result) + "\n");
-  }
+  for (int i = 0; i < unreadable; ++i)
+    Say(log, Record(user, "?", "-", ProfileResult::kProfileNameTooLong), printed);
   for (const std::string& name : names) {
     ProfileReport report;
-    const char* outcome;
+    bool failed;
+    Record record;
     if (mode == kModeStatus) {
       profiles.Status(name.c_str(), &report);
+      failed = report.state == ProfileState::kError;
       allDone = allDone && report.state == ProfileState::kPresent;
-      outcome = profileStateName(report.state);
+      record = Record(user, name, report.target, failed ? report.result : report.reason);
+      if (!failed) record.result = profileStateName(report.state);
+      // A state says why it is partial, where it can tell.
+      if (!failed && report.reason == ProfileResult::kAlreadyAsAsked) record.text.clear();
     } else {
       profiles.Update(name.c_str(), mode, options.dryRun, &report);
-      allDone = allDone && profileResultDone(report.result);
-      outcome = options.dryRun ? dryRunWord(report.result) : profileResultName(report.result);
+      failed = !profileResultDone(report.result);
+      allDone = allDone && !failed;
+      record = Record(user, name, report.target, report.result);
+      if (!failed) {
+        record.text.clear();
+        if (options.dryRun) record.result = dryRunWord(report.result);
+      }
     }
-    const bool failed = mode == kModeStatus ? report.state == ProfileState::kError
-                                            : !profileResultDone(report.result);
-    log.profile(prefix + shown(name), report, failed ? profileResultName(report.result) : outcome);
-    if (printed) {
-      std::string line = prefix + shown(name) + "\t" +
-                         (failed && mode != kModeStatus ? "error" : outcome) + "\t" +
-                         (report.target.empty() ? "-" : shown(report.target));
-      if (failed)
-        line += "\t" + reasonColumns(report.result);
-      else if (report.reason != ProfileResult::kAlreadyAsAsked)
-        line += "\t" + reasonColumns(report.reason);
-      Print(line + "\n");
-    }
+    record.failure = failed;
+    Say(log, record, printed);
   }
   return allDone ? kExitUpdated : kExitSomeFailed;
 }
@@ -365,8 +412,9 @@ CNorvexExpressApp::ProfilesFound CNorvexExpressApp::FindProfiles(HostProfiles& p
   int platformFlag;
   if (!profiles.ReadInstallSettings(&productKey, &platformFlag))
     return ProfilesFound::kSettingsMissing;
-  return profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
-                 profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0)
+  if (!profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath))
+    return ProfilesFound::kHostMissing;
+  return profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0)
              ? ProfilesFound::kFound
-             : ProfilesFound::kHostMissing;
+             : ProfilesFound::kNoProfiles;
 }

@@ -38,8 +38,9 @@ class CNorvexExpressApp {
 
  private:
   class RunLog;
+  struct Record;
   // How far the look-up for profiles came.
-  enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing };
+  enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing, kNoProfiles };
   int UpdateAllProfiles(int mode, const CommandLineOptions& options);
   static std::string ActionText(int mode, const CommandLineOptions& options);
   // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
@@ -59,9 +60,12 @@ class CNorvexExpressApp {
   // value could not be written.
   int RetryAtLogon(platform::Registry& registry, int mode, const CommandLineOptions& options,
                    int code, ProfilesFound found, RunLog& log, const std::string& user);
-  // A user skipped (no host) or failed as a whole.
-  void UserLine(const CommandLineOptions& options, RunLog& log, const std::string& user,
-                const std::string& target, ProfileResult result, long error);
+  // The line that says why a run found nothing to do (exit 2); ownRegistry when it looked in
+  // the caller's own registry.
+  void NothingFound(RunLog& log, ProfilesFound found, const std::string& productKey,
+                    bool ownRegistry);
+  // Logs the line, and prints it when print.
+  void Say(RunLog& log, const Record& record, bool print);
   void Print(const std::string& text);
   std::unique_ptr<platform::Registry> registry_;
   EditRun run_;

@@ -37,6 +37,10 @@ enum class ProfileResult {
   kNotUsersFile,     // another user's menu file is not one that user may write
   kOwnerNotKept,     // the replacement could not be given the file's owner and group
   kAnotherRun,       // another run holds the machine-wide lock
+  kSettingsMissing,  // the program's own settings key or its values are missing
+  kNoProfiles,       // the host's key is there, but it lists no profile
+  kSystemAccount,    // LocalSystem's own registry has no host: --all-users was meant
+  kRetryAtLogon,     // the run is left to the user's next logon
 };
 
 // Whether the profile is as asked after the operation (added, removed or already so).

@@ -18,7 +18,7 @@ import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from host_check import read, registry, registry_keys  # noqa: E402
+from host_check import log_blocks, read, records, registry, registry_keys  # noqa: E402
 
 OLD_PRODUCT = "Software\\Norvex Test\\Host LT\\R10\\HOSTLT-4001:405"
 CUI_PRODUCT = "Software\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405"
@@ -49,7 +49,7 @@ class CommandLine(unittest.TestCase):
 
     def lines(self, *args):
         code, out = self.run_program(*args)
-        return code, [line.split("\t") for line in out.splitlines()]
+        return code, records(out)
 
     def snapshot(self):
         """Every file below the folder with its bytes, mode, inode and modification time, the
@@ -99,17 +99,19 @@ class CommandLine(unittest.TestCase):
                     before = self.snapshot()
                     code, report = self.lines(action, "--dry-run")
                     self.assertEqual(code, 0)
-                    self.assertEqual([r[:2] for r in report], [["A", word], ["Výkresy", word]])
+                    self.assertEqual([r[:2] + r[3:] for r in report],
+                                     [("", "A", word, ""), ("", "Výkresy", word, "")])
                     self.assertEqual(self.snapshot(), before)  # no file, backup or new file
                     self.assertEqual(self.run_program(action), (0, ""))
                     code, status = self.lines("--status")
                     self.assertEqual(code, 0 if state == "present" else 1)
-                    self.assertEqual([s[:2] for s in status], [["A", state], ["Výkresy", state]])
-                    self.assertTrue(all(len(s) == 3 and s[2] for s in status), status)
+                    self.assertEqual([(s.profile, s.result, s.text) for s in status],
+                                     [("A", state, ""), ("Výkresy", state, "")])
+                    self.assertTrue(all(s.target != "-" for s in status), status)
                     # Done once, the same run has nothing left to do, and says so.
                     before = self.snapshot()
                     code, report = self.lines(action, "--dry-run")
-                    self.assertEqual((code, [r[1] for r in report]), (0, ["unchanged"] * 2))
+                    self.assertEqual((code, [r.result for r in report]), (0, ["unchanged"] * 2))
                     self.assertEqual(self.run_program(action), (0, ""))
                     self.assertEqual(self.snapshot(), before)  # not even written anew
 
@@ -135,15 +137,13 @@ class CommandLine(unittest.TestCase):
         self.file_host(CUI_PRODUCT, profiles)
         code, status = self.lines("--status")
         self.assertEqual(code, 1)
-        self.assertEqual([s[:2] for s in status],
-                         [["P", "partial"], ["Přesunutý", "partial"], ["Chybí", "error"],
-                          ["Složka", "error"], ["Rozbitý", "error"], ["Relativní", "error"],
-                          ["ReadOnly", "absent"]])
-        self.assertEqual(status[1][3:], ["moved-reference", "odkaz na doplněk vede do jiné složky"])
-        self.assertEqual(len(status[0]), 3)
-        self.assertEqual([s[3] for s in status[2:6]],
-                         ["file-missing", "not-regular-file", "malformed-document",
-                          "relative-path"])
+        self.assertEqual([(s.profile, s.result) for s in status],
+                         [("P", "partial"), ("Přesunutý", "partial"), ("Chybí", "file-missing"),
+                          ("Složka", "not-regular-file"), ("Rozbitý", "malformed-document"),
+                          ("Relativní", "relative-path"), ("ReadOnly", "absent")])
+        self.assertEqual(status[1].text, "odkaz na doplněk vede do jiné složky")
+        self.assertEqual(status[0].text, "")
+        self.assertTrue(all(s.text for s in status[2:6]), status)
         # The dry run foresees what the real run does, reason for reason.
         before = self.snapshot()
         log = os.path.join(self.dir, "x-install", "run-r.log")
@@ -151,20 +151,20 @@ class CommandLine(unittest.TestCase):
         code, report = self.lines("-i", "--dry-run")
         self.assertEqual(self.snapshot(), before)
         self.assertEqual(code, 1)
-        foreseen = [(r[0], DRY_WORDS.get(r[1]) or r[3]) for r in report]
+        foreseen = [(r.profile, DRY_WORDS.get(r.result) or r.result) for r in report]
         self.assertEqual(foreseen[:2], [("P", "added"), ("Přesunutý", "added")])
         self.assertEqual(foreseen[-1], ("ReadOnly", "read-only"))
         self.assertEqual(self.run_program("--log", log, "-i"), (1, ""))
-        logged = [line.split("\t") for line in read(log).decode("utf-8").splitlines()]
-        self.assertEqual([(l[0], l[2]) for l in logged[1:-1]], foreseen)
-        self.assertEqual(logged[-1], ["exit 1"])
-        self.assertEqual(self.lines("--status")[1][0][1], "present")
+        [(_, logged, code)] = log_blocks(read(log).decode("utf-8"))
+        self.assertEqual([(l.profile, l.result) for l in logged], foreseen)
+        self.assertEqual(code, 1)
+        self.assertEqual(self.lines("--status")[1][0].result, "present")
         packages = [(name, self.write(name + ".cuix", cases[name]))
                     for name in ("not_a_zip", "truncated", "wrong_crc")]
         self.file_host(CUIX_PRODUCT, packages)
         code, status = self.lines("--status")
-        self.assertEqual((code, [s[1:] for s in status]),
-                         (1, [["error", p, "malformed-package", "balík nabídek je poškozený"]
+        self.assertEqual((code, [s[2:] for s in status]),
+                         (1, [(p, "malformed-package", "balík nabídek je poškozený")
                               for _, p in packages]))
 
     def test_arguments_are_matched_whole(self):
@@ -172,21 +172,31 @@ class CommandLine(unittest.TestCase):
         self.file_host(CUI_PRODUCT, [("P", path)])
         before = self.snapshot()
         # The parser's own test covers every mistake; here each must leave everything as it was.
-        for args in (["--dry-run"], ["-install"], ["-i", "--log"], ["--log", "-r", "-i"]):
+        # Each names its mistake on standard error, before the usage; nothing on standard output.
+        for args, named in ((["--dry-run"], "--dry-run patří k akci"),
+                            (["-install"], "Neznámý parametr: -install"),
+                            (["-i", "--log"], "Za parametrem --log chybí název souboru."),
+                            (["--log", "-r", "-i"], "--log chybí"),
+                            (["-i", "-r"], "Dvě akce najednou: -i a -r"),
+                            (["-i", "x\ty"], "Text navíc vedle akce: x\\ty")):
             with self.subTest(args=args):
-                code, out = self.run_program(*args)
-                self.assertEqual(code, 64)
-                self.assertIn("Použití:", out)
+                done = subprocess.run([PROGRAM, *args], env=self.env, capture_output=True,
+                                      timeout=120)
+                error = done.stderr.decode("utf-8").splitlines()
+                self.assertEqual((done.returncode, done.stdout), (64, b""))
+                self.assertIn(named, error[0])
+                self.assertTrue(error[1].startswith("Použití:"), error)
                 self.assertEqual(self.snapshot(), before)
+        self.assertRegex(self.run_program("--version")[1], r"^Norvex Express \d+\.\d+\.\d+\n$")
         for args in (["-h"], ["--help"], ["/?"]):
             self.assertEqual(self.run_program(*args)[0], 0)
         # A log path holding "-r" and "-i" changes neither the action nor anything else.
         log = os.path.join(self.dir, "x-install", "run-r.log")
         os.mkdir(os.path.dirname(log))
         self.assertEqual(self.run_program("-i", "--log", log), (0, ""))
-        self.assertEqual(self.lines("--status")[1][0][1], "present")
+        self.assertEqual(self.lines("--status")[1][0].result, "present")
         self.assertEqual(self.run_program("/r", "--log", os.path.join(self.dir, "run-i.log"))[0], 0)
-        self.assertEqual(self.lines("--status")[1][0][1], "absent")
+        self.assertEqual(self.lines("--status")[1][0].result, "absent")
 
     def test_log_appends_and_unwritable_logs_do_not_matter(self):
         path = self.write("m.cuix", cuix_fixture.zip_bytes(cuix_fixture.package_members(seed=7)))
@@ -204,10 +214,13 @@ class CommandLine(unittest.TestCase):
             self.assertRegex(stamp, r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
             self.assertRegex(version, r"^Norvex Express \d+\.\d+\.\d+$")
             self.assertEqual((logged_action, product), (action, CUIX_PRODUCT))
-            self.assertEqual(run[2].split("\t")[:3], ["Q", path.replace("m.cuix", "gone.cuix"),
-                                                      "file-missing"])
             self.assertEqual(run[3], "exit 1")
-        self.assertEqual([r[1].split("\t")[2] for r in runs],
+        blocks = log_blocks("\n".join(text[1:]))
+        for _, lines, code in blocks:
+            self.assertEqual(lines[1][1:4], ("Q", path.replace("m.cuix", "gone.cuix"),
+                                             "file-missing"))
+            self.assertEqual(code, 1)
+        self.assertEqual([lines[0].result for _, lines, _ in blocks],
                          ["added", "unchanged", "present", "would remove", "removed"])
         # A log that cannot be opened or is refused changes neither the run nor its exit code,
         # says so in one line on standard error, and writes nowhere else.
@@ -225,7 +238,7 @@ class CommandLine(unittest.TestCase):
                                       capture_output=True, timeout=120, stdin=subprocess.DEVNULL)
                 self.assertEqual(done.returncode, 1 if args == ["-i"] else 1, bad)
                 self.assertEqual(len(done.stderr.decode().splitlines()), 1, done.stderr)
-            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "present"])
+            self.assertEqual(self.lines("--status")[1][0][1:4:2], ("P", "present"))
         self.assertEqual(read(secret), b"root only\n")
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "made.log")))
 
@@ -250,13 +263,11 @@ class CommandLine(unittest.TestCase):
         for args in (["--status"], ["-i", "--dry-run"], ["-i"]):
             code, out = self.run_program(*args, "--log", log)
             self.assertEqual(code, 1, out)
-            for line in out.splitlines():
-                self.assertEqual(len(line.split("\t")), 3 if line.startswith("P\t") else 5, out)
+            lines = records(out)
             if out:
-                self.assertIn("A\\tadded\terror\t%s\tfile-missing\t" % shown, out)
-        logged = read(log).decode().splitlines()
-        self.assertEqual([l for l in logged if l.startswith("exit")], ["exit 1"] * 3)
-        self.assertEqual(len(logged), 12)
+                self.assertIn(("", "A\\tadded", shown, "file-missing"), [l[:4] for l in lines])
+        blocks = log_blocks(read(log).decode())
+        self.assertEqual([(len(lines), code) for _, lines, code in blocks], [(2, 1)] * 3)
 
     def test_one_writing_run_at_a_time(self):
         import fcntl
@@ -270,12 +281,13 @@ class CommandLine(unittest.TestCase):
             self.env["NORVEX_EXPRESS_LOCK_WAIT"] = "0"
             for args in (["-i"], ["-r", "--all-users"]):
                 self.assertEqual(self.run_program(*args), (3, ""))
-            self.assertEqual(self.lines("-i", "--dry-run")[1][0][:2], ["P", "would add"])
-            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "absent"])
+            self.assertEqual(self.lines("-i", "--dry-run")[1][0][1:4:2], ("P", "would add"))
+            self.assertEqual(self.lines("--status")[1][0][1:4:2], ("P", "absent"))
             self.assertEqual(self.snapshot(), before)
             self.assertEqual(self.run_program("-i", "--log", log), (3, ""))
-        self.assertEqual(read(log).decode().splitlines()[1:],
-                         ["-\t-\tanother-run\tprávě běží jiné spuštění Norvex Express", "exit 3"])
+        self.assertEqual(log_blocks(read(log).decode())[0][1:],
+                         ([("", "-", "-", "another-run", "právě běží jiné spuštění Norvex Express")],
+                          3))
         self.assertEqual(self.run_program("-i"), (0, ""))
         self.assertFalse(os.path.exists(self.reg + ".lock"), "the holder removes its lock file")
 
@@ -339,10 +351,9 @@ class CommandLine(unittest.TestCase):
             run = ["setpriv", "--reuid=%d" % uid, "--regid=4322", "--clear-groups", PROGRAM]
             done = subprocess.run(run + ["-i", "--dry-run"], env=self.env, capture_output=True,
                                   timeout=120)
-            cells = done.stdout.decode().split("\t")
-            self.assertEqual((done.returncode, cells[1]), (code, word), done.stdout)
-            if code:
-                self.assertEqual(cells[3], "owner-not-kept")
+            [line] = records(done.stdout.decode())
+            self.assertEqual((done.returncode, line.result),
+                             (code, "owner-not-kept" if code else word), done.stdout)
             done = subprocess.run(run + ["-i"], env=self.env, capture_output=True, timeout=120)
             self.assertEqual(done.returncode, code, done.stderr)
             if code:
@@ -350,9 +361,38 @@ class CommandLine(unittest.TestCase):
         info = os.stat(path)
         self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o777), (4321, 4322, 0o664))
 
-    def test_nothing_found(self):
-        self.assertEqual(self.run_program("--status"), (2, ""))
-        self.assertEqual(self.run_program("-i", "--dry-run")[0], 2)
+    def test_nothing_found_says_why(self):
+        """Exit 2 in every mode with one line, printed and logged: what was looked for."""
+        settings = "HKEY_LOCAL_MACHINE\\Software\\Norvex Studio\\Norvex Express"
+        host = "HKEY_CURRENT_USER\\" + CUI_PRODUCT
+        full = registry_keys(CUI_PRODUCT, "C:\\R", [])
+        settings_only = full[:full.index("[HKEY_CURRENT_USER")]
+        rows = [  # registry text, the caller's SID, the target and reason of the line
+            (None, None, settings, "settings-missing"),
+            (settings_only, None, host, "host-not-found"),
+            (full, None, host + "\\Profiles", "no-profiles"),
+            (settings_only, "S-1-5-18", host, "system-account"),
+            (full, "S-1-5-18", host + "\\Profiles", "system-account"),
+            (full, "S-1-5-21-1-2-3-1001", host + "\\Profiles", "no-profiles"),
+        ]
+        log = os.path.join(self.dir, "run.log")
+        for text, sid, target, reason in rows:
+            with self.subTest(reason=reason, sid=sid):
+                if text is not None:
+                    with open(self.reg, "w", encoding="utf-8") as f:
+                        f.write(text)
+                self.env.pop("NORVEX_EXPRESS_USER_SID", None)
+                if sid:
+                    self.env["NORVEX_EXPRESS_USER_SID"] = sid
+                for args in (["--status"], ["-i", "--dry-run"], ["-r"]):
+                    code, lines = self.lines(*args, "--log", log)
+                    self.assertEqual(code, 2)
+                    self.assertEqual([l[:4] for l in lines], [("", "-", target, reason)])
+                    self.assertTrue(lines[0].text)
+                    self.assertEqual(log_blocks(read(log).decode())[-1][1:], (lines, 2))
+        os.remove(self.reg)
+        self.env.pop("NORVEX_EXPRESS_USER_SID")
+        self.assertEqual(self.lines("-i", "--all-users")[1][0][2:4], (settings, "settings-missing"))
         self.assertFalse(os.path.exists(self.reg))
 
 
