@@ -1,5 +1,6 @@
 #include "app/norvex_express_app.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -28,12 +29,48 @@ bool hostProgramRunsFor(const std::string& sid) {
   return platform::isProcessRunningForUser(kHostExecutable, sid.c_str());
 }
 
-std::string localTimeText() {
-  std::time_t now = std::time(nullptr);
-  const std::tm* local = now == static_cast<std::time_t>(-1) ? nullptr : std::localtime(&now);
-  if (!local) return "(unknown time)";
-  char text[32];
-  if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local) == 0) return "(unknown time)";
+// The moment of a line: local time, its offset from UTC in minutes and the milliseconds.
+struct Moment {
+  std::tm local{};
+  int offsetMinutes = 0;
+  int milliseconds = 0;
+  bool known = false;
+};
+
+Moment now() {
+  Moment moment;
+  const auto clock = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(clock);
+  moment.milliseconds = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count() %
+      1000);
+  // Both conversions return one shared buffer: each is copied before the next.
+  const std::tm* local = std::localtime(&seconds);
+  if (!local) return moment;
+  moment.local = *local;
+  const std::tm* utcTime = std::gmtime(&seconds);
+  if (!utcTime) return moment;
+  const std::tm utc = *utcTime;
+  // Not strftime's %z, which some C libraries write as the zone's name.
+  int days = moment.local.tm_yday - utc.tm_yday;
+  if (moment.local.tm_year != utc.tm_year) days = moment.local.tm_year > utc.tm_year ? 1 : -1;
+  moment.offsetMinutes = days * 24 * 60 + (moment.local.tm_hour - utc.tm_hour) * 60 +
+                         (moment.local.tm_min - utc.tm_min);
+  moment.known = true;
+  return moment;
+}
+
+// "2026-12-08T21:10:00+01:00"
+std::string isoTimeText(const Moment& moment) {
+  char text[40];
+  const int offset = moment.offsetMinutes < 0 ? -moment.offsetMinutes : moment.offsetMinutes;
+  if (!moment.known ||
+      std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
+                    moment.local.tm_year + 1900, moment.local.tm_mon + 1, moment.local.tm_mday,
+                    moment.local.tm_hour, moment.local.tm_min, moment.local.tm_sec,
+                    moment.offsetMinutes < 0 ? '-' : '+', offset / 60,
+                    offset % 60) >= static_cast<int>(sizeof text))
+    return "0000-00-00T00:00:00+00:00";  // no time to tell; the line keeps its shape
   return text;
 }
 
@@ -100,7 +137,8 @@ struct CNorvexExpressApp::Record {
 // opened or written is left out with one line on standard error; the run goes on.
 class CNorvexExpressApp::RunLog {
  public:
-  explicit RunLog(const CommandLineOptions& options) : path_(options.logPath) {
+  RunLog(const CommandLineOptions& options, const std::string& commandLine)
+      : path_(options.logPath), commandLine_(commandLine) {
     if (!options.log) return;
     file_ = openFileForAppend(options.logPath);
     if (!file_) refused();
@@ -111,9 +149,15 @@ class CNorvexExpressApp::RunLog {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
+  // Who ran what, where and when: a shared log's blocks can each be told apart.
   void header(const std::string& action, const std::string& productKey) {
-    line(localTimeText() + "\tNorvex Express " NVX_VERSION "\t" + action + "\t" +
-         (productKey.empty() ? "-" : shown(productKey)));
+    std::string computer, account;
+    if (!platform::computerName(&computer)) computer = "-";
+    if (!platform::currentAccountName(&account)) account = "-";
+    line(isoTimeText(now()) + "\t" + shown(computer) + "\t" + shown(account) + "\t" +
+         std::to_string(platform::currentProcessId()) + "\tNorvex Express " NVX_VERSION "\t" +
+         action + "\t" + (productKey.empty() ? "-" : shown(productKey)) + "\t" +
+         shown(commandLine_));
   }
   void record(const Record& record) { line(record.columns()); }
   int finish(int code) {
@@ -134,6 +178,7 @@ class CNorvexExpressApp::RunLog {
   }
   void refused() { writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + "\n"); }
   std::string path_;
+  std::string commandLine_;
   std::FILE* file_ = nullptr;
 };
 
@@ -144,7 +189,22 @@ CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registr
       userHostRunning_(hostProgramRunsFor) {}
 
 int CNorvexExpressApp::InitInstance(const char* commandLine) {
-  return Run(splitCommandLine(commandLine ? commandLine : ""));
+  commandLine_ = commandLine ? commandLine : "";
+  return Run(splitCommandLine(commandLine_));
+}
+
+std::string CNorvexExpressApp::CommandLineText(const std::vector<std::string>& arguments) const {
+  if (!commandLine_.empty()) return commandLine_;
+  // Arguments alone: quoted where a blank, a tab or a quote would split them otherwise.
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (!text.empty()) text += ' ';
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+      text += argument;
+    else
+      text += '"' + argument + '"';
+  }
+  return text;
 }
 
 int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
@@ -175,7 +235,7 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
                    : options.action == CommandAction::kRemove ? kModeRemove
                                                               : kModeStatus;
   try {
-    RunLog log(options);
+    RunLog log(options, CommandLineText(arguments));
     // One run that may write at a time on the machine; --status and --dry-run only read.
     platform::RunLock lock;
     if (mode != kModeStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
@@ -204,7 +264,7 @@ void CNorvexExpressApp::Say(RunLog& log, const Record& record, bool print) {
 
 int CNorvexExpressApp::UpdateAllProfiles(int mode, const CommandLineOptions& options) {
   try {
-    RunLog log(options);
+    RunLog log(options, commandLine_);
     return RunForThisUser(mode, options, log);
   } catch (const std::bad_alloc&) {
     return kExitSomeFailed;

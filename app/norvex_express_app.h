@@ -27,6 +27,9 @@ class CNorvexExpressApp {
   int AddToAllProfiles() { return UpdateAllProfiles(kModeAdd, CommandLineOptions()); }
   int RemoveFromAllProfiles() { return UpdateAllProfiles(kModeRemove, CommandLineOptions()); }
 
+  // The command line as the system gave it, program included, for the log's header; without
+  // it, the header holds the arguments.
+  void SetCommandLine(const std::string& commandLine) { commandLine_ = commandLine; }
   // Where printed lines go; standard output by default.
   void SetOutput(Output output) { output_ = std::move(output); }
   // Whether the host runs for this user; the process check by default.
@@ -43,6 +46,7 @@ class CNorvexExpressApp {
   enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing, kNoProfiles };
   int UpdateAllProfiles(int mode, const CommandLineOptions& options);
   static std::string ActionText(int mode, const CommandLineOptions& options);
+  std::string CommandLineText(const std::vector<std::string>& arguments) const;
   // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
   int RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log);
   int RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log);
@@ -68,6 +72,7 @@ class CNorvexExpressApp {
   void Say(RunLog& log, const Record& record, bool print);
   void Print(const std::string& text);
   std::unique_ptr<platform::Registry> registry_;
+  std::string commandLine_;
   EditRun run_;
   HostProfiles profiles_;
   Output output_;

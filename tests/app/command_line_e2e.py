@@ -3,6 +3,7 @@
 Usage: command_line_e2e.py PROGRAM
 """
 import os
+import pwd
 import re
 import shutil
 import stat
@@ -210,10 +211,16 @@ class CommandLine(unittest.TestCase):
         runs = [text[i:i + 4] for i in range(1, len(text), 4)]
         self.assertEqual(len(runs), 5)
         for run, action in zip(runs, ["-i", "-i", "--status", "-r --dry-run", "-r"]):
-            stamp, version, logged_action, product = run[0].split("\t")
-            self.assertRegex(stamp, r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+            # Who ran what, where and when.
+            stamp, computer, account, pid, version, logged_action, product, command = \
+                run[0].split("\t")
+            self.assertRegex(stamp, r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$")
+            self.assertEqual((computer, account), (os.uname().nodename, "%s\\%s" % (
+                os.uname().nodename, pwd.getpwuid(os.geteuid()).pw_name)))
+            self.assertRegex(pid, r"^[1-9]\d*$")
             self.assertRegex(version, r"^Norvex Express \d+\.\d+\.\d+$")
             self.assertEqual((logged_action, product), (action, CUIX_PRODUCT))
+            self.assertEqual(command, " ".join([PROGRAM] + action.split() + ["--log", log]))
             self.assertEqual(run[3], "exit 1")
         blocks = log_blocks("\n".join(text[1:]))
         for _, lines, code in blocks:
@@ -246,7 +253,7 @@ class CommandLine(unittest.TestCase):
         with open(log, "ab") as f:
             f.write(b"2024-01-01 00:00:00\tNorvex Ex")
         self.run_program("--status", "--log", log)
-        self.assertRegex(read(log).decode().splitlines()[-4], r"^\d{4}-\d\d-\d\d .*\t--status\t")
+        self.assertRegex(read(log).decode().splitlines()[-4], r"^\d{4}-\d\d-\d\dT.*\t--status\t")
 
     def test_user_text_cannot_forge_lines_or_columns(self):
         # A profile name with a tab and a MenuFile value with line breaks and an escape byte.
@@ -258,7 +265,7 @@ class CommandLine(unittest.TestCase):
             text = f.read().replace('"MenuFile"="@"', '"MenuFile"=hex(1):' + menu_file)
         with open(self.reg, "w", encoding="utf-8") as f:
             f.write(text)
-        log = os.path.join(self.dir, "run.log")
+        log = os.path.join(self.dir, "run\n\x1b.log")  # in the header's command line too
         shown = forged.replace("\n", "\\n").replace("\x1b", "\\x1B")
         for args in (["--status"], ["-i", "--dry-run"], ["-i"]):
             code, out = self.run_program(*args, "--log", log)
@@ -268,6 +275,8 @@ class CommandLine(unittest.TestCase):
                 self.assertIn(("", "A\\tadded", shown, "file-missing"), [l[:4] for l in lines])
         blocks = log_blocks(read(log).decode())
         self.assertEqual([(len(lines), code) for _, lines, code in blocks], [(2, 1)] * 3)
+        self.assertEqual(blocks[0][0][-1], "%s --status --log '%s'" % (
+            PROGRAM, log.replace("\n", "\\n").replace("\x1b", "\\x1B")))
 
     def test_one_writing_run_at_a_time(self):
         import fcntl

@@ -79,13 +79,13 @@ TEST_F(AppRun, HostRunningChangesNothingButStatusStillWorks) {
   EXPECT_EQ(output_, "\tA\t-" + running + "\tB\t-" + running);
   EXPECT_EQ(snapshot(), before);
   EXPECT_EQ(run({"--status"}, true), kExitSomeFailed);
-  EXPECT_EQ(output_,
-            "\tA\t" + folder_.path() + "/A.cui\tabsent\t\n\tB\t" + folder_.path() +
-                "/B.cui\tabsent\t\n");
+  EXPECT_EQ(output_, "\tA\t" + folder_.path() + "/A.cui\tabsent\t\n\tB\t" + folder_.path() +
+                         "/B.cui\tabsent\t\n");
   std::string log = folder_ / "run.log";
   EXPECT_EQ(run({"-i", "--log", log}, true), kExitHostRunning);
   std::string logged = readFile(log);
-  EXPECT_NE(logged.find("\t-i\tSoftware\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405\n"),
+  EXPECT_NE(logged.find("\t-i\tSoftware\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405\t-i --log " +
+                        log + "\n"),
             std::string::npos);
   EXPECT_NE(logged.find("\n\tA\t-" + running), std::string::npos);
   EXPECT_EQ(logged.substr(logged.size() - 7), "exit 3\n");

@@ -38,7 +38,7 @@ def log_blocks(text):
     """A log's runs as (header columns, Records, exit code); every line must be one of them."""
     blocks = []
     for line in text.splitlines():
-        if re.match(r"^\d{4}-\d\d-\d\d[T ]", line):
+        if re.match(r"^\d{4}-\d\d-\d\dT", line):
             blocks.append((line.split("\t"), [], None))
         elif line.startswith("exit "):
             blocks[-1] = blocks[-1][:2] + (int(line[5:]),)

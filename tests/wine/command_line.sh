@@ -46,6 +46,10 @@ piped -i --log 'C:\x-install\run-r.log'
 [ "$code" = 1 ] && [ -z "$out" ] || fail "the add exited $code and printed: $out"
 scenarios added
 grep -q $'^exit 1$' "$drive/x-install/run-r.log" || fail "the log has no exit line"
+# The header: ISO time with its offset, computer, DOMAIN\user, process id, version, action,
+# product key and the whole command line.
+[ "$(head -1 "$drive/x-install/run-r.log" | awk -F'\t' '{ print NF, ($1 ~ /^[0-9-]+T[0-9:]+[+-][0-9][0-9]:[0-9][0-9]$/), (index($3, "\\") > 1), ($4 ~ /^[1-9][0-9]*$/), $6, (index($8, "-i --log C:\\x-install\\run-r.log") > 0) }')" \
+  = "8 1 1 1 -i 1" ] || fail "the log's header: $(head -1 "$drive/x-install/run-r.log")"
 grep -q $'^\tReadOnly\t.*\tread-only\t' "$drive/x-install/run-r.log" || fail "the log lacks the reason"
 expect_states 1 "Kreslení present" "Výkresy present" "Broken malformed-package" \
   "ReadOnly absent"
