@@ -89,8 +89,9 @@ CommandLineOptions usage(UsageProblem kind, const std::string& problem,
 CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
   CommandLineOptions options;
   bool help = false, version = false;
-  const std::string* text = nullptr;   // the first argument that is no option
-  const std::string* first = nullptr;  // the first action
+  const std::string* text = nullptr;    // the first argument that is no option
+  const std::string* first = nullptr;   // the first action
+  const std::string* format = nullptr;  // the value of --log-format
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (beginsWithDashLike(argument)) return usage(UsageProblem::kDashLike, argument);
@@ -122,6 +123,14 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
         return usage(UsageProblem::kMissingValue, argument);
       options.log = true;
       options.logPath = arguments[++i];
+    } else if (argument == "--log-format") {
+      if (format) return usage(UsageProblem::kRepeatedOption, argument);
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 1][0] == '-')
+        return usage(UsageProblem::kMissingValue, argument);
+      format = &arguments[++i];
+      if (*format != "text" && *format != "cmtrace")
+        return usage(UsageProblem::kUnknownValue, *format);
+      options.cmtrace = *format == "cmtrace";
     } else {
       return usage(UsageProblem::kUnknownOption, argument);
     }
@@ -143,6 +152,7 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
     return usage(alone, "--log");
   if (options.allUsers && !silent && options.action != CommandAction::kStatus)
     return usage(alone, "--all-users");
+  if (format && !options.log) return usage(alone, "--log-format");
   return options;
 }
 
@@ -156,13 +166,17 @@ std::string usageProblemText(const CommandLineOptions& options) {
     case UsageProblem::kDashLike:
       return "Parametr " + argument + " nezačíná obyčejnou pomlčkou (-).\n";
     case UsageProblem::kMissingValue:
-      return "Za parametrem " + argument + " chybí název souboru.\n";
+      return "Za parametrem " + argument +
+             (argument == "--log" ? " chybí název souboru.\n" : " chybí formát (text, cmtrace).\n");
     case UsageProblem::kRepeatedOption:
       return "Parametr " + argument + " je uveden dvakrát.\n";
     case UsageProblem::kTwoActions:
       return "Dvě akce najednou: " + options.firstAction + " a " + argument +
              "; zadejte jen jednu.\n";
+    case UsageProblem::kUnknownValue:
+      return "Neznámý formát protokolu: " + argument + " (zadejte text nebo cmtrace).\n";
     case UsageProblem::kNeedsAction:
+      if (argument == "--log-format") return "Parametr --log-format patří k --log.\n";
       return "Parametr " + argument +
              (argument == "--dry-run" || argument == "--retry-at-logon"
                   ? " patří k akci -i nebo -r.\n"

@@ -15,8 +15,9 @@ enum class UsageProblem {
   kMissingValue,    // --log without its file name
   kRepeatedOption,  // --log twice
   kTwoActions,
-  kNeedsAction,      // --dry-run, --log, --all-users or --retry-at-logon without its action
-  kTextBesideAction  // text that is no option beside an action, such as a path cut at a blank
+  kNeedsAction,       // --dry-run, --log, --all-users or --retry-at-logon without its action
+  kTextBesideAction,  // text that is no option beside an action, such as a path cut at a blank
+  kUnknownValue,      // a --log-format that is neither text nor cmtrace
 };
 
 struct CommandLineOptions {
@@ -26,6 +27,7 @@ struct CommandLineOptions {
   bool log = false;
   bool retryAtLogon = false;  // a run left to do is done again at the user's next logon
   std::string logPath;        // UTF-8
+  bool cmtrace = false;       // the log in the format of Configuration Manager's log viewers
   UsageProblem usageProblem = UsageProblem::kNone;  // for kUsage
   std::string problem;      // for kUsage: the argument that was not understood
   std::string firstAction;  // for kTwoActions: the action written first

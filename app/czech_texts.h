@@ -22,7 +22,7 @@
 // The command line's help; the options themselves are not translated.
 #define NVX_TEXT_USAGE                                                                              \
   "Použití: NorvexExpress [-i | -r | --status] [--all-users] [--dry-run] [--log SOUBOR]\n"        \
-  "                      [--retry-at-logon]\n"                                                      \
+  "                      [--log-format text|cmtrace] [--retry-at-logon] | --version\n"              \
   "  (bez parametrů)  otevře hlavní okno\n"                                                      \
   "  -i, -I, /i       tiše přidá Norvex Express do všech profilů AutoCADu LT\n"                \
   "  -r, -R, /r       tiše odebere Norvex Express ze všech profilů\n"                            \
@@ -30,6 +30,7 @@
   "                   nebo důvod chyby\n"                                                          \
   "  --dry-run        s -i nebo -r: nic nezapíše, jen vypíše, co by se změnilo\n"              \
   "  --log SOUBOR     s -i, -r nebo --status: připíše průběh na konec souboru (UTF-8)\n"       \
+  "  --log-format cmtrace  s --log: protokol ve formátu prohlížečů Configuration Manageru\n"   \
   "  --all-users      s -i, -r nebo --status: pro všechny uživatele počítače (správce)\n"     \
   "  --retry-at-logon s -i nebo -r: nemá-li uživatel ještě profil nebo AutoCAD LT běží,\n"   \
   "                   zopakuje se běh při jeho příštím přihlášení (RunOnce)\n"            \

@@ -29,6 +29,11 @@ bool hostProgramRunsFor(const std::string& sid) {
   return platform::isProcessRunningForUser(kHostExecutable, sid.c_str());
 }
 
+// How much a line matters, in the numbers of the CMTrace format.
+constexpr int kInformation = 1;
+constexpr int kWarning = 2;  // nothing failed, but something is left for later
+constexpr int kFailure = 3;
+
 // The moment of a line: local time, its offset from UTC in minutes and the milliseconds.
 struct Moment {
   std::tm local{};
@@ -74,6 +79,27 @@ std::string isoTimeText(const Moment& moment) {
   return text;
 }
 
+// A line as Configuration Manager's log viewers read it. Text that would end the entry early
+// is written with its last character escaped.
+std::string cmtraceLine(const std::string& text, int severity) {
+  std::string body = text;
+  const std::string end = "]LOG]!>";
+  for (size_t at = body.find(end); at != std::string::npos; at = body.find(end, at))
+    body.replace(at + end.size() - 1, 1, "\\x3E");
+  const Moment moment = now();
+  const int offset = moment.offsetMinutes < 0 ? -moment.offsetMinutes : moment.offsetMinutes;
+  char stamp[96];
+  const int length = std::snprintf(
+      stamp, sizeof stamp, "time=\"%02d:%02d:%02d.%03d%c%03d\" date=\"%02d-%02d-%04d\"",
+      moment.local.tm_hour, moment.local.tm_min, moment.local.tm_sec, moment.milliseconds,
+      moment.offsetMinutes < 0 ? '-' : '+', offset % 1000, moment.local.tm_mon + 1,
+      moment.local.tm_mday, moment.local.tm_year + 1900);
+  if (length < 0 || length >= static_cast<int>(sizeof stamp)) stamp[0] = '\0';
+  return "<![LOG[" + body + "]LOG]!><" + stamp +
+         " component=\"NorvexExpress\" context=\"\" type=\"" + std::to_string(severity) +
+         "\" thread=\"" + std::to_string(platform::currentProcessId()) + "\" file=\"\">";
+}
+
 // What a dry run says of one profile's result.
 const char* dryRunWord(ProfileResult result) {
   switch (result) {
@@ -112,7 +138,7 @@ struct CNorvexExpressApp::Record {
   std::string target = "-";   // the file or registry key, "-" when none was known
   std::string result;         // a state, a dry run's word, a result or a reason token
   std::string text;           // empty on success
-  bool failure = false;
+  int severity = kInformation;
 
   Record() = default;
   Record(const std::string& who, const std::string& name, const std::string& where,
@@ -122,7 +148,9 @@ struct CNorvexExpressApp::Record {
         target(where.empty() ? "-" : where),
         result(profileResultName(reason)),
         text(profileResultText(reason)),
-        failure(true) {
+        severity(reason == ProfileResult::kHostRunning || reason == ProfileResult::kAnotherRun
+                     ? kWarning
+                     : kFailure) {
     if (error != platform::kErrorSuccess) text += " (" + std::to_string(error) + ")";
   }
   // The five columns, each escaped: no text from a user's registry or folder can forge a
@@ -138,7 +166,7 @@ struct CNorvexExpressApp::Record {
 class CNorvexExpressApp::RunLog {
  public:
   RunLog(const CommandLineOptions& options, const std::string& commandLine)
-      : path_(options.logPath), commandLine_(commandLine) {
+      : path_(options.logPath), commandLine_(commandLine), cmtrace_(options.cmtrace) {
     if (!options.log) return;
     file_ = openFileForAppend(options.logPath);
     if (!file_) refused();
@@ -155,20 +183,23 @@ class CNorvexExpressApp::RunLog {
     if (!platform::computerName(&computer)) computer = "-";
     if (!platform::currentAccountName(&account)) account = "-";
     line(isoTimeText(now()) + "\t" + shown(computer) + "\t" + shown(account) + "\t" +
-         std::to_string(platform::currentProcessId()) + "\tNorvex Express " NVX_VERSION "\t" +
-         action + "\t" + (productKey.empty() ? "-" : shown(productKey)) + "\t" +
-         shown(commandLine_));
+             std::to_string(platform::currentProcessId()) + "\tNorvex Express " NVX_VERSION "\t" +
+             action + "\t" + (productKey.empty() ? "-" : shown(productKey)) + "\t" +
+             shown(commandLine_),
+         kInformation);
   }
-  void record(const Record& record) { line(record.columns()); }
+  void record(const Record& record) { line(record.columns(), record.severity); }
   int finish(int code) {
-    line("exit " + std::to_string(code));
+    line("exit " + std::to_string(code), code == kExitUpdated      ? kInformation
+                                         : code == kExitSomeFailed ? kFailure
+                                                                   : kWarning);
     return code;
   }
 
  private:
-  void line(const std::string& text) {
+  void line(const std::string& text, int severity) {
     if (!file_) return;
-    std::string whole = text + "\n";
+    std::string whole = (cmtrace_ ? cmtraceLine(text, severity) : text) + "\n";
     if (std::fwrite(whole.data(), 1, whole.size(), file_) != whole.size() ||
         std::fflush(file_) != 0) {
       std::fclose(file_);
@@ -179,6 +210,7 @@ class CNorvexExpressApp::RunLog {
   void refused() { writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + "\n"); }
   std::string path_;
   std::string commandLine_;
+  bool cmtrace_ = false;
   std::FILE* file_ = nullptr;
 };
 
@@ -346,7 +378,7 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
     if (later) {
       Record retry("", "-", target, ProfileResult::kRetryAtLogon);
       retry.user = user;
-      retry.failure = false;
+      retry.severity = kWarning;
       log.record(retry);
     }
     return code;
@@ -401,7 +433,7 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
                      found == ProfilesFound::kNoProfiles ? ProfileResult::kNoProfiles
                                                          : ProfileResult::kHostNotFound);
       skipped.result = "skipped";
-      skipped.failure = false;
+      skipped.severity = kInformation;
       Say(log, skipped, printed);
     } else {
       ++usersWithHost;
@@ -459,7 +491,7 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
         if (options.dryRun) record.result = dryRunWord(report.result);
       }
     }
-    record.failure = failed;
+    if (!failed) record.severity = kInformation;
     Say(log, record, printed);
   }
   return allDone ? kExitUpdated : kExitSomeFailed;

@@ -255,6 +255,29 @@ class CommandLine(unittest.TestCase):
         self.run_program("--status", "--log", log)
         self.assertRegex(read(log).decode().splitlines()[-4], r"^\d{4}-\d\d-\d\dT.*\t--status\t")
 
+    def test_cmtrace_log_holds_the_same_lines(self):
+        """Each line of a --log-format cmtrace log, read by a small reader, holds the text of the
+        tab-separated log's line, and its type says how much it matters."""
+        entry = re.compile(r'^<!\[LOG\[(.*)\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}[+-]\d{3}" '
+                           r'date="\d\d-\d\d-\d{4}" component="NorvexExpress" context="" '
+                           r'type="([123])" thread="\d+" file="">$')
+        path = self.write("m.cui", cui_fixture.make_cui(seed=6))
+        self.file_host(CUI_PRODUCT, [("P", path), ("Q]LOG]!>", path + ".gone")])
+        text, cmtrace = (os.path.join(self.dir, n) for n in ("text.log", "cm.log"))
+        for args in (["-i", "--dry-run"], ["--status"]):
+            self.run_program(*args, "--log", text)
+            self.run_program(*args, "--log", cmtrace, "--log-format", "cmtrace")
+        plain = read(text).decode().splitlines()
+        entries = [entry.match(line) for line in read(cmtrace).decode().splitlines()]
+        self.assertTrue(all(entries), read(cmtrace))
+        self.assertEqual([e.group(2) for e in entries], ["1", "1", "3", "3"] * 2)
+        for line, found in zip(plain, entries):
+            if line[:4].isdigit():  # the headers differ in time, process and log
+                same = lambda header: [header.split("\t")[i] for i in (1, 2, 4, 5, 6)]
+                self.assertEqual(same(line), same(found.group(1)))
+            else:
+                self.assertEqual(line.replace("]LOG]!>", "]LOG]!\\x3E"), found.group(1))
+
     def test_user_text_cannot_forge_lines_or_columns(self):
         # A profile name with a tab and a MenuFile value with line breaks and an escape byte.
         path = self.write("m.cui", cui_fixture.make_cui(seed=6))

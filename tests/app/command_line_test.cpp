@@ -160,6 +160,9 @@ TEST(ParseCommandLine, EachMistakeIsNamed) {
       {{"--log", "x.log"}, UsageProblem::kNeedsAction, "--log patří k akci -i, -r nebo --status"},
       {{"-r", "C:\\my", "logs.log"}, UsageProblem::kTextBesideAction, "C:\\my"},
       {{"\u2013i"}, UsageProblem::kDashLike, "\u2013i"},
+      {{"-i", "--log", "x", "--log-format"}, UsageProblem::kMissingValue, "chybí formát"},
+      {{"-i", "--log", "x", "--log-format", "xml"}, UsageProblem::kUnknownValue, "xml"},
+      {{"-i", "--log-format", "cmtrace"}, UsageProblem::kNeedsAction, "patří k --log"},
   };
   for (const Case& c : cases) {
     CommandLineOptions options = parseCommandLine(c.arguments);
@@ -168,6 +171,8 @@ TEST(ParseCommandLine, EachMistakeIsNamed) {
     EXPECT_NE(text.find(c.text), std::string::npos) << text;
     EXPECT_EQ(text.find('\n'), text.size() - 1) << text;
   }
+  EXPECT_TRUE(parseCommandLine({"-i", "--log-format", "cmtrace", "--log", "x"}).cmtrace);
+  EXPECT_FALSE(parseCommandLine({"--status", "--log", "x", "--log-format", "text"}).cmtrace);
   EXPECT_EQ(parseCommandLine({"--version"}).action, CommandAction::kVersion);
   EXPECT_EQ(parseCommandLine({"-i", "--version"}).action, CommandAction::kVersion);
   EXPECT_EQ(parseCommandLine({"--help", "--version"}).action, CommandAction::kHelp);
