@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
 
 #include "app/console_output.h"
+#include "app/czech_texts.h"
 #include "app/wide_text.h"
 
 namespace {
@@ -37,6 +39,28 @@ Destination findDestination() {
                                    nullptr, OPEN_EXISTING, 0, nullptr);
   destination.console = destination.handle != INVALID_HANDLE_VALUE;
   return destination;
+}
+
+// The system's text for an error code, with the code; the code alone when it has no text.
+std::string systemErrorText(DWORD error) {
+  wchar_t text[512];
+  // FormatMessageW fails rather than cut a text that does not fit.
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
+                        text[length - 1] == L' ' || text[length - 1] == L'.'))
+    --length;
+  std::string utf8;
+  const int size = length == 0 ? 0
+                               : WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                                     nullptr, 0, nullptr, nullptr);
+  if (size > 0) {
+    utf8.resize(static_cast<size_t>(size));
+    if (WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
+                            nullptr) != size)
+      utf8.clear();
+  }
+  return (utf8.empty() ? std::string() : utf8 + " ") + "(" + std::to_string(error) + ")";
 }
 
 }  // namespace
@@ -89,19 +113,29 @@ bool writeStandardError(const std::string& text) {
 // Only a regular file with one name is taken, and a reparse point (a link or a junction) is
 // opened itself and refused: a planted link would make a privileged run append to a file of
 // the planter's choice.
-std::FILE* openFileForAppend(const std::string& path) {
+std::FILE* openFileForAppend(const std::string& path, std::string* reason) {
   std::wstring wide = wideFromUtf8(path);
-  if (wide.empty()) return nullptr;
+  if (wide.empty()) {
+    *reason = systemErrorText(ERROR_INVALID_NAME);
+    return nullptr;
+  }
   // Append rights only: every write goes to the end, wherever the file pointer stands.
   HANDLE handle =
       CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    *reason = systemErrorText(GetLastError());
+    return nullptr;
+  }
   BY_HANDLE_FILE_INFORMATION info = {};
   bool ok = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
             !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
             info.nNumberOfLinks == 1;
+  if (!ok)
+    *reason = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? NVX_TEXT_LOG_IS_LINK
+              : info.nNumberOfLinks > 1                            ? NVX_TEXT_LOG_MANY_NAMES
+                                                                   : NVX_TEXT_LOG_NOT_REGULAR;
   ULONGLONG size = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   if (ok && size > 0) {
     // A run cut off in the middle of a line: the next line begins on its own.
@@ -112,13 +146,23 @@ std::FILE* openFileForAppend(const std::string& path) {
     DWORD got = 0, written = 0;
     if (ReadFile(handle, &last, 1, &got, &at) && got == 1 && last != '\n')
       ok = WriteFile(handle, "\n", 1, &written, nullptr) && written == 1;
+    if (!ok) *reason = systemErrorText(GetLastError());
   }
   int fd = ok ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY) : -1;
   if (fd < 0) {
+    if (ok) *reason = systemErrorText(ERROR_INVALID_HANDLE);
     CloseHandle(handle);
     return nullptr;
   }
   std::FILE* file = _fdopen(fd, "ab");
-  if (!file) _close(fd);
+  if (!file) {
+    *reason = systemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    _close(fd);
+  }
   return file;
+}
+
+std::string lastWriteError() {
+  // The C library's write sets errno; GetLastError holds the system's own reason.
+  return systemErrorText(GetLastError());
 }

@@ -43,7 +43,10 @@
   "Návratové kódy: 0 hotovo, 1 některý profil se nepodařilo upravit (--status: chybí nebo\n" \
   "je neúplný), 2 nic nenalezeno (s --retry-at-logon: dokončí se při přihlášení),\n"       \
   "3 AutoCAD LT běží (zkuste později), 64 nesrozumitelný příkazový řádek.\n"
-// Before the log's path, on standard error, when the log is refused or cannot be written.
-#define NVX_TEXT_LOG_REFUSED                                                                        \
-  "Norvex Express: do protokolu nelze zapisovat (chybí složka, je to odkaz, není to obyčejný " \
-  "soubor nebo má více názvů); běh pokračuje bez něj: "
+// On standard error, when the log is refused or cannot be written: the first text, the log's
+// path, the second text and the reason.
+#define NVX_TEXT_LOG_REFUSED "Norvex Express: do protokolu "
+#define NVX_TEXT_LOG_REFUSED_WHY " nelze zapisovat, běh pokračuje bez něj: "
+#define NVX_TEXT_LOG_IS_LINK "je to odkaz"
+#define NVX_TEXT_LOG_NOT_REGULAR "není to obyčejný soubor"
+#define NVX_TEXT_LOG_MANY_NAMES "soubor má více názvů"

@@ -168,8 +168,9 @@ class CNorvexExpressApp::RunLog {
   RunLog(const CommandLineOptions& options, const std::string& commandLine)
       : path_(options.logPath), commandLine_(commandLine), cmtrace_(options.cmtrace) {
     if (!options.log) return;
-    file_ = openFileForAppend(options.logPath);
-    if (!file_) refused();
+    std::string reason;
+    file_ = openFileForAppend(options.logPath, &reason);
+    if (!file_) refused(reason);
   }
   ~RunLog() {
     if (file_) std::fclose(file_);
@@ -202,12 +203,17 @@ class CNorvexExpressApp::RunLog {
     std::string whole = (cmtrace_ ? cmtraceLine(text, severity) : text) + "\n";
     if (std::fwrite(whole.data(), 1, whole.size(), file_) != whole.size() ||
         std::fflush(file_) != 0) {
+      const std::string reason = lastWriteError();
       std::fclose(file_);
       file_ = nullptr;
-      refused();
+      refused(reason);
     }
   }
-  void refused() { writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + "\n"); }
+  // One line that names the file and the reason; the run goes on, its exit code unchanged.
+  void refused(const std::string& reason) {
+    writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + NVX_TEXT_LOG_REFUSED_WHY +
+                       shown(reason) + "\n");
+  }
   std::string path_;
   std::string commandLine_;
   bool cmtrace_ = false;

@@ -2,6 +2,7 @@
 --log on registry-form, .cui and .cuix hosts. Files are compared byte for byte.
 Usage: command_line_e2e.py PROGRAM
 """
+import errno
 import os
 import pwd
 import re
@@ -238,13 +239,19 @@ class CommandLine(unittest.TestCase):
         os.symlink(secret, linked)
         os.symlink(os.path.join(self.tmp, "made.log"), dangling)
         os.link(secret, hard)
-        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log"), fifo, linked,
-                    dangling, hard):
+        for bad, why in ((self.tmp, os.strerror(errno.EISDIR)),
+                         (os.path.join(self.dir, "no", "such", "folder.log"),
+                          os.strerror(errno.ENOENT)),
+                         (fifo, "není to obyčejný soubor"), (linked, "je to odkaz"),
+                         (dangling, "je to odkaz"), (hard, "soubor má více názvů")):
             for args in (["-i"], ["--status"]):
                 done = subprocess.run([PROGRAM, *args, "--log", bad], env=self.env,
                                       capture_output=True, timeout=120, stdin=subprocess.DEVNULL)
                 self.assertEqual(done.returncode, 1 if args == ["-i"] else 1, bad)
-                self.assertEqual(len(done.stderr.decode().splitlines()), 1, done.stderr)
+                # One line that names the file and why.
+                self.assertEqual(done.stderr.decode().splitlines(),
+                                 ["Norvex Express: do protokolu %s nelze zapisovat, běh pokračuje "
+                                  "bez něj: %s" % (bad, why)])
             self.assertEqual(self.lines("--status")[1][0][1:4:2], ("P", "present"))
         self.assertEqual(read(secret), b"root only\n")
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "made.log")))
