@@ -58,6 +58,15 @@ piped /r
 scenarios removed
 expect_states 1 "Kreslení absent" "Výkresy absent" "Broken malformed-package" \
   "ReadOnly absent"
+# A log in a folder that is not there: one line on standard error with the file and the
+# system's reason and code; the run and its exit code go on as without it.
+set +e
+err=$("$(loader_of "$exe")" "$exe" --status --log 'C:\no\such\x.log' 2>&1 >/dev/null | tr -d '\r'
+  exit "${PIPESTATUS[0]}")
+code=$?
+set -e
+[ "$code" = 1 ] && [ "$(printf '%s\n' "$err" | grep -c 'Norvex Express: do protokolu C:\\no\\such\\x\.log nelze zapisovat, .*(3)$')" = 1 ] \
+  || fail "a log in a missing folder: exit $code, standard error: $err"
 piped --version
 printf '%s\n' "$out" | grep -qx 'Norvex Express [0-9]*\.[0-9]*\.[0-9]*' && [ "$code" = 0 ] \
   || fail "--version exited $code and printed: $out"
