@@ -21,18 +21,21 @@ struct Destination {
   bool console = false;
 };
 
-Destination findDestination() {
+// A standard handle the program was started with, when it leads somewhere.
+bool standardDestination(DWORD which, Destination* destination) {
+  HANDLE standard = GetStdHandle(which);
+  if (!standard || standard == INVALID_HANDLE_VALUE) return false;
+  DWORD type = GetFileType(standard), mode = 0;
+  if (type != FILE_TYPE_PIPE && type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) return false;
+  // A character device is a console only when it has a console mode (NUL has none).
+  destination->handle = standard;
+  destination->console = type == FILE_TYPE_CHAR && GetConsoleMode(standard, &mode);
+  return true;
+}
+
+// The parent's console, attached once for both streams.
+Destination parentConsole() {
   Destination destination;
-  HANDLE standard = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (standard && standard != INVALID_HANDLE_VALUE) {
-    DWORD type = GetFileType(standard), mode = 0;
-    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) {
-      // A character device is a console only when it has a console mode (NUL has none).
-      destination.handle = standard;
-      destination.console = type == FILE_TYPE_CHAR && GetConsoleMode(standard, &mode);
-      return destination;
-    }
-  }
   if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
     return destination;  // ERROR_ACCESS_DENIED: already attached to one
   destination.handle = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
@@ -41,32 +44,14 @@ Destination findDestination() {
   return destination;
 }
 
-// The system's text for an error code, with the code; the code alone when it has no text.
-std::string systemErrorText(DWORD error) {
-  wchar_t text[512];
-  // FormatMessageW fails rather than cut a text that does not fit.
-  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                error, 0, text, 512, nullptr);
-  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
-                        text[length - 1] == L' ' || text[length - 1] == L'.'))
-    --length;
-  std::string utf8;
-  const int size = length == 0 ? 0
-                               : WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
-                                                     nullptr, 0, nullptr, nullptr);
-  if (size > 0) {
-    utf8.resize(static_cast<size_t>(size));
-    if (WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
-                            nullptr) != size)
-      utf8.clear();
-  }
-  return (utf8.empty() ? std::string() : utf8 + " ") + "(" + std::to_string(error) + ")";
+Destination findDestination(DWORD which) {
+  Destination destination;
+  if (standardDestination(which, &destination)) return destination;
+  static const Destination console = parentConsole();
+  return console;
 }
 
-}  // namespace
-
-bool writeStandardOutput(const std::string& text) {
-  static const Destination destination = findDestination();
+bool writeTo(const Destination& destination, const std::string& text) {
   if (destination.handle == INVALID_HANDLE_VALUE) return false;
   if (destination.console) {
     // Lines end in CR LF on the console; the text holds LF only.
@@ -97,17 +82,40 @@ bool writeStandardOutput(const std::string& text) {
   return true;
 }
 
-bool writeStandardError(const std::string& text) {
-  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-  if (!handle || handle == INVALID_HANDLE_VALUE) return false;
-  for (size_t done = 0; done < text.size();) {
-    DWORD written = 0;
-    DWORD piece = static_cast<DWORD>(std::min<size_t>(text.size() - done, 65536));
-    if (!WriteFile(handle, text.data() + done, piece, &written, nullptr) || written == 0)
-      return false;
-    done += written;
+// The system's text for an error code, with the code; the code alone when it has no text.
+std::string systemErrorText(DWORD error) {
+  wchar_t text[512];
+  // FormatMessageW fails rather than cut a text that does not fit.
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
+                        text[length - 1] == L' ' || text[length - 1] == L'.'))
+    --length;
+  std::string utf8;
+  const int size = length == 0 ? 0
+                               : WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                                     nullptr, 0, nullptr, nullptr);
+  if (size > 0) {
+    utf8.resize(static_cast<size_t>(size));
+    if (WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
+                            nullptr) != size)
+      utf8.clear();
   }
-  return true;
+  return (utf8.empty() ? std::string() : utf8 + " ") + "(" + std::to_string(error) + ")";
+}
+
+}  // namespace
+
+bool writeStandardOutput(const std::string& text) {
+  static const Destination destination = findDestination(STD_OUTPUT_HANDLE);
+  return writeTo(destination, text);
+}
+
+// A GUI program typed at a prompt has no standard error of its own: the parent's console then
+// shows what it says, as it shows the output.
+bool writeStandardError(const std::string& text) {
+  static const Destination destination = findDestination(STD_ERROR_HANDLE);
+  return writeTo(destination, text);
 }
 
 // Only a regular file with one name is taken, and a reparse point (a link or a junction) is
