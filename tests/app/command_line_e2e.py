@@ -368,6 +368,13 @@ class CommandLine(unittest.TestCase):
                 if expected == "kept":
                     self.assertIsNotNone(self.run_once())
         self.assertEqual(self.run_program("--status", "--retry-at-logon")[0], 64)
+        # SYSTEM's own registry is nobody's: no user would ever run the retry.
+        with open(self.reg, "w", encoding="utf-8") as f:
+            f.write(settings_only)
+        self.env["NORVEX_EXPRESS_USER_SID"] = "S-1-5-18"
+        code, lines = self.lines("-i", "--retry-at-logon")
+        self.assertEqual((code, [l.result for l in lines], self.run_once()),
+                         (2, ["system-account"], None))
 
     @staticmethod
     def run_once_text(value):
