@@ -74,10 +74,13 @@ bool beginsWithDashLike(const std::string& argument) {
          (byte(0) == 0xE2 && byte(1) == 0x88 && byte(2) == 0x92);
 }
 
-CommandLineOptions usage(const std::string& problem) {
+CommandLineOptions usage(UsageProblem kind, const std::string& problem,
+                         const std::string& firstAction = std::string()) {
   CommandLineOptions options;
   options.action = CommandAction::kUsage;
+  options.usageProblem = kind;
   options.problem = problem;
+  options.firstAction = firstAction;
   return options;
 }
 
@@ -85,11 +88,13 @@ CommandLineOptions usage(const std::string& problem) {
 
 CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
   CommandLineOptions options;
-  bool help = false;
-  const std::string* text = nullptr;  // the first argument that is no option
+  bool help = false, version = false;
+  const std::string* text = nullptr;    // the first argument that is no option
+  const std::string* first = nullptr;   // the first action
+  const std::string* format = nullptr;  // the value of --log-format
   for (size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (beginsWithDashLike(argument)) return usage(argument);
+    if (beginsWithDashLike(argument)) return usage(UsageProblem::kDashLike, argument);
     if (argument.empty() || (argument[0] != '-' && argument[0] != '/')) {
       if (!text) text = &argument;
       continue;
@@ -99,8 +104,11 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
       help = true;
     } else if (action != CommandAction::kDialog) {
       if (options.action != CommandAction::kDialog && options.action != action)
-        return usage(argument);
+        return usage(UsageProblem::kTwoActions, argument, *first);
       options.action = action;
+      first = &argument;
+    } else if (argument == "--version") {
+      version = true;
     } else if (argument == "--dry-run") {
       options.dryRun = true;
     } else if (argument == "--all-users") {
@@ -110,31 +118,73 @@ CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments) {
     } else if (argument == "--log") {
       // The value is the next argument whole; one that looks like an option is refused, so
       // that a forgotten value never swallows the action.
-      if (i + 1 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 1][0] == '-' ||
-          options.log)
-        return usage(argument);
+      if (options.log) return usage(UsageProblem::kRepeatedOption, argument);
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 1][0] == '-')
+        return usage(UsageProblem::kMissingValue, argument);
       options.log = true;
       options.logPath = arguments[++i];
+    } else if (argument == "--log-format") {
+      if (format) return usage(UsageProblem::kRepeatedOption, argument);
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty() || arguments[i + 1][0] == '-')
+        return usage(UsageProblem::kMissingValue, argument);
+      format = &arguments[++i];
+      if (*format != "text" && *format != "cmtrace")
+        return usage(UsageProblem::kUnknownValue, *format);
+      options.cmtrace = *format == "cmtrace";
     } else {
-      return usage(argument);
+      return usage(UsageProblem::kUnknownOption, argument);
     }
   }
-  if (help) {
+  if (help || version) {
     CommandLineOptions shown;
-    shown.action = CommandAction::kHelp;
+    shown.action = help ? CommandAction::kHelp : CommandAction::kVersion;
     return shown;
   }
   const bool silent =
       options.action == CommandAction::kAdd || options.action == CommandAction::kRemove;
   // Text beside an action is a mistake, such as an unquoted path cut at its blank.
   if (text && (silent || options.action == CommandAction::kStatus))
-    return usage(text->empty() ? "\"\"" : *text);
-  if (options.dryRun && !silent) return usage("--dry-run");
-  if (options.retryAtLogon && !silent) return usage("--retry-at-logon");
-  if (options.log && !silent && options.action != CommandAction::kStatus) return usage("--log");
+    return usage(UsageProblem::kTextBesideAction, text->empty() ? "\"\"" : *text);
+  const UsageProblem alone = UsageProblem::kNeedsAction;
+  if (options.dryRun && !silent) return usage(alone, "--dry-run");
+  if (options.retryAtLogon && !silent) return usage(alone, "--retry-at-logon");
+  if (options.log && !silent && options.action != CommandAction::kStatus)
+    return usage(alone, "--log");
   if (options.allUsers && !silent && options.action != CommandAction::kStatus)
-    return usage("--all-users");
+    return usage(alone, "--all-users");
+  if (format && !options.log) return usage(alone, "--log-format");
   return options;
+}
+
+std::string usageProblemText(const CommandLineOptions& options) {
+  const std::string& argument = options.problem;
+  switch (options.usageProblem) {
+    case UsageProblem::kNone:
+      break;
+    case UsageProblem::kUnknownOption:
+      return "Neznámý parametr: " + argument + "\n";
+    case UsageProblem::kDashLike:
+      return "Parametr " + argument + " nezačíná obyčejnou pomlčkou (-).\n";
+    case UsageProblem::kMissingValue:
+      return "Za parametrem " + argument +
+             (argument == "--log" ? " chybí název souboru.\n" : " chybí formát (text, cmtrace).\n");
+    case UsageProblem::kRepeatedOption:
+      return "Parametr " + argument + " je uveden dvakrát.\n";
+    case UsageProblem::kTwoActions:
+      return "Dvě akce najednou: " + options.firstAction + " a " + argument +
+             "; zadejte jen jednu.\n";
+    case UsageProblem::kUnknownValue:
+      return "Neznámý formát protokolu: " + argument + " (zadejte text nebo cmtrace).\n";
+    case UsageProblem::kNeedsAction:
+      if (argument == "--log-format") return "Parametr --log-format patří k --log.\n";
+      return "Parametr " + argument +
+             (argument == "--dry-run" || argument == "--retry-at-logon"
+                  ? " patří k akci -i nebo -r.\n"
+                  : " patří k akci -i, -r nebo --status.\n");
+    case UsageProblem::kTextBesideAction:
+      return "Text navíc vedle akce: " + argument + " (cestu s mezerou dejte do uvozovek).\n";
+  }
+  return "Nesrozumitelný parametr: " + argument + "\n";
 }
 
 const char* usageText() {

@@ -5,7 +5,20 @@
 #include <string>
 #include <vector>
 
-enum class CommandAction { kDialog, kAdd, kRemove, kStatus, kHelp, kUsage };
+enum class CommandAction { kDialog, kAdd, kRemove, kStatus, kHelp, kUsage, kVersion };
+
+// What is wrong with a command line that was not understood.
+enum class UsageProblem {
+  kNone,
+  kUnknownOption,
+  kDashLike,        // an option written with a dash-like character that is not "-"
+  kMissingValue,    // --log without its file name
+  kRepeatedOption,  // --log twice
+  kTwoActions,
+  kNeedsAction,       // --dry-run, --log, --all-users or --retry-at-logon without its action
+  kTextBesideAction,  // text that is no option beside an action, such as a path cut at a blank
+  kUnknownValue,      // a --log-format that is neither text nor cmtrace
+};
 
 struct CommandLineOptions {
   CommandAction action = CommandAction::kDialog;
@@ -14,7 +27,10 @@ struct CommandLineOptions {
   bool log = false;
   bool retryAtLogon = false;  // a run left to do is done again at the user's next logon
   std::string logPath;        // UTF-8
-  std::string problem;        // for kUsage: the argument that was not understood
+  bool cmtrace = false;       // the log in the format of Configuration Manager's log viewers
+  UsageProblem usageProblem = UsageProblem::kNone;  // for kUsage
+  std::string problem;      // for kUsage: the argument that was not understood
+  std::string firstAction;  // for kTwoActions: the action written first
 };
 
 // The arguments of a command line without the program's name, as CommandLineToArgvW splits
@@ -28,6 +44,9 @@ std::vector<std::string> splitCommandLine(const std::string& commandLine);
 // --all-users without an action they belong to, or text that is no option beside an action.
 // Without an action, such text is left alone (the dialog runs).
 CommandLineOptions parseCommandLine(const std::vector<std::string>& arguments);
+
+// For kUsage: one Czech sentence (UTF-8) that names the mistake, ending with a line break.
+std::string usageProblemText(const CommandLineOptions& options);
 
 // The usage text, in Czech (UTF-8), ending with a line break.
 const char* usageText();

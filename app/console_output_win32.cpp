@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <string>
 
 #include "app/console_output.h"
+#include "app/czech_texts.h"
 #include "app/wide_text.h"
 
 namespace {
@@ -19,18 +21,21 @@ struct Destination {
   bool console = false;
 };
 
-Destination findDestination() {
+// A standard handle the program was started with, when it leads somewhere.
+bool standardDestination(DWORD which, Destination* destination) {
+  HANDLE standard = GetStdHandle(which);
+  if (!standard || standard == INVALID_HANDLE_VALUE) return false;
+  DWORD type = GetFileType(standard), mode = 0;
+  if (type != FILE_TYPE_PIPE && type != FILE_TYPE_DISK && type != FILE_TYPE_CHAR) return false;
+  // A character device is a console only when it has a console mode (NUL has none).
+  destination->handle = standard;
+  destination->console = type == FILE_TYPE_CHAR && GetConsoleMode(standard, &mode);
+  return true;
+}
+
+// The parent's console, attached once for both streams.
+Destination parentConsole() {
   Destination destination;
-  HANDLE standard = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (standard && standard != INVALID_HANDLE_VALUE) {
-    DWORD type = GetFileType(standard), mode = 0;
-    if (type == FILE_TYPE_PIPE || type == FILE_TYPE_DISK || type == FILE_TYPE_CHAR) {
-      // A character device is a console only when it has a console mode (NUL has none).
-      destination.handle = standard;
-      destination.console = type == FILE_TYPE_CHAR && GetConsoleMode(standard, &mode);
-      return destination;
-    }
-  }
   if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
     return destination;  // ERROR_ACCESS_DENIED: already attached to one
   destination.handle = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
@@ -39,10 +44,14 @@ Destination findDestination() {
   return destination;
 }
 
-}  // namespace
+Destination findDestination(DWORD which) {
+  Destination destination;
+  if (standardDestination(which, &destination)) return destination;
+  static const Destination console = parentConsole();
+  return console;
+}
 
-bool writeStandardOutput(const std::string& text) {
-  static const Destination destination = findDestination();
+bool writeTo(const Destination& destination, const std::string& text) {
   if (destination.handle == INVALID_HANDLE_VALUE) return false;
   if (destination.console) {
     // Lines end in CR LF on the console; the text holds LF only.
@@ -73,35 +82,68 @@ bool writeStandardOutput(const std::string& text) {
   return true;
 }
 
-bool writeStandardError(const std::string& text) {
-  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
-  if (!handle || handle == INVALID_HANDLE_VALUE) return false;
-  for (size_t done = 0; done < text.size();) {
-    DWORD written = 0;
-    DWORD piece = static_cast<DWORD>(std::min<size_t>(text.size() - done, 65536));
-    if (!WriteFile(handle, text.data() + done, piece, &written, nullptr) || written == 0)
-      return false;
-    done += written;
+// The system's text for an error code, with the code; the code alone when it has no text.
+std::string systemErrorText(DWORD error) {
+  wchar_t text[512];
+  // FormatMessageW fails rather than cut a text that does not fit.
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' ||
+                        text[length - 1] == L' ' || text[length - 1] == L'.'))
+    --length;
+  std::string utf8;
+  const int size = length == 0 ? 0
+                               : WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
+                                                     nullptr, 0, nullptr, nullptr);
+  if (size > 0) {
+    utf8.resize(static_cast<size_t>(size));
+    if (WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
+                            nullptr) != size)
+      utf8.clear();
   }
-  return true;
+  return (utf8.empty() ? std::string() : utf8 + " ") + "(" + std::to_string(error) + ")";
+}
+
+}  // namespace
+
+bool writeStandardOutput(const std::string& text) {
+  static const Destination destination = findDestination(STD_OUTPUT_HANDLE);
+  return writeTo(destination, text);
+}
+
+// A GUI program typed at a prompt has no standard error of its own: the parent's console then
+// shows what it says, as it shows the output.
+bool writeStandardError(const std::string& text) {
+  static const Destination destination = findDestination(STD_ERROR_HANDLE);
+  return writeTo(destination, text);
 }
 
 // Only a regular file with one name is taken, and a reparse point (a link or a junction) is
 // opened itself and refused: a planted link would make a privileged run append to a file of
 // the planter's choice.
-std::FILE* openFileForAppend(const std::string& path) {
+std::FILE* openFileForAppend(const std::string& path, std::string* reason) {
   std::wstring wide = wideFromUtf8(path);
-  if (wide.empty()) return nullptr;
+  if (wide.empty()) {
+    *reason = systemErrorText(ERROR_INVALID_NAME);
+    return nullptr;
+  }
   // Append rights only: every write goes to the end, wherever the file pointer stands.
   HANDLE handle =
       CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) {
+    *reason = systemErrorText(GetLastError());
+    return nullptr;
+  }
   BY_HANDLE_FILE_INFORMATION info = {};
   bool ok = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
             !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
             info.nNumberOfLinks == 1;
+  if (!ok)
+    *reason = info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? NVX_TEXT_LOG_IS_LINK
+              : info.nNumberOfLinks > 1                            ? NVX_TEXT_LOG_MANY_NAMES
+                                                                   : NVX_TEXT_LOG_NOT_REGULAR;
   ULONGLONG size = (ULONGLONG{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   if (ok && size > 0) {
     // A run cut off in the middle of a line: the next line begins on its own.
@@ -112,13 +154,23 @@ std::FILE* openFileForAppend(const std::string& path) {
     DWORD got = 0, written = 0;
     if (ReadFile(handle, &last, 1, &got, &at) && got == 1 && last != '\n')
       ok = WriteFile(handle, "\n", 1, &written, nullptr) && written == 1;
+    if (!ok) *reason = systemErrorText(GetLastError());
   }
   int fd = ok ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY) : -1;
   if (fd < 0) {
+    if (ok) *reason = systemErrorText(ERROR_INVALID_HANDLE);
     CloseHandle(handle);
     return nullptr;
   }
   std::FILE* file = _fdopen(fd, "ab");
-  if (!file) _close(fd);
+  if (!file) {
+    *reason = systemErrorText(ERROR_NOT_ENOUGH_MEMORY);
+    _close(fd);
+  }
   return file;
+}
+
+std::string lastWriteError() {
+  // The C library's write sets errno; GetLastError holds the system's own reason.
+  return systemErrorText(GetLastError());
 }

@@ -22,23 +22,31 @@
 // The command line's help; the options themselves are not translated.
 #define NVX_TEXT_USAGE                                                                              \
   "Použití: NorvexExpress [-i | -r | --status] [--all-users] [--dry-run] [--log SOUBOR]\n"        \
-  "                      [--retry-at-logon]\n"                                                      \
+  "                      [--log-format text|cmtrace] [--retry-at-logon] | --version\n"              \
   "  (bez parametrů)  otevře hlavní okno\n"                                                      \
   "  -i, -I, /i       tiše přidá Norvex Express do všech profilů AutoCADu LT\n"                \
   "  -r, -R, /r       tiše odebere Norvex Express ze všech profilů\n"                            \
-  "  --status         nic nemění; pro každý profil vypíše název, stav (present, absent,\n"   \
-  "                   partial, error), soubor nebo klíč registru a důvod chyby\n"                \
+  "  --status         nic nemění; pro každý profil vypíše stav (present, absent, partial)\n"  \
+  "                   nebo důvod chyby\n"                                                          \
   "  --dry-run        s -i nebo -r: nic nezapíše, jen vypíše, co by se změnilo\n"              \
   "  --log SOUBOR     s -i, -r nebo --status: připíše průběh na konec souboru (UTF-8)\n"       \
+  "  --log-format cmtrace  s --log: protokol ve formátu prohlížečů Configuration Manageru\n"   \
   "  --all-users      s -i, -r nebo --status: pro všechny uživatele počítače (správce)\n"     \
   "  --retry-at-logon s -i nebo -r: nemá-li uživatel ještě profil nebo AutoCAD LT běží,\n"   \
   "                   zopakuje se běh při jeho příštím přihlášení (RunOnce)\n"            \
   "  -h, --help, /?   vypíše tuto nápovědu\n"                                                   \
+  "  --version        vypíše verzi programu\n"                                                    \
+  "Řádky výstupu i protokolu mají pět sloupců oddělených tabulátorem: uživatel (jen s\n"  \
+  "--all-users), profil, soubor nebo klíč registru, výsledek (stav, added, removed,\n"           \
+  "unchanged, would add, would remove, skipped, retry-at-logon nebo kód důvodu) a český\n"      \
+  "text důvodu (při úspěchu prázdný).\n"                                                      \
   "Návratové kódy: 0 hotovo, 1 některý profil se nepodařilo upravit (--status: chybí nebo\n" \
   "je neúplný), 2 nic nenalezeno (s --retry-at-logon: dokončí se při přihlášení),\n"       \
   "3 AutoCAD LT běží (zkuste později), 64 nesrozumitelný příkazový řádek.\n"
-#define NVX_TEXT_USAGE_PROBLEM "Nesrozumitelný parametr: "
-// Before the log's path, on standard error, when the log is refused or cannot be written.
-#define NVX_TEXT_LOG_REFUSED                                                                        \
-  "Norvex Express: do protokolu nelze zapisovat (chybí složka, je to odkaz, není to obyčejný " \
-  "soubor nebo má více názvů); běh pokračuje bez něj: "
+// On standard error, when the log is refused or cannot be written: the first text, the log's
+// path, the second text and the reason.
+#define NVX_TEXT_LOG_REFUSED "Norvex Express: do protokolu "
+#define NVX_TEXT_LOG_REFUSED_WHY " nelze zapisovat, běh pokračuje bez něj: "
+#define NVX_TEXT_LOG_IS_LINK "je to odkaz"
+#define NVX_TEXT_LOG_NOT_REGULAR "není to obyčejný soubor"
+#define NVX_TEXT_LOG_MANY_NAMES "soubor má více názvů"

@@ -1,4 +1,5 @@
 // The POSIX program: argv holds the arguments.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -9,5 +10,16 @@ int main(int argc, char** argv) {
   platform::tuneHeapForDocuments();
   std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   CNorvexExpressApp app(platform::openSystemRegistry());
+  // The whole command line for the log, program included, each word as the shell passed it.
+  std::string line;
+  for (int i = 0; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (i > 0) line += ' ';
+    const bool plain = !word.empty() && std::none_of(word.begin(), word.end(), [](char c) {
+      return static_cast<unsigned char>(c) <= ' ' || c == '"' || c == '\'';
+    });
+    line += plain ? word : "'" + word + "'";
+  }
+  app.SetCommandLine(line);
   return app.Run(arguments);
 }

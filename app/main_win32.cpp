@@ -49,5 +49,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     // Without the wide form, the narrow one split by the same rules.
     arguments = splitCommandLine(commandLine ? commandLine : "");
   }
+  std::string whole;
+  if (utf8FromWide(GetCommandLineW(), &whole)) app.SetCommandLine(whole);
   return app.Run(arguments);
 }

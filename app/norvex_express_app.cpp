@@ -1,5 +1,6 @@
 #include "app/norvex_express_app.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -9,6 +10,7 @@
 #include "app/czech_texts.h"
 #include "app/main_dialog.h"
 #include "platform/accounts.h"
+#include "platform/identity.h"
 #include "platform/processes.h"
 #include "platform/program_path.h"
 #include "platform/run_lock.h"
@@ -28,13 +30,75 @@ bool hostProgramRunsFor(const std::string& sid) {
   return platform::isProcessRunningForUser(kHostExecutable, sid.c_str());
 }
 
-std::string localTimeText() {
-  std::time_t now = std::time(nullptr);
-  const std::tm* local = now == static_cast<std::time_t>(-1) ? nullptr : std::localtime(&now);
-  if (!local) return "(unknown time)";
-  char text[32];
-  if (std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", local) == 0) return "(unknown time)";
+// How much a line matters, in the numbers of the CMTrace format.
+constexpr int kInformation = 1;
+constexpr int kWarning = 2;  // nothing failed, but something is left for later
+constexpr int kFailure = 3;
+
+// The moment of a line: local time, its offset from UTC in minutes and the milliseconds.
+struct Moment {
+  std::tm local{};
+  int offsetMinutes = 0;
+  int milliseconds = 0;
+  bool known = false;
+};
+
+Moment now() {
+  Moment moment;
+  const auto clock = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(clock);
+  moment.milliseconds = static_cast<int>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(clock.time_since_epoch()).count() %
+      1000);
+  // Both conversions return one shared buffer: each is copied before the next.
+  const std::tm* local = std::localtime(&seconds);
+  if (!local) return moment;
+  moment.local = *local;
+  const std::tm* utcTime = std::gmtime(&seconds);
+  if (!utcTime) return moment;
+  const std::tm utc = *utcTime;
+  // Not strftime's %z, which some C libraries write as the zone's name.
+  int days = moment.local.tm_yday - utc.tm_yday;
+  if (moment.local.tm_year != utc.tm_year) days = moment.local.tm_year > utc.tm_year ? 1 : -1;
+  moment.offsetMinutes = days * 24 * 60 + (moment.local.tm_hour - utc.tm_hour) * 60 +
+                         (moment.local.tm_min - utc.tm_min);
+  moment.known = true;
+  return moment;
+}
+
+// "2026-12-08T21:10:00+01:00"
+std::string isoTimeText(const Moment& moment) {
+  char text[40];
+  const int offset = moment.offsetMinutes < 0 ? -moment.offsetMinutes : moment.offsetMinutes;
+  if (!moment.known ||
+      std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d",
+                    moment.local.tm_year + 1900, moment.local.tm_mon + 1, moment.local.tm_mday,
+                    moment.local.tm_hour, moment.local.tm_min, moment.local.tm_sec,
+                    moment.offsetMinutes < 0 ? '-' : '+', offset / 60,
+                    offset % 60) >= static_cast<int>(sizeof text))
+    return "0000-00-00T00:00:00+00:00";  // no time to tell; the line keeps its shape
   return text;
+}
+
+// A line as Configuration Manager's log viewers read it. Text that would end the entry early
+// is written with its last character escaped.
+std::string cmtraceLine(const std::string& text, int severity) {
+  std::string body = text;
+  const std::string end = "]LOG]!>";
+  for (size_t at = body.find(end); at != std::string::npos; at = body.find(end, at))
+    body.replace(at + end.size() - 1, 1, "\\x3E");
+  const Moment moment = now();
+  const int offset = moment.offsetMinutes < 0 ? -moment.offsetMinutes : moment.offsetMinutes;
+  char stamp[96];
+  const int length = std::snprintf(
+      stamp, sizeof stamp, "time=\"%02d:%02d:%02d.%03d%c%03d\" date=\"%02d-%02d-%04d\"",
+      moment.local.tm_hour, moment.local.tm_min, moment.local.tm_sec, moment.milliseconds,
+      moment.offsetMinutes < 0 ? '-' : '+', offset % 1000, moment.local.tm_mon + 1,
+      moment.local.tm_mday, moment.local.tm_year + 1900);
+  if (length < 0 || length >= static_cast<int>(sizeof stamp)) stamp[0] = '\0';
+  return "<![LOG[" + body + "]LOG]!><" + stamp +
+         " component=\"NorvexExpress\" context=\"\" type=\"" + std::to_string(severity) +
+         "\" thread=\"" + std::to_string(platform::currentProcessId()) + "\" file=\"\">";
 }
 
 // What a dry run says of one profile's result.
@@ -65,20 +129,49 @@ unsigned lockWaitSeconds() {
   return static_cast<unsigned>(std::strtoul(text, nullptr, 10) % 3600);
 }
 
-std::string reasonColumns(ProfileResult result) {
-  return std::string(profileResultName(result)) + "\t" + profileResultText(result);
-}
-
 }  // namespace
+
+// One line of a run, on standard output and in the log alike: who, which profile, which file
+// or key, what came of it and, unless it went well, why in Czech.
+struct CNorvexExpressApp::Record {
+  std::string user;           // the account, empty for this user's own run
+  std::string profile = "-";  // "-" for a line about no profile
+  std::string target = "-";   // the file or registry key, "-" when none was known
+  std::string result;         // a state, a dry run's word, a result or a reason token
+  std::string text;           // empty on success
+  int severity = kInformation;
+
+  Record() = default;
+  Record(const std::string& who, const std::string& name, const std::string& where,
+         ProfileResult reason, long error = platform::kErrorSuccess)
+      : user(who),
+        profile(name),
+        target(where.empty() ? "-" : where),
+        result(profileResultName(reason)),
+        text(profileResultText(reason)),
+        severity(reason == ProfileResult::kHostRunning || reason == ProfileResult::kAnotherRun
+                     ? kWarning
+                     : kFailure) {
+    if (error != platform::kErrorSuccess) text += " (" + std::to_string(error) + ")";
+  }
+  // The five columns, each escaped: no text from a user's registry or folder can forge a
+  // column or a line.
+  std::string columns() const {
+    return shown(user) + "\t" + shown(profile) + "\t" + shown(target) + "\t" + result + "\t" +
+           shown(text);
+  }
+};
 
 // Appends the run's lines to the log file, when one was asked for. A log that cannot be
 // opened or written is left out with one line on standard error; the run goes on.
 class CNorvexExpressApp::RunLog {
  public:
-  explicit RunLog(const CommandLineOptions& options) : path_(options.logPath) {
+  RunLog(const CommandLineOptions& options, const std::string& commandLine)
+      : path_(options.logPath), commandLine_(commandLine), cmtrace_(options.cmtrace) {
     if (!options.log) return;
-    file_ = openFileForAppend(options.logPath);
-    if (!file_) refused();
+    std::string reason;
+    file_ = openFileForAppend(options.logPath, &reason);
+    if (!file_) refused(reason);
   }
   ~RunLog() {
     if (file_) std::fclose(file_);
@@ -86,41 +179,45 @@ class CNorvexExpressApp::RunLog {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
+  // Who ran what, where and when: a shared log's blocks can each be told apart.
   void header(const std::string& action, const std::string& productKey) {
-    line(localTimeText() + "\tNorvex Express " NVX_VERSION "\t" + action + "\t" +
-         (productKey.empty() ? "-" : shown(productKey)));
+    std::string computer, account;
+    if (!platform::computerName(&computer)) computer = "-";
+    if (!platform::currentAccountName(&account)) account = "-";
+    line(isoTimeText(now()) + "\t" + shown(computer) + "\t" + shown(account) + "\t" +
+             std::to_string(platform::currentProcessId()) + "\tNorvex Express " NVX_VERSION "\t" +
+             action + "\t" + (productKey.empty() ? "-" : shown(productKey)) + "\t" +
+             shown(commandLine_),
+         kInformation);
   }
-  // The profile, its file or key, the outcome (a result, a dry run's word or a state) and,
-  // for a failure, the reason.
-  void profile(const std::string& name, const ProfileReport& report, const char* outcome) {
-    std::string text =
-        name + "\t" + (report.target.empty() ? "-" : shown(report.target)) + "\t" + outcome;
-    if (!profileResultDone(report.result)) {
-      text += std::string("\t") + profileResultText(report.result);
-      // A save that lost the file's name says where the content is.
-      if (!report.leftFile.empty())
-        text += "; nový obsah zůstal v souboru " + shown(report.leftFile) +
-                ", přejmenujte ho zpět (původní je v záloze)";
-    } else if (report.reason != ProfileResult::kAlreadyAsAsked)
-      text += "\t" + reasonColumns(report.reason);
-    line(text);
-  }
+  void record(const Record& record) { line(record.columns(), record.severity); }
   int finish(int code) {
-    line("exit " + std::to_string(code));
+    line("exit " + std::to_string(code), code == kExitUpdated      ? kInformation
+                                         : code == kExitSomeFailed ? kFailure
+                                                                   : kWarning);
     return code;
   }
-  void line(const std::string& text) {
+
+ private:
+  void line(const std::string& text, int severity) {
     if (!file_) return;
-    std::string whole = text + "\n";
+    std::string whole = (cmtrace_ ? cmtraceLine(text, severity) : text) + "\n";
     if (std::fwrite(whole.data(), 1, whole.size(), file_) != whole.size() ||
         std::fflush(file_) != 0) {
+      const std::string reason = lastWriteError();
       std::fclose(file_);
       file_ = nullptr;
-      refused();
+      refused(reason);
     }
   }
-  void refused() { writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + "\n"); }
+  // One line that names the file and the reason; the run goes on, its exit code unchanged.
+  void refused(const std::string& reason) {
+    writeStandardError(NVX_TEXT_LOG_REFUSED + shown(path_) + NVX_TEXT_LOG_REFUSED_WHY +
+                       shown(reason) + "\n");
+  }
   std::string path_;
+  std::string commandLine_;
+  bool cmtrace_ = false;
   std::FILE* file_ = nullptr;
 };
 
@@ -131,7 +228,22 @@ CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registr
       userHostRunning_(hostProgramRunsFor) {}
 
 int CNorvexExpressApp::InitInstance(const char* commandLine) {
-  return Run(splitCommandLine(commandLine ? commandLine : ""));
+  commandLine_ = commandLine ? commandLine : "";
+  return Run(splitCommandLine(commandLine_));
+}
+
+std::string CNorvexExpressApp::CommandLineText(const std::vector<std::string>& arguments) const {
+  if (!commandLine_.empty()) return commandLine_;
+  // Arguments alone: quoted where a blank, a tab or a quote would split them otherwise.
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (!text.empty()) text += ' ';
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+      text += argument;
+    else
+      text += '"' + argument + '"';
+  }
+  return text;
 }
 
 int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
@@ -142,9 +254,17 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
     case CommandAction::kHelp:
       Print(usageText());
       return kExitUpdated;
-    case CommandAction::kUsage:
-      Print(std::string(NVX_TEXT_USAGE_PROBLEM) + options.problem + "\n" + usageText());
+    case CommandAction::kVersion:
+      Print("Norvex Express " NVX_VERSION "\n");
+      return kExitUpdated;
+    case CommandAction::kUsage: {
+      // The mistake named first, then the usage; both on standard error, so that a pipe that
+      // reads the results never takes them for a result.
+      std::string problem = usageProblemText(options);
+      problem.pop_back();
+      writeStandardError("Norvex Express: " + shown(problem) + "\n" + usageText());
       return kExitUsage;
+    }
     case CommandAction::kAdd:
     case CommandAction::kRemove:
     case CommandAction::kStatus:
@@ -154,7 +274,7 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
                    : options.action == CommandAction::kRemove ? kModeRemove
                                                               : kModeStatus;
   try {
-    RunLog log(options);
+    RunLog log(options, CommandLineText(arguments));
     // One run that may write at a time on the machine; --status and --dry-run only read.
     platform::RunLock lock;
     if (mode != kModeStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
@@ -168,7 +288,7 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
 
 int CNorvexExpressApp::AnotherRun(int mode, const CommandLineOptions& options, RunLog& log) {
   log.header(ActionText(mode, options), "");
-  log.line("-\t-\t" + reasonColumns(ProfileResult::kAnotherRun));
+  log.record(Record("", "-", "-", ProfileResult::kAnotherRun));
   return log.finish(kExitHostRunning);
 }
 
@@ -176,9 +296,14 @@ void CNorvexExpressApp::Print(const std::string& text) {
   if (output_) output_(text);
 }
 
+void CNorvexExpressApp::Say(RunLog& log, const Record& record, bool print) {
+  log.record(record);
+  if (print) Print(record.columns() + "\n");
+}
+
 int CNorvexExpressApp::UpdateAllProfiles(int mode, const CommandLineOptions& options) {
   try {
-    RunLog log(options);
+    RunLog log(options, commandLine_);
     return RunForThisUser(mode, options, log);
   } catch (const std::bad_alloc&) {
     return kExitSomeFailed;
@@ -190,6 +315,24 @@ std::string CNorvexExpressApp::ActionText(int mode, const CommandLineOptions& op
   if (options.allUsers) action += " --all-users";
   if (options.dryRun) action += " --dry-run";
   return action;
+}
+
+void CNorvexExpressApp::NothingFound(RunLog& log, ProfilesFound found,
+                                     const std::string& productKey, bool ownRegistry) {
+  ProfileResult reason = ProfileResult::kSettingsMissing;
+  std::string target = "HKEY_LOCAL_MACHINE\\" + std::string(kOwnSettingsKey);
+  if (found != ProfilesFound::kSettingsMissing) {
+    reason = found == ProfilesFound::kHostMissing ? ProfileResult::kHostNotFound
+                                                  : ProfileResult::kNoProfiles;
+    target = "HKEY_CURRENT_USER\\" + productKey +
+             (found == ProfilesFound::kNoProfiles ? "\\Profiles" : "");
+    // SYSTEM's own registry is nobody's: what was meant is a run for every user.
+    std::string sid;
+    if (ownRegistry && platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid)
+      reason = ProfileResult::kSystemAccount;
+  }
+  // The one answer of a run that found nothing, so it is printed in every mode.
+  Say(log, Record("", "-", target, reason), true);
 }
 
 int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log) {
@@ -204,6 +347,8 @@ int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& option
   if (found == ProfilesFound::kFound) {
     const bool hostRunning = mode != kModeStatus && profiles_.HostIsRunning();
     code = ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning);
+  } else {
+    NothingFound(log, found, productKey, true);
   }
   return log.finish(RetryAtLogon(*registry_, mode, options, code, found, log, ""));
 }
@@ -213,9 +358,14 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
                                     ProfilesFound found, RunLog& log, const std::string& user) {
   if (!options.retryAtLogon || options.dryRun || mode == kModeStatus) return code;
   // The host makes its key and profiles at its first start, and gives its files back when it
-  // ends; missing settings of our own are no reason to wait.
+  // ends; missing settings of our own, or SYSTEM's registry, are no reason to wait.
+  std::string sid;
+  const bool system =
+      user.empty() && platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid;
   const bool later =
-      (code == kExitNotFound && found == ProfilesFound::kHostMissing) || code == kExitHostRunning;
+      (code == kExitNotFound && !system &&
+       (found == ProfilesFound::kHostMissing || found == ProfilesFound::kNoProfiles)) ||
+      code == kExitHostRunning;
   if (code != kExitUpdated && !later) return code;  // a fault, for the administrator
   const std::string target =
       "HKEY_CURRENT_USER\\" + std::string(kRunOnceKey) + "\\" + kRetryValueName;
@@ -231,15 +381,17 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
   } else {
     result = cancelRetryAtLogon(registry);
   }
-  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   if (result == platform::kErrorSuccess) {
-    if (later) log.line(prefix + "-\t" + target + "\tretry-at-logon");
+    if (later) {
+      Record retry("", "-", target, ProfileResult::kRetryAtLogon);
+      retry.user = user;
+      retry.severity = kWarning;
+      log.record(retry);
+    }
     return code;
   }
   // Without the value nobody finishes the work: that is a failure.
-  log.line(prefix + "-\t" + target + "\t" + profileResultName(ProfileResult::kRegistryFailed) +
-           "\t" + profileResultText(ProfileResult::kRegistryFailed) + " (" +
-           std::to_string(result) + ")");
+  log.record(Record(user, "-", target, ProfileResult::kRegistryFailed, result));
   return kExitSomeFailed;
 }
 
@@ -250,12 +402,18 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
   log.header(ActionText(mode, options), productKey);
   std::vector<MachineUser> users;
   long listed = installed ? listMachineUsers(*registry_, &users) : platform::kErrorSuccess;
-  if (!installed || listed != platform::kErrorSuccess) {
-    if (listed != platform::kErrorSuccess)
-      UserLine(options, log, "-", "HKEY_LOCAL_MACHINE\\" + std::string(kProfileListKey),
-               ProfileResult::kUserUnreachable, listed);
+  if (!installed) {
+    NothingFound(log, ProfilesFound::kSettingsMissing, productKey, false);
     return log.finish(kExitNotFound);
   }
+  if (listed != platform::kErrorSuccess) {
+    Say(log,
+        Record("", "-", "HKEY_LOCAL_MACHINE\\" + std::string(kProfileListKey),
+               ProfileResult::kUserUnreachable, listed),
+        true);
+    return log.finish(kExitNotFound);
+  }
+  const bool printed = options.dryRun || mode == kModeStatus;
   // Once for the whole run, before the first hive or backup needs them.
   platform::enableAllUsersPrivileges();
   bool failed = false;
@@ -264,8 +422,10 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
     AttachedHive hive(*registry_, user);
     if (hive.error() != platform::kErrorSuccess) {
       failed = true;
-      UserLine(options, log, user.name, user.profileFolder.empty() ? user.sid : user.profileFolder,
-               ProfileResult::kUserUnreachable, hive.error());
+      Say(log,
+          Record(user.name, "-", user.profileFolder.empty() ? user.sid : user.profileFolder,
+                 ProfileResult::kUserUnreachable, hive.error()),
+          printed);
       continue;
     }
     int code = kExitNotFound;
@@ -280,8 +440,12 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
       const ProfilesFound found = FindProfiles(profiles, &names, &unreadable);
       if (found != ProfilesFound::kFound) {
         // No host installation of this user's yet: nothing to do there now.
-        UserLine(options, log, user.name, "HKEY_USERS\\" + user.sid, ProfileResult::kHostNotFound,
-                 platform::kErrorSuccess);
+        Record skipped(user.name, "-", "HKEY_USERS\\" + user.sid,
+                       found == ProfilesFound::kNoProfiles ? ProfileResult::kNoProfiles
+                                                           : ProfileResult::kHostNotFound);
+        skipped.result = "skipped";
+        skipped.severity = kInformation;
+        Say(log, skipped, printed);
       } else {
         ++usersWithHost;
         const bool hostRunning =
@@ -295,8 +459,10 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
     // A hive left loaded gives the user a temporary profile at the next sign-in.
     const long unloaded = hive.unload();
     if (unloaded != platform::kErrorSuccess) {
-      UserLine(options, log, user.name, "HKEY_USERS\\" + hive.keyName(),
-               ProfileResult::kHiveNotUnloaded, unloaded);
+      Say(log,
+          Record(user.name, "-", "HKEY_USERS\\" + hive.keyName(), ProfileResult::kHiveNotUnloaded,
+                 unloaded),
+          printed);
       code = kExitSomeFailed;
     }
     if (code == kExitHostRunning) ++usersRunningHost;
@@ -305,72 +471,59 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
   // Only users whose host runs are left: they are for later, not for the administrator.
   if (failed) return log.finish(kExitSomeFailed);
   if (usersRunningHost > 0) return log.finish(kExitHostRunning);
-  return log.finish(usersWithHost == 0 ? kExitNotFound : kExitUpdated);
-}
-
-void CNorvexExpressApp::UserLine(const CommandLineOptions& options, RunLog& log,
-                                 const std::string& account, const std::string& where,
-                                 ProfileResult result, long error) {
-  const bool skipped = result == ProfileResult::kHostNotFound;
-  std::string reason = profileResultText(result);
-  if (error != platform::kErrorSuccess) reason += " (" + std::to_string(error) + ")";
-  const std::string user = shown(account), target = shown(where);
-  log.line(user + "\t-\t" + target + "\t" + (skipped ? "skipped" : "error") + "\t" +
-           profileResultName(result) + "\t" + reason);
-  if (options.dryRun || options.action == CommandAction::kStatus)
-    Print(user + "\t-\t" + (skipped ? "skipped" : "error") + "\t" + target + "\t" +
-          profileResultName(result) + "\t" + reason + "\n");
+  if (usersWithHost > 0) return log.finish(kExitUpdated);
+  Say(log, Record("", "-", "HKEY_USERS", ProfileResult::kHostNotFound), true);
+  return log.finish(kExitNotFound);
 }
 
 int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
                                          const std::vector<std::string>& names, int unreadable,
                                          int mode, const CommandLineOptions& options, RunLog& log,
                                          const std::string& user, bool hostRunning) {
-  const std::string prefix = user.empty() ? std::string() : shown(user) + "\t";
   const bool printed = options.dryRun || mode == kModeStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (hostRunning) {
-    ProfileReport report;
-    report.result = ProfileResult::kHostRunning;
-    for (const std::string& name : names) {
-      log.profile(prefix + shown(name), report, profileResultName(report.result));
-      if (printed)
-        Print(prefix + shown(name) + "\terror\t-\t" + reasonColumns(report.result) + "\n");
-    }
+    for (const std::string& name : names)
+      Say(log, Record(user, name, "-", ProfileResult::kHostRunning), printed);
     return kExitHostRunning;
   }
   bool allDone = unreadable == 0;
-  for (int i = 0; i < unreadable; ++i) {
-    ProfileReport report;
-    report.result = ProfileResult::kProfileNameTooLong;
-    log.profile(prefix + "?", report, profileResultName(report.result));
-    if (printed) Print(prefix + "?\terror\t-\t" + reasonColumns(report.result) + "\n");
-  }
+  for (int i = 0; i < unreadable; ++i)
+    Say(log, Record(user, "?", "-", ProfileResult::kProfileNameTooLong), printed);
   for (const std::string& name : names) {
     ProfileReport report;
-    const char* outcome;
+    bool failed;
+    Record record;
     if (mode == kModeStatus) {
       profiles.Status(name.c_str(), &report);
+      failed = report.state == ProfileState::kError;
       allDone = allDone && report.state == ProfileState::kPresent;
-      outcome = profileStateName(report.state);
+      record = Record(user, name, report.target, failed ? report.result : report.reason);
+      if (!failed) record.result = profileStateName(report.state);
+      // A state says why it is partial, where it can tell, token first.
+      if (!failed && report.reason == ProfileResult::kAlreadyAsAsked) record.text.clear();
+      if (!failed && report.reason != ProfileResult::kAlreadyAsAsked)
+        record.text = std::string(profileResultName(report.reason)) + ": " + record.text;
     } else {
       profiles.Update(name.c_str(), mode, options.dryRun, &report);
-      allDone = allDone && profileResultDone(report.result);
-      outcome = options.dryRun ? dryRunWord(report.result) : profileResultName(report.result);
+      failed = !profileResultDone(report.result);
+      allDone = allDone && !failed;
+      record = Record(user, name, report.target, report.result);
+      if (!failed) {
+        // Done, with a note where there is one (a backup that could not take the owner).
+        record.text = report.reason == ProfileResult::kAlreadyAsAsked
+                          ? std::string()
+                          : std::string(profileResultName(report.reason)) + ": " +
+                                profileResultText(report.reason);
+        if (options.dryRun) record.result = dryRunWord(report.result);
+      } else if (!report.leftFile.empty()) {
+        // A save that lost the file's name says where the content is.
+        record.text += "; nový obsah zůstal v souboru " + report.leftFile +
+                       ", přejmenujte ho zpět (původní je v záloze)";
+      }
     }
-    const bool failed = mode == kModeStatus ? report.state == ProfileState::kError
-                                            : !profileResultDone(report.result);
-    log.profile(prefix + shown(name), report, failed ? profileResultName(report.result) : outcome);
-    if (printed) {
-      std::string line = prefix + shown(name) + "\t" +
-                         (failed && mode != kModeStatus ? "error" : outcome) + "\t" +
-                         (report.target.empty() ? "-" : shown(report.target));
-      if (failed)
-        line += "\t" + reasonColumns(report.result);
-      else if (report.reason != ProfileResult::kAlreadyAsAsked)
-        line += "\t" + reasonColumns(report.reason);
-      Print(line + "\n");
-    }
+    if (!failed) record.severity = kInformation;
+    Say(log, record, printed);
   }
   return allDone ? kExitUpdated : kExitSomeFailed;
 }
@@ -382,8 +535,9 @@ CNorvexExpressApp::ProfilesFound CNorvexExpressApp::FindProfiles(HostProfiles& p
   int platformFlag;
   if (!profiles.ReadInstallSettings(&productKey, &platformFlag))
     return ProfilesFound::kSettingsMissing;
-  return profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath) &&
-                 profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0)
+  if (!profiles.ReadSupportBasePath(productKey, platformFlag, &supportBasePath))
+    return ProfilesFound::kHostMissing;
+  return profiles.ListProfiles(names, unreadable) && (!names->empty() || *unreadable != 0)
              ? ProfilesFound::kFound
-             : ProfilesFound::kHostMissing;
+             : ProfilesFound::kNoProfiles;
 }

@@ -27,6 +27,9 @@ class CNorvexExpressApp {
   int AddToAllProfiles() { return UpdateAllProfiles(kModeAdd, CommandLineOptions()); }
   int RemoveFromAllProfiles() { return UpdateAllProfiles(kModeRemove, CommandLineOptions()); }
 
+  // The command line as the system gave it, program included, for the log's header; without
+  // it, the header holds the arguments.
+  void SetCommandLine(const std::string& commandLine) { commandLine_ = commandLine; }
   // Where printed lines go; standard output by default.
   void SetOutput(Output output) { output_ = std::move(output); }
   // Whether the host runs for this user; the process check by default.
@@ -38,10 +41,12 @@ class CNorvexExpressApp {
 
  private:
   class RunLog;
+  struct Record;
   // How far the look-up for profiles came.
-  enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing };
+  enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing, kNoProfiles };
   int UpdateAllProfiles(int mode, const CommandLineOptions& options);
   static std::string ActionText(int mode, const CommandLineOptions& options);
+  std::string CommandLineText(const std::vector<std::string>& arguments) const;
   // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
   int RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log);
   int RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log);
@@ -59,11 +64,15 @@ class CNorvexExpressApp {
   // value could not be written.
   int RetryAtLogon(platform::Registry& registry, int mode, const CommandLineOptions& options,
                    int code, ProfilesFound found, RunLog& log, const std::string& user);
-  // A user skipped (no host) or failed as a whole.
-  void UserLine(const CommandLineOptions& options, RunLog& log, const std::string& user,
-                const std::string& target, ProfileResult result, long error);
+  // The line that says why a run found nothing to do (exit 2); ownRegistry when it looked in
+  // the caller's own registry.
+  void NothingFound(RunLog& log, ProfilesFound found, const std::string& productKey,
+                    bool ownRegistry);
+  // Logs the line, and prints it when print.
+  void Say(RunLog& log, const Record& record, bool print);
   void Print(const std::string& text);
   std::unique_ptr<platform::Registry> registry_;
+  std::string commandLine_;
   EditRun run_;
   HostProfiles profiles_;
   Output output_;

@@ -32,7 +32,8 @@ const ResultNames kNames[] = {
     {ProfileResult::kReadOnly, "read-only", "soubor nebo klíč registru je jen pro čtení"},
     {ProfileResult::kChangedDuringRun, "changed-during-run", "soubor nabídek se během běhu změnil"},
     {ProfileResult::kRegistryFailed, "registry-failed", "registr nelze přečíst ani zapsat"},
-    {ProfileResult::kHostRunning, "host-running", "AutoCAD LT je spuštěný"},
+    {ProfileResult::kHostRunning, "host-running",
+     "AutoCAD LT je spuštěn. Ukončete ho a zkuste to znovu."},
     {ProfileResult::kOutOfMemory, "out-of-memory", "nedostatek paměti"},
     {ProfileResult::kSaveFailed, "save-failed", "soubor nabídek nelze uložit"},
     {ProfileResult::kUserUnreachable, "user-unreachable", "registr uživatele nelze otevřít"},
@@ -50,6 +51,13 @@ const ResultNames kNames[] = {
      "než se uživatel přihlásí"},
     {ProfileResult::kBackupOwnerNotKept, "backup-owner-not-kept",
      "záloha souboru nabídek nemá vlastníka původního souboru"},
+    {ProfileResult::kSettingsMissing, "settings-missing",
+     "chybí nastavení Norvex Express v registru počítače (AcadPathReg)"},
+    {ProfileResult::kNoProfiles, "no-profiles",
+     "AutoCAD LT nemá pro uživatele žádný profil; ještě nebyl spuštěn"},
+    {ProfileResult::kSystemAccount, "system-account",
+     "účet SYSTEM nemá vlastní profily AutoCADu LT; spusťte s --all-users"},
+    {ProfileResult::kRetryAtLogon, "retry-at-logon", "dokončí se při příštím přihlášení uživatele"},
 };
 
 const ResultNames* find(ProfileResult result) {

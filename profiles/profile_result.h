@@ -39,6 +39,10 @@ enum class ProfileResult {
   kAnotherRun,          // another run holds the machine-wide lock
   kHiveNotUnloaded,     // a user's registry hive loaded by the run stayed loaded
   kBackupOwnerNotKept,  // a note: the backup could not be given the original's owner
+  kSettingsMissing,     // the program's own settings key or its values are missing
+  kNoProfiles,          // the host's key is there, but it lists no profile
+  kSystemAccount,       // LocalSystem's own registry has no host: --all-users was meant
+  kRetryAtLogon,        // the run is left to the user's next logon
 };
 
 // Whether the profile is as asked after the operation (added, removed or already so).

@@ -2,7 +2,9 @@
 --log on registry-form, .cui and .cuix hosts. Files are compared byte for byte.
 Usage: command_line_e2e.py PROGRAM
 """
+import errno
 import os
+import pwd
 import re
 import shutil
 import stat
@@ -18,7 +20,7 @@ import cui_fixture  # noqa: E402
 import cuix_fixture  # noqa: E402
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from host_check import read, registry, registry_keys  # noqa: E402
+from host_check import log_blocks, read, records, registry, registry_keys  # noqa: E402
 
 OLD_PRODUCT = "Software\\Norvex Test\\Host LT\\R10\\HOSTLT-4001:405"
 CUI_PRODUCT = "Software\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405"
@@ -49,7 +51,7 @@ class CommandLine(unittest.TestCase):
 
     def lines(self, *args):
         code, out = self.run_program(*args)
-        return code, [line.split("\t") for line in out.splitlines()]
+        return code, records(out)
 
     def snapshot(self):
         """Every file below the folder with its bytes, mode, inode and modification time, the
@@ -99,17 +101,19 @@ class CommandLine(unittest.TestCase):
                     before = self.snapshot()
                     code, report = self.lines(action, "--dry-run")
                     self.assertEqual(code, 0)
-                    self.assertEqual([r[:2] for r in report], [["A", word], ["Výkresy", word]])
+                    self.assertEqual([r[:2] + r[3:] for r in report],
+                                     [("", "A", word, ""), ("", "Výkresy", word, "")])
                     self.assertEqual(self.snapshot(), before)  # no file, backup or new file
                     self.assertEqual(self.run_program(action), (0, ""))
                     code, status = self.lines("--status")
                     self.assertEqual(code, 0 if state == "present" else 1)
-                    self.assertEqual([s[:2] for s in status], [["A", state], ["Výkresy", state]])
-                    self.assertTrue(all(len(s) == 3 and s[2] for s in status), status)
+                    self.assertEqual([(s.profile, s.result, s.text) for s in status],
+                                     [("A", state, ""), ("Výkresy", state, "")])
+                    self.assertTrue(all(s.target != "-" for s in status), status)
                     # Done once, the same run has nothing left to do, and says so.
                     before = self.snapshot()
                     code, report = self.lines(action, "--dry-run")
-                    self.assertEqual((code, [r[1] for r in report]), (0, ["unchanged"] * 2))
+                    self.assertEqual((code, [r.result for r in report]), (0, ["unchanged"] * 2))
                     self.assertEqual(self.run_program(action), (0, ""))
                     self.assertEqual(self.snapshot(), before)  # not even written anew
 
@@ -135,15 +139,13 @@ class CommandLine(unittest.TestCase):
         self.file_host(CUI_PRODUCT, profiles)
         code, status = self.lines("--status")
         self.assertEqual(code, 1)
-        self.assertEqual([s[:2] for s in status],
-                         [["P", "partial"], ["Přesunutý", "partial"], ["Chybí", "error"],
-                          ["Složka", "error"], ["Rozbitý", "error"], ["Relativní", "error"],
-                          ["ReadOnly", "absent"]])
-        self.assertEqual(status[1][3:], ["moved-reference", "odkaz na doplněk vede do jiné složky"])
-        self.assertEqual(len(status[0]), 3)
-        self.assertEqual([s[3] for s in status[2:6]],
-                         ["file-missing", "not-regular-file", "malformed-document",
-                          "relative-path"])
+        self.assertEqual([(s.profile, s.result) for s in status],
+                         [("P", "partial"), ("Přesunutý", "partial"), ("Chybí", "file-missing"),
+                          ("Složka", "not-regular-file"), ("Rozbitý", "malformed-document"),
+                          ("Relativní", "relative-path"), ("ReadOnly", "absent")])
+        self.assertEqual(status[1].text, "moved-reference: odkaz na doplněk vede do jiné složky")
+        self.assertEqual(status[0].text, "")
+        self.assertTrue(all(s.text for s in status[2:6]), status)
         # The dry run foresees what the real run does, reason for reason.
         before = self.snapshot()
         log = os.path.join(self.dir, "x-install", "run-r.log")
@@ -151,20 +153,20 @@ class CommandLine(unittest.TestCase):
         code, report = self.lines("-i", "--dry-run")
         self.assertEqual(self.snapshot(), before)
         self.assertEqual(code, 1)
-        foreseen = [(r[0], DRY_WORDS.get(r[1]) or r[3]) for r in report]
+        foreseen = [(r.profile, DRY_WORDS.get(r.result) or r.result) for r in report]
         self.assertEqual(foreseen[:2], [("P", "added"), ("Přesunutý", "added")])
         self.assertEqual(foreseen[-1], ("ReadOnly", "read-only"))
         self.assertEqual(self.run_program("--log", log, "-i"), (1, ""))
-        logged = [line.split("\t") for line in read(log).decode("utf-8").splitlines()]
-        self.assertEqual([(l[0], l[2]) for l in logged[1:-1]], foreseen)
-        self.assertEqual(logged[-1], ["exit 1"])
-        self.assertEqual(self.lines("--status")[1][0][1], "present")
+        [(_, logged, code)] = log_blocks(read(log).decode("utf-8"))
+        self.assertEqual([(l.profile, l.result) for l in logged], foreseen)
+        self.assertEqual(code, 1)
+        self.assertEqual(self.lines("--status")[1][0].result, "present")
         packages = [(name, self.write(name + ".cuix", cases[name]))
                     for name in ("not_a_zip", "truncated", "wrong_crc")]
         self.file_host(CUIX_PRODUCT, packages)
         code, status = self.lines("--status")
-        self.assertEqual((code, [s[1:] for s in status]),
-                         (1, [["error", p, "malformed-package", "balík nabídek je poškozený"]
+        self.assertEqual((code, [s[2:] for s in status]),
+                         (1, [(p, "malformed-package", "balík nabídek je poškozený")
                               for _, p in packages]))
 
     def test_arguments_are_matched_whole(self):
@@ -172,21 +174,31 @@ class CommandLine(unittest.TestCase):
         self.file_host(CUI_PRODUCT, [("P", path)])
         before = self.snapshot()
         # The parser's own test covers every mistake; here each must leave everything as it was.
-        for args in (["--dry-run"], ["-install"], ["-i", "--log"], ["--log", "-r", "-i"]):
+        # Each names its mistake on standard error, before the usage; nothing on standard output.
+        for args, named in ((["--dry-run"], "--dry-run patří k akci"),
+                            (["-install"], "Neznámý parametr: -install"),
+                            (["-i", "--log"], "Za parametrem --log chybí název souboru."),
+                            (["--log", "-r", "-i"], "--log chybí"),
+                            (["-i", "-r"], "Dvě akce najednou: -i a -r"),
+                            (["-i", "x\ty"], "Text navíc vedle akce: x\\ty")):
             with self.subTest(args=args):
-                code, out = self.run_program(*args)
-                self.assertEqual(code, 64)
-                self.assertIn("Použití:", out)
+                done = subprocess.run([PROGRAM, *args], env=self.env, capture_output=True,
+                                      timeout=120)
+                error = done.stderr.decode("utf-8").splitlines()
+                self.assertEqual((done.returncode, done.stdout), (64, b""))
+                self.assertIn(named, error[0])
+                self.assertTrue(error[1].startswith("Použití:"), error)
                 self.assertEqual(self.snapshot(), before)
+        self.assertRegex(self.run_program("--version")[1], r"^Norvex Express \d+\.\d+\.\d+\n$")
         for args in (["-h"], ["--help"], ["/?"]):
             self.assertEqual(self.run_program(*args)[0], 0)
         # A log path holding "-r" and "-i" changes neither the action nor anything else.
         log = os.path.join(self.dir, "x-install", "run-r.log")
         os.mkdir(os.path.dirname(log))
         self.assertEqual(self.run_program("-i", "--log", log), (0, ""))
-        self.assertEqual(self.lines("--status")[1][0][1], "present")
+        self.assertEqual(self.lines("--status")[1][0].result, "present")
         self.assertEqual(self.run_program("/r", "--log", os.path.join(self.dir, "run-i.log"))[0], 0)
-        self.assertEqual(self.lines("--status")[1][0][1], "absent")
+        self.assertEqual(self.lines("--status")[1][0].result, "absent")
 
     def test_log_appends_and_unwritable_logs_do_not_matter(self):
         path = self.write("m.cuix", cuix_fixture.zip_bytes(cuix_fixture.package_members(seed=7)))
@@ -200,14 +212,23 @@ class CommandLine(unittest.TestCase):
         runs = [text[i:i + 4] for i in range(1, len(text), 4)]
         self.assertEqual(len(runs), 5)
         for run, action in zip(runs, ["-i", "-i", "--status", "-r --dry-run", "-r"]):
-            stamp, version, logged_action, product = run[0].split("\t")
-            self.assertRegex(stamp, r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d$")
+            # Who ran what, where and when.
+            stamp, computer, account, pid, version, logged_action, product, command = \
+                run[0].split("\t")
+            self.assertRegex(stamp, r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$")
+            self.assertEqual((computer, account), (os.uname().nodename, "%s\\%s" % (
+                os.uname().nodename, pwd.getpwuid(os.geteuid()).pw_name)))
+            self.assertRegex(pid, r"^[1-9]\d*$")
             self.assertRegex(version, r"^Norvex Express \d+\.\d+\.\d+$")
             self.assertEqual((logged_action, product), (action, CUIX_PRODUCT))
-            self.assertEqual(run[2].split("\t")[:3], ["Q", path.replace("m.cuix", "gone.cuix"),
-                                                      "file-missing"])
+            self.assertEqual(command, " ".join([PROGRAM] + action.split() + ["--log", log]))
             self.assertEqual(run[3], "exit 1")
-        self.assertEqual([r[1].split("\t")[2] for r in runs],
+        blocks = log_blocks("\n".join(text[1:]))
+        for _, lines, code in blocks:
+            self.assertEqual(lines[1][1:4], ("Q", path.replace("m.cuix", "gone.cuix"),
+                                             "file-missing"))
+            self.assertEqual(code, 1)
+        self.assertEqual([lines[0].result for _, lines, _ in blocks],
                          ["added", "unchanged", "present", "would remove", "removed"])
         # A log that cannot be opened or is refused changes neither the run nor its exit code,
         # says so in one line on standard error, and writes nowhere else.
@@ -218,14 +239,20 @@ class CommandLine(unittest.TestCase):
         os.symlink(secret, linked)
         os.symlink(os.path.join(self.tmp, "made.log"), dangling)
         os.link(secret, hard)
-        for bad in (self.tmp, os.path.join(self.dir, "no", "such", "folder.log"), fifo, linked,
-                    dangling, hard):
+        for bad, why in ((self.tmp, os.strerror(errno.EISDIR)),
+                         (os.path.join(self.dir, "no", "such", "folder.log"),
+                          os.strerror(errno.ENOENT)),
+                         (fifo, "není to obyčejný soubor"), (linked, "je to odkaz"),
+                         (dangling, "je to odkaz"), (hard, "soubor má více názvů")):
             for args in (["-i"], ["--status"]):
                 done = subprocess.run([PROGRAM, *args, "--log", bad], env=self.env,
                                       capture_output=True, timeout=120, stdin=subprocess.DEVNULL)
                 self.assertEqual(done.returncode, 1 if args == ["-i"] else 1, bad)
-                self.assertEqual(len(done.stderr.decode().splitlines()), 1, done.stderr)
-            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "present"])
+                # One line that names the file and why.
+                self.assertEqual(done.stderr.decode().splitlines(),
+                                 ["Norvex Express: do protokolu %s nelze zapisovat, běh pokračuje "
+                                  "bez něj: %s" % (bad, why)])
+            self.assertEqual(self.lines("--status")[1][0][1:4:2], ("P", "present"))
         self.assertEqual(read(secret), b"root only\n")
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "made.log")))
 
@@ -233,7 +260,30 @@ class CommandLine(unittest.TestCase):
         with open(log, "ab") as f:
             f.write(b"2024-01-01 00:00:00\tNorvex Ex")
         self.run_program("--status", "--log", log)
-        self.assertRegex(read(log).decode().splitlines()[-4], r"^\d{4}-\d\d-\d\d .*\t--status\t")
+        self.assertRegex(read(log).decode().splitlines()[-4], r"^\d{4}-\d\d-\d\dT.*\t--status\t")
+
+    def test_cmtrace_log_holds_the_same_lines(self):
+        """Each line of a --log-format cmtrace log, read by a small reader, holds the text of the
+        tab-separated log's line, and its type says how much it matters."""
+        entry = re.compile(r'^<!\[LOG\[(.*)\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}[+-]\d{3}" '
+                           r'date="\d\d-\d\d-\d{4}" component="NorvexExpress" context="" '
+                           r'type="([123])" thread="\d+" file="">$')
+        path = self.write("m.cui", cui_fixture.make_cui(seed=6))
+        self.file_host(CUI_PRODUCT, [("P", path), ("Q]LOG]!>", path + ".gone")])
+        text, cmtrace = (os.path.join(self.dir, n) for n in ("text.log", "cm.log"))
+        for args in (["-i", "--dry-run"], ["--status"]):
+            self.run_program(*args, "--log", text)
+            self.run_program(*args, "--log", cmtrace, "--log-format", "cmtrace")
+        plain = read(text).decode().splitlines()
+        entries = [entry.match(line) for line in read(cmtrace).decode().splitlines()]
+        self.assertTrue(all(entries), read(cmtrace))
+        self.assertEqual([e.group(2) for e in entries], ["1", "1", "3", "3"] * 2)
+        for line, found in zip(plain, entries):
+            if line[:4].isdigit():  # the headers differ in time, process and log
+                same = lambda header: [header.split("\t")[i] for i in (1, 2, 4, 5, 6)]
+                self.assertEqual(same(line), same(found.group(1)))
+            else:
+                self.assertEqual(line.replace("]LOG]!>", "]LOG]!\\x3E"), found.group(1))
 
     def test_user_text_cannot_forge_lines_or_columns(self):
         # A profile name with a tab and a MenuFile value with line breaks and an escape byte.
@@ -245,18 +295,18 @@ class CommandLine(unittest.TestCase):
             text = f.read().replace('"MenuFile"="@"', '"MenuFile"=hex(1):' + menu_file)
         with open(self.reg, "w", encoding="utf-8") as f:
             f.write(text)
-        log = os.path.join(self.dir, "run.log")
+        log = os.path.join(self.dir, "run\n\x1b.log")  # in the header's command line too
         shown = forged.replace("\n", "\\n").replace("\x1b", "\\x1B")
         for args in (["--status"], ["-i", "--dry-run"], ["-i"]):
             code, out = self.run_program(*args, "--log", log)
             self.assertEqual(code, 1, out)
-            for line in out.splitlines():
-                self.assertEqual(len(line.split("\t")), 3 if line.startswith("P\t") else 5, out)
+            lines = records(out)
             if out:
-                self.assertIn("A\\tadded\terror\t%s\tfile-missing\t" % shown, out)
-        logged = read(log).decode().splitlines()
-        self.assertEqual([l for l in logged if l.startswith("exit")], ["exit 1"] * 3)
-        self.assertEqual(len(logged), 12)
+                self.assertIn(("", "A\\tadded", shown, "file-missing"), [l[:4] for l in lines])
+        blocks = log_blocks(read(log).decode())
+        self.assertEqual([(len(lines), code) for _, lines, code in blocks], [(2, 1)] * 3)
+        self.assertEqual(blocks[0][0][-1], "%s --status --log '%s'" % (
+            PROGRAM, log.replace("\n", "\\n").replace("\x1b", "\\x1B")))
 
     def test_one_writing_run_at_a_time(self):
         import fcntl
@@ -270,12 +320,13 @@ class CommandLine(unittest.TestCase):
             self.env["NORVEX_EXPRESS_LOCK_WAIT"] = "0"
             for args in (["-i"], ["-r", "--all-users"]):
                 self.assertEqual(self.run_program(*args), (3, ""))
-            self.assertEqual(self.lines("-i", "--dry-run")[1][0][:2], ["P", "would add"])
-            self.assertEqual(self.lines("--status")[1][0][:2], ["P", "absent"])
+            self.assertEqual(self.lines("-i", "--dry-run")[1][0][1:4:2], ("P", "would add"))
+            self.assertEqual(self.lines("--status")[1][0][1:4:2], ("P", "absent"))
             self.assertEqual(self.snapshot(), before)
             self.assertEqual(self.run_program("-i", "--log", log), (3, ""))
-        self.assertEqual(read(log).decode().splitlines()[1:],
-                         ["-\t-\tanother-run\tprávě běží jiné spuštění Norvex Express", "exit 3"])
+        self.assertEqual(log_blocks(read(log).decode())[0][1:],
+                         ([("", "-", "-", "another-run", "právě běží jiné spuštění Norvex Express")],
+                          3))
         self.assertEqual(self.run_program("-i"), (0, ""))
         self.assertFalse(os.path.exists(self.reg + ".lock"), "the holder removes its lock file")
 
@@ -317,6 +368,13 @@ class CommandLine(unittest.TestCase):
                 if expected == "kept":
                     self.assertIsNotNone(self.run_once())
         self.assertEqual(self.run_program("--status", "--retry-at-logon")[0], 64)
+        # SYSTEM's own registry is nobody's: no user would ever run the retry.
+        with open(self.reg, "w", encoding="utf-8") as f:
+            f.write(settings_only)
+        self.env["NORVEX_EXPRESS_USER_SID"] = "S-1-5-18"
+        code, lines = self.lines("-i", "--retry-at-logon")
+        self.assertEqual((code, [l.result for l in lines], self.run_once()),
+                         (2, ["system-account"], None))
 
     @staticmethod
     def run_once_text(value):
@@ -339,10 +397,9 @@ class CommandLine(unittest.TestCase):
             run = ["setpriv", "--reuid=%d" % uid, "--regid=4322", "--clear-groups", PROGRAM]
             done = subprocess.run(run + ["-i", "--dry-run"], env=self.env, capture_output=True,
                                   timeout=120)
-            cells = done.stdout.decode().split("\t")
-            self.assertEqual((done.returncode, cells[1]), (code, word), done.stdout)
-            if code:
-                self.assertEqual(cells[3], "owner-not-kept")
+            [line] = records(done.stdout.decode())
+            self.assertEqual((done.returncode, line.result),
+                             (code, "owner-not-kept" if code else word), done.stdout)
             done = subprocess.run(run + ["-i"], env=self.env, capture_output=True, timeout=120)
             self.assertEqual(done.returncode, code, done.stderr)
             if code:
@@ -350,9 +407,38 @@ class CommandLine(unittest.TestCase):
         info = os.stat(path)
         self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o777), (4321, 4322, 0o664))
 
-    def test_nothing_found(self):
-        self.assertEqual(self.run_program("--status"), (2, ""))
-        self.assertEqual(self.run_program("-i", "--dry-run")[0], 2)
+    def test_nothing_found_says_why(self):
+        """Exit 2 in every mode with one line, printed and logged: what was looked for."""
+        settings = "HKEY_LOCAL_MACHINE\\Software\\Norvex Studio\\Norvex Express"
+        host = "HKEY_CURRENT_USER\\" + CUI_PRODUCT
+        full = registry_keys(CUI_PRODUCT, "C:\\R", [])
+        settings_only = full[:full.index("[HKEY_CURRENT_USER")]
+        rows = [  # registry text, the caller's SID, the target and reason of the line
+            (None, None, settings, "settings-missing"),
+            (settings_only, None, host, "host-not-found"),
+            (full, None, host + "\\Profiles", "no-profiles"),
+            (settings_only, "S-1-5-18", host, "system-account"),
+            (full, "S-1-5-18", host + "\\Profiles", "system-account"),
+            (full, "S-1-5-21-1-2-3-1001", host + "\\Profiles", "no-profiles"),
+        ]
+        log = os.path.join(self.dir, "run.log")
+        for text, sid, target, reason in rows:
+            with self.subTest(reason=reason, sid=sid):
+                if text is not None:
+                    with open(self.reg, "w", encoding="utf-8") as f:
+                        f.write(text)
+                self.env.pop("NORVEX_EXPRESS_USER_SID", None)
+                if sid:
+                    self.env["NORVEX_EXPRESS_USER_SID"] = sid
+                for args in (["--status"], ["-i", "--dry-run"], ["-r"]):
+                    code, lines = self.lines(*args, "--log", log)
+                    self.assertEqual(code, 2)
+                    self.assertEqual([l[:4] for l in lines], [("", "-", target, reason)])
+                    self.assertTrue(lines[0].text)
+                    self.assertEqual(log_blocks(read(log).decode())[-1][1:], (lines, 2))
+        os.remove(self.reg)
+        self.env.pop("NORVEX_EXPRESS_USER_SID")
+        self.assertEqual(self.lines("-i", "--all-users")[1][0][2:4], (settings, "settings-missing"))
         self.assertFalse(os.path.exists(self.reg))
 
 

@@ -144,4 +144,38 @@ TEST(ParseCommandLine, ActionsOptionsAndMistakes) {
   }
 }
 
+TEST(ParseCommandLine, EachMistakeIsNamed) {
+  struct Case {
+    Args arguments;
+    UsageProblem problem;
+    const char* text;  // a part of the sentence that names the mistake
+  } cases[] = {
+      {{"-i", "--log"}, UsageProblem::kMissingValue, "Za parametrem --log chybí název souboru."},
+      {{"--log", "-r", "-i"}, UsageProblem::kMissingValue, "--log"},
+      {{"-i", "--log", "a", "--log", "b"}, UsageProblem::kRepeatedOption, "dvakrát"},
+      {{"/i", "--dry-run", "-R"}, UsageProblem::kTwoActions, "Dvě akce najednou: /i a -R;"},
+      {{"-install"}, UsageProblem::kUnknownOption, "Neznámý parametr: -install"},
+      {{"--version", "--bogus"}, UsageProblem::kUnknownOption, "--bogus"},
+      {{"--dry-run"}, UsageProblem::kNeedsAction, "--dry-run patří k akci -i nebo -r."},
+      {{"--log", "x.log"}, UsageProblem::kNeedsAction, "--log patří k akci -i, -r nebo --status"},
+      {{"-r", "C:\\my", "logs.log"}, UsageProblem::kTextBesideAction, "C:\\my"},
+      {{"\u2013i"}, UsageProblem::kDashLike, "\u2013i"},
+      {{"-i", "--log", "x", "--log-format"}, UsageProblem::kMissingValue, "chybí formát"},
+      {{"-i", "--log", "x", "--log-format", "xml"}, UsageProblem::kUnknownValue, "xml"},
+      {{"-i", "--log-format", "cmtrace"}, UsageProblem::kNeedsAction, "patří k --log"},
+  };
+  for (const Case& c : cases) {
+    CommandLineOptions options = parseCommandLine(c.arguments);
+    EXPECT_EQ(options.usageProblem, c.problem) << c.text;
+    const std::string text = usageProblemText(options);
+    EXPECT_NE(text.find(c.text), std::string::npos) << text;
+    EXPECT_EQ(text.find('\n'), text.size() - 1) << text;
+  }
+  EXPECT_TRUE(parseCommandLine({"-i", "--log-format", "cmtrace", "--log", "x"}).cmtrace);
+  EXPECT_FALSE(parseCommandLine({"--status", "--log", "x", "--log-format", "text"}).cmtrace);
+  EXPECT_EQ(parseCommandLine({"--version"}).action, CommandAction::kVersion);
+  EXPECT_EQ(parseCommandLine({"-i", "--version"}).action, CommandAction::kVersion);
+  EXPECT_EQ(parseCommandLine({"--help", "--version"}).action, CommandAction::kHelp);
+}
+
 }  // namespace

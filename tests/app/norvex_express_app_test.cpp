@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/czech_texts.h"
 #include "tests/support/test_files.h"
 
 // The dialog is no part of these runs.
@@ -73,19 +74,20 @@ TEST_F(AppRun, HostRunningChangesNothingButStatusStillWorks) {
   EXPECT_EQ(output_, "");
   EXPECT_EQ(run({"/r"}, true), kExitHostRunning);
   EXPECT_EQ(run({"-i", "--dry-run"}, true), kExitHostRunning);
-  EXPECT_EQ(output_,
-            "A\terror\t-\thost-running\tAutoCAD LT je spuštěný\n"
-            "B\terror\t-\thost-running\tAutoCAD LT je spuštěný\n");
+  // The dialog's words, in the one schema.
+  const std::string running = std::string("\thost-running\t") + NVX_TEXT_HOST_RUNNING + "\n";
+  EXPECT_EQ(output_, "\tA\t-" + running + "\tB\t-" + running);
   EXPECT_EQ(snapshot(), before);
   EXPECT_EQ(run({"--status"}, true), kExitSomeFailed);
-  EXPECT_EQ(output_,
-            "A\tabsent\t" + folder_.path() + "/A.cui\nB\tabsent\t" + folder_.path() + "/B.cui\n");
+  EXPECT_EQ(output_, "\tA\t" + folder_.path() + "/A.cui\tabsent\t\n\tB\t" + folder_.path() +
+                         "/B.cui\tabsent\t\n");
   std::string log = folder_ / "run.log";
   EXPECT_EQ(run({"-i", "--log", log}, true), kExitHostRunning);
   std::string logged = readFile(log);
-  EXPECT_NE(logged.find("\t-i\tSoftware\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405\n"),
+  EXPECT_NE(logged.find("\t-i\tSoftware\\Norvex Test\\Host LT\\R12\\HOSTLT-7001:405\t-i --log " +
+                        log + "\n"),
             std::string::npos);
-  EXPECT_NE(logged.find("A\t-\thost-running\t"), std::string::npos);
+  EXPECT_NE(logged.find("\n\tA\t-" + running), std::string::npos);
   EXPECT_EQ(logged.substr(logged.size() - 7), "exit 3\n");
   EXPECT_EQ(run({"-i"}, false), kExitUpdated);
   EXPECT_EQ(run({"--status"}, true), kExitUpdated);

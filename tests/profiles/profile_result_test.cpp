@@ -10,7 +10,7 @@ namespace {
 // Scripts read the tokens: every result has its own, and a description.
 TEST(ProfileResultNames, EveryResultHasItsOwnTokenAndText) {
   std::set<std::string> names, texts;
-  const int count = static_cast<int>(ProfileResult::kBackupOwnerNotKept) + 1;
+  const int count = static_cast<int>(ProfileResult::kRetryAtLogon) + 1;
   for (int i = 0; i < count; ++i) {
     ProfileResult result = static_cast<ProfileResult>(i);
     std::string name = profileResultName(result);

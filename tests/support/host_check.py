@@ -2,6 +2,7 @@
 the registry text of a host, the add-on's fixed toolbar table and its reference, and parsed
 XML compared by shape.
 """
+import collections
 import re
 import xml.etree.ElementTree as ET
 
@@ -13,6 +14,37 @@ TABLE = [("ID_Express", 70, 112), ("TBU_0003", 200, 112), ("TBU_0005", 580, 172)
 # The package generator writes some names with a bare "&", which the host and our parser take
 # as text; the strict reader needs it as an entity.
 BARE_AMPERSAND = re.compile(r"&(?!(amp|lt|gt|quot|apos|#[0-9]+|#x[0-9a-fA-F]+);)")
+
+
+# One line of standard output or of a log's block: the same five columns everywhere.
+Record = collections.namedtuple("Record", "user profile target result text")
+RESULT = re.compile(r"^[a-z]+( [a-z]+|-[a-z]+)*$")  # "added", "would add", "file-missing"
+
+
+def records(text):
+    """The lines of standard output, or the lines of a log between its headers and exit lines,
+    as Records. Any line of another width, or with no result token, no profile or no target,
+    fails."""
+    found = []
+    for line in text.splitlines():
+        cells = line.split("\t")
+        if len(cells) != len(Record._fields) or not RESULT.match(cells[3]) or "" in cells[1:3]:
+            raise AssertionError("not a line of the schema: %r" % line)
+        found.append(Record(*cells))
+    return found
+
+
+def log_blocks(text):
+    """A log's runs as (header columns, Records, exit code); every line must be one of them."""
+    blocks = []
+    for line in text.splitlines():
+        if re.match(r"^\d{4}-\d\d-\d\dT", line):
+            blocks.append((line.split("\t"), [], None))
+        elif line.startswith("exit "):
+            blocks[-1] = blocks[-1][:2] + (int(line[5:]),)
+        else:
+            blocks[-1][1].extend(records(line))
+    return blocks
 
 
 def read(path):

@@ -65,7 +65,7 @@ snapshot() { find "${folders[@]}" -name '*.cuix' -exec md5sum {} + | sort; }
 before=$(snapshot)
 piped -i --all-users --dry-run
 [ "$code" = 0 ] || fail "the dry run exited $code: $out"
-[ "$(printf '%s\n' "$out" | cut -f3 | sort | uniq -c | awk '{ print $1, $2, $3 }')" = "6 would add" ] \
+[ "$(printf '%s\n' "$out" | cut -f4 | sort | uniq -c | awk '{ print $1, $2, $3 }')" = "6 would add" ] \
   || fail "the dry run printed: $out"
 [ "$(snapshot)" = "$before" ] || fail "the dry run changed files"
 
@@ -73,7 +73,7 @@ piped -i --all-users --dry-run
 start_host_stand_in "$sleeper"
 piped_now -i --all-users --dry-run
 [ "$code" = 3 ] || fail "the dry run beside a running host exited $code: $out"
-[ "$(printf '%s\n' "$out" | awk -F'\t' '{ print ($1 == "petr" || $1 == "eva") ? "other " $3 : "signed-in " $5 }' | sort | uniq -c | sed 's/^ *//' | tr '\n' ';')" \
+[ "$(printf '%s\n' "$out" | awk -F'\t' '{ print ($1 == "petr" || $1 == "eva") ? "other " $4 : "signed-in " $4 }' | sort | uniq -c | sed 's/^ *//' | tr '\n' ';')" \
   = "4 other would add;2 signed-in host-running;" ] || fail "beside a running host: $out"
 run_once='HKCU\Software\Microsoft\Windows\CurrentVersion\RunOnce'
 piped_now -i --all-users --retry-at-logon
@@ -99,19 +99,19 @@ query "$run_once" | grep -q NorvexExpress && fail "the retry was left: $(query "
 
 piped --status --all-users
 [ "$code" = 0 ] || fail "--status --all-users exited $code: $out"
-[ "$(printf '%s\n' "$out" | awk -F'\t' '{ print $1, $3 }' | LC_ALL=C sort | uniq -c | wc -l)" = 3 ] \
+[ "$(printf '%s\n' "$out" | awk -F'\t' '{ print $1, $4 }' | LC_ALL=C sort | uniq -c | wc -l)" = 3 ] \
   || fail "--status named the wrong users: $out"
-[ "$(printf '%s\n' "$out" | cut -f3 | sort -u)" = present ] || fail "--status printed: $out"
-printf '%s\n' "$out" | grep -q "^petr	Kreslení	present	C:\\\\users\\\\petr\\\\Kreslení.cuix" \
+[ "$(printf '%s\n' "$out" | cut -f4 | sort -u)" = present ] || fail "--status printed: $out"
+printf '%s\n' "$out" | grep -q "^petr	Kreslení	C:\\\\users\\\\petr\\\\Kreslení.cuix	present	" \
   || fail "petr's profile was not read from his own folder: $out"
-printf '%s\n' "$out" | grep -q "^eva	Výkresy	present	C:\\\\users\\\\eva\\\\Výkresy.cuix" \
+printf '%s\n' "$out" | grep -q "^eva	Výkresy	C:\\\\users\\\\eva\\\\Výkresy.cuix	present	" \
   || fail "eva's folder was not expanded: $out"
 /usr/lib/wine/wineserver -k || true
 chmod 644 "$drive/users/petr/Kreslení.cuix"
 piped -r --all-users --dry-run
-printf '%s\n' "$out" | grep -q "^petr	Kreslení	error	.*	not-users-file	" \
+printf '%s\n' "$out" | grep -q "^petr	Kreslení	[^	]*	not-users-file	" \
   || fail "a file petr may not write was not refused: $out"
-printf '%s\n' "$out" | grep -q "^petr	Výkresy	would remove	" || fail "petr's own file: $out"
+printf '%s\n' "$out" | grep -q "^petr	Výkresy	[^	]*	would remove	$" || fail "petr's own file: $out"
 /usr/lib/wine/wineserver -k || true
 # The signed-in user's hive names a network path, and a profile whose name holds a tab: the
 # first is refused before anything is opened, the second printed escaped, one line of its own.
@@ -122,10 +122,10 @@ profiles="HKCU\\$product\\Profiles"
   /d 'C:\none.cuix' /f >/dev/null 2>&1
 /usr/lib/wine/wineserver -w
 piped --status --all-users
-printf '%s\n' "$out" | grep -q $'\tUNC\terror\t\\\\\\\\192.0.2.1\\\\share\\\\acadlt.cuix\tnetwork-path\t' \
+printf '%s\n' "$out" | grep -q $'\tUNC\t\\\\\\\\192.0.2.1\\\\share\\\\acadlt.cuix\tnetwork-path\t' \
   || fail "a network path was not refused: $out"
 forged=$(printf '%s\n' "$out" | grep -F 'A\tadded')
-[ "$(printf '%s\n' "$forged" | awk -F'\t' '{ print NF, $3, $5 }')" = "6 error file-missing" ] \
+[ "$(printf '%s\n' "$forged" | awk -F'\t' '{ print NF, $4 }')" = "5 file-missing" ] \
   || fail "the name with a tab was not escaped: $out"
 /usr/lib/wine/wineserver -k || true
 # %USERNAME% is the account's name, not the profile folder's: with the signed-in user's folder
