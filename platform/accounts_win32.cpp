@@ -3,6 +3,7 @@
 #include <sddl.h>
 
 #include "platform/accounts.h"
+#include "platform/hive_privileges_win32.h"
 
 namespace platform {
 
@@ -20,17 +21,7 @@ bool accountNameOfSid(const std::string& sid, std::string* name) {
 }
 
 void enableAllUsersPrivileges() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-  for (const char* privilege :
-       {"SeBackupPrivilege", "SeRestorePrivilege", "SeTakeOwnershipPrivilege"}) {
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (LookupPrivilegeValueA(nullptr, privilege, &privileges.Privileges[0].Luid))
-      AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-  }
-  CloseHandle(token);
+  enablePrivileges({"SeBackupPrivilege", "SeRestorePrivilege", "SeTakeOwnershipPrivilege"});
 }
 
 }  // namespace platform

@@ -35,6 +35,24 @@ class Descriptor {
   int fd_;
 };
 
+// The file open as fd from its start, in pieces, whatever its position: the pinned file is read
+// more than once.
+FileReadResult readPieces(int fd, std::uint64_t maxSize,
+                          const std::function<bool(const char*, std::size_t)>& consume) {
+  std::uint64_t total = 0;
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t got = pread(fd, buffer, sizeof buffer, static_cast<off_t>(total));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return FileReadResult::kFailed;
+    if (got == 0) return FileReadResult::kRead;
+    // The file may have grown since it was measured; the limit still holds.
+    total += static_cast<std::uint64_t>(got);
+    if (total > maxSize) return FileReadResult::kTooLarge;
+    if (!consume(buffer, static_cast<std::size_t>(got))) return FileReadResult::kFailed;
+  }
+}
+
 }  // namespace
 
 FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
@@ -52,18 +70,7 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
   if (!S_ISREG(info.st_mode)) return FileReadResult::kNotRegular;
   if (static_cast<std::uint64_t>(info.st_size) > maxSize) return FileReadResult::kTooLarge;
   if (identity) *identity = identityOf(info);
-  std::uint64_t total = 0;
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t got = read(fd.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return FileReadResult::kFailed;
-    if (got == 0) return FileReadResult::kRead;
-    // The file may have grown since it was measured; the limit still holds.
-    total += static_cast<std::uint64_t>(got);
-    if (total > maxSize) return FileReadResult::kTooLarge;
-    if (!consume(buffer, static_cast<std::size_t>(got))) return FileReadResult::kFailed;
-  }
+  return readPieces(fd.get(), maxSize, consume);
 }
 
 FileReadResult OpenedFile::open(const std::string& path) {
@@ -100,18 +107,7 @@ bool OpenedFile::writableBy(const std::string& /*sid*/, const std::string& profi
 FileReadResult OpenedFile::readInPieces(
     std::uint64_t maxSize, const std::function<bool(const char*, std::size_t)>& consume) const {
   if (handle_ < 0) return FileReadResult::kFailed;
-  std::uint64_t total = 0;
-  char buffer[1 << 16];
-  for (;;) {
-    ssize_t got =
-        pread(static_cast<int>(handle_), buffer, sizeof buffer, static_cast<off_t>(total));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return FileReadResult::kFailed;
-    if (got == 0) return FileReadResult::kRead;
-    total += static_cast<std::uint64_t>(got);
-    if (total > maxSize) return FileReadResult::kTooLarge;
-    if (!consume(buffer, static_cast<std::size_t>(got))) return FileReadResult::kFailed;
-  }
+  return readPieces(static_cast<int>(handle_), maxSize, consume);
 }
 
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {

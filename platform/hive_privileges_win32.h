@@ -9,10 +9,11 @@
 
 namespace platform {
 
-inline void enableHivePrivileges() {
+// Enables those of the named privileges that the token holds.
+inline void enablePrivileges(std::initializer_list<const char*> names) {
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
-  for (const char* name : {"SeRestorePrivilege", "SeBackupPrivilege"}) {
+  for (const char* name : names) {
     TOKEN_PRIVILEGES privileges = {};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
@@ -20,6 +21,10 @@ inline void enableHivePrivileges() {
       AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
   }
   CloseHandle(token);
+}
+
+inline void enableHivePrivileges() {
+  enablePrivileges({"SeRestorePrivilege", "SeBackupPrivilege"});
 }
 
 }  // namespace platform
