@@ -136,7 +136,7 @@ account=${my_folder##*\\}
   /d 'C:\users\%USERNAME%\Kreslení.cuix' /f >/dev/null 2>&1
 /usr/lib/wine/wineserver -w
 piped --status --all-users
-printf '%s\n' "$out" | grep -qF "	Named	present	C:\\users\\$account\\Kreslení.cuix" \
+printf '%s\n' "$out" | grep -qF "	Named	C:\\users\\$account\\Kreslení.cuix	present" \
   || fail "%USERNAME% was not the account's name ($account): $out"
 /usr/lib/wine/wineserver -k || true
 echo "passed"

@@ -33,7 +33,7 @@ attributes | grep -q '^ *[A-Z ]*H' || fail "the saved file lost its hidden attri
 [ -f "$drive/Data/hidden.cui.norvex-express.bak" ] || fail "no backup"
 # Where the system takes long paths the profile is added; elsewhere the dry run foresees
 # path-too-long and the run gives it, with nothing written.
-longLine() { tr -d '\r' < "$drive/$1" | grep '^Long'$'\t' | cut -f3; }
+longLine() { tr -d '\r' < "$drive/$1" | grep $'^\tLong\t' | cut -f4; }
 case "$(longLine run.log)" in
   added) [ -f "$drive/Data/$long/long.cui.norvex-express.bak" ] || fail "long profile: no backup" ;;
   path-too-long)
