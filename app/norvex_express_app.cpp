@@ -121,6 +121,12 @@ std::string shown(const std::string& text) {
   return platform::escapeControlCharacters(text);
 }
 
+// Whether this process runs as LocalSystem, whose own registry is nobody's.
+bool runsAsLocalSystem() {
+  std::string sid;
+  return platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid;
+}
+
 // How long a run that may write waits for another one to end. NORVEX_EXPRESS_LOCK_WAIT (in
 // seconds) shortens it for the tests.
 unsigned lockWaitSeconds() {
@@ -327,9 +333,7 @@ void CNorvexExpressApp::NothingFound(RunLog& log, ProfilesFound found,
     target = "HKEY_CURRENT_USER\\" + productKey +
              (found == ProfilesFound::kNoProfiles ? "\\Profiles" : "");
     // SYSTEM's own registry is nobody's: what was meant is a run for every user.
-    std::string sid;
-    if (ownRegistry && platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid)
-      reason = ProfileResult::kSystemAccount;
+    if (ownRegistry && runsAsLocalSystem()) reason = ProfileResult::kSystemAccount;
   }
   // The one answer of a run that found nothing, so it is printed in every mode.
   Say(log, Record("", "-", target, reason), true);
@@ -359,11 +363,8 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
   if (!options.retryAtLogon || options.dryRun || mode == kModeStatus) return code;
   // The host makes its key and profiles at its first start, and gives its files back when it
   // ends; missing settings of our own, or SYSTEM's registry, are no reason to wait.
-  std::string sid;
-  const bool system =
-      user.empty() && platform::currentUserSid(&sid) && sid == platform::kLocalSystemSid;
   const bool later =
-      (code == kExitNotFound && !system &&
+      (code == kExitNotFound && !(user.empty() && runsAsLocalSystem()) &&
        (found == ProfilesFound::kHostMissing || found == ProfilesFound::kNoProfiles)) ||
       code == kExitHostRunning;
   if (code != kExitUpdated && !later) return code;  // a fault, for the administrator
@@ -383,8 +384,7 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
   }
   if (result == platform::kErrorSuccess) {
     if (later) {
-      Record retry("", "-", target, ProfileResult::kRetryAtLogon);
-      retry.user = user;
+      Record retry(user, "-", target, ProfileResult::kRetryAtLogon);
       retry.severity = kWarning;
       log.record(retry);
     }

@@ -128,7 +128,6 @@ FileStep ReplacementFile::retried(Step step, bool anyFailure) {
 
 bool ReplacementFile::commit() {
   targetChanged_ = false;
-  leftNewFile_.clear();
   if (newPath_.empty() || committed_) return false;
   FileOperations& operations = fileOperations();
   // A stream still open goes to disk through the handle the file was made with.
@@ -165,7 +164,6 @@ bool ReplacementFile::commit() {
     step = retried([&] { return operations.move(newPath_, path_); }, true);
     if (step != FileStep::kDone) {
       committed_ = true;  // not discarded
-      leftNewFile_ = newPath_;
       leftNewFiles.emplace_back(givenPath_, newPath_);
       return false;
     }
@@ -190,15 +188,6 @@ bool replaceFileContents(const std::string& path, const void* data, std::size_t 
   ReplacementFile file(path);
   if (expected) file.expectIdentity(*expected);
   return file.open() && file.write(data, size) && file.commit();
-}
-
-bool copyFileSafely(const std::string& from, const std::string& to) {
-  ReplacementFile file(to);
-  file.takeIdentityFrom(from);
-  if (!file.open()) return false;
-  auto consume = [&file](const char* data, std::size_t size) { return file.write(data, size); };
-  return readRegularFileInPieces(from, kNoSizeLimit, consume) == FileReadResult::kRead &&
-         file.commit();
 }
 
 bool copyOpenedFile(const OpenedFile& from, const std::string& to) {

@@ -44,12 +44,10 @@ class ReplacementFile {
   // Flushes the new file to disk and moves it over the target; a replace or move that another
   // process holds up is tried again for about two seconds. On failure the target is as it was
   // and the new file is gone, except where the replace took the target's name away: then the
-  // new file stays, holding the content (see leftNewFile).
+  // new file stays, holding the content (see takeLeftNewFile).
   bool commit();
   // Why the last commit() failed: the target was changed since it was read.
   bool targetChanged() const { return targetChanged_; }
-  // The new file that a failed commit() left because the target's name was gone; else empty.
-  const std::string& leftNewFile() const { return leftNewFile_; }
 
  private:
   void discard();
@@ -62,7 +60,6 @@ class ReplacementFile {
   std::string givenPath_;
   std::string path_;
   std::string identitySource_;
-  std::string leftNewFile_;
   std::string newPath_;
   std::FILE* stream_ = nullptr;
   bool writeFailed_ = false;
@@ -77,11 +74,10 @@ class ReplacementFile {
 // at path still has that identity.
 bool replaceFileContents(const std::string& path, const void* data, std::size_t size,
                          const FileIdentity* expected = nullptr);
-// Copies the regular file from to the path to, safely and piece by piece (never the whole
-// file in memory). The copy takes from's owner, group and permissions.
-bool copyFileSafely(const std::string& from, const std::string& to);
-// The same from a file already opened, into a name where nothing stands yet (see createOnly);
-// the bytes are those of the open file, whatever its name points at by now.
+// Copies a file already opened to the path to, where nothing stands yet (see createOnly),
+// safely and piece by piece (never the whole file in memory); the bytes are those of the open
+// file, whatever its name points at by now. The copy takes the file's owner, group and
+// permissions.
 bool copyOpenedFile(const OpenedFile& from, const std::string& to);
 
 // Test seam: called by copyOpenedFile before it reads its file (done false) and after the

@@ -150,7 +150,10 @@ TEST(SafeFileIdentity, KeepsOwnerModeAndTheLinkAndRefusesAChangedFile) {
   }
 
   // The backup copy takes the original's owner and mode too.
-  ASSERT_TRUE(copyFileSafely(target, dir / "main.cuix.bak"));
+  OpenedFile opened;
+  ASSERT_EQ(opened.open(target), FileReadResult::kRead);
+  ASSERT_TRUE(copyOpenedFile(opened, dir / "main.cuix.bak"));
+  opened.close();
   ASSERT_EQ(stat((dir / "main.cuix.bak").c_str(), &info), 0);
   EXPECT_EQ(readFile(dir / "main.cuix.bak"), "through the link");
   EXPECT_EQ(info.st_mode & 07777, 0604u);
