@@ -21,5 +21,5 @@ int main(int argc, char** argv) {
     line += plain ? word : "'" + word + "'";
   }
   app.SetCommandLine(line);
-  return app.Run(arguments);
+  return app.InitInstance(arguments);
 }

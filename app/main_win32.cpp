@@ -51,5 +51,5 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   }
   std::string whole;
   if (utf8FromWide(GetCommandLineW(), &whole)) app.SetCommandLine(whole);
-  return app.Run(arguments);
+  return app.InitInstance(arguments);
 }

@@ -135,6 +135,20 @@ unsigned lockWaitSeconds() {
   return static_cast<unsigned>(std::strtoul(text, nullptr, 10) % 3600);
 }
 
+// The arguments as one line for the log: quoted where a blank, a tab or a quote would split
+// them otherwise.
+std::string argumentsText(const std::vector<std::string>& arguments) {
+  std::string text;
+  for (const std::string& argument : arguments) {
+    if (!text.empty()) text += ' ';
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+      text += argument;
+    else
+      text += '"' + argument + '"';
+  }
+  return text;
+}
+
 }  // namespace
 
 // One line of a run, on standard output and in the log alike: who, which profile, which file
@@ -234,25 +248,12 @@ CNorvexExpressApp::CNorvexExpressApp(std::unique_ptr<platform::Registry> registr
       userHostRunning_(hostProgramRunsFor) {}
 
 int CNorvexExpressApp::InitInstance(const char* commandLine) {
-  commandLine_ = commandLine ? commandLine : "";
-  return Run(splitCommandLine(commandLine_));
+  const std::string line = commandLine ? commandLine : "";
+  if (commandLine_.empty()) commandLine_ = line;
+  return InitInstance(splitCommandLine(line));
 }
 
-std::string CNorvexExpressApp::CommandLineText(const std::vector<std::string>& arguments) const {
-  if (!commandLine_.empty()) return commandLine_;
-  // Arguments alone: quoted where a blank, a tab or a quote would split them otherwise.
-  std::string text;
-  for (const std::string& argument : arguments) {
-    if (!text.empty()) text += ' ';
-    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
-      text += argument;
-    else
-      text += '"' + argument + '"';
-  }
-  return text;
-}
-
-int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
+int CNorvexExpressApp::InitInstance(const std::vector<std::string>& arguments) {
   CommandLineOptions options = parseCommandLine(arguments);
   switch (options.action) {
     case CommandAction::kDialog:
@@ -276,11 +277,23 @@ int CNorvexExpressApp::Run(const std::vector<std::string>& arguments) {
     case CommandAction::kStatus:
       break;
   }
-  const int mode = options.action == CommandAction::kAdd      ? kModeAdd
-                   : options.action == CommandAction::kRemove ? kModeRemove
-                                                              : kModeStatus;
+  if (commandLine_.empty()) commandLine_ = argumentsText(arguments);
+  if (options.action == CommandAction::kAdd) return AddToAllProfiles(options);
+  if (options.action == CommandAction::kRemove) return RemoveFromAllProfiles(options);
+  return SilentRun(kModeStatus, options);
+}
+
+int CNorvexExpressApp::AddToAllProfiles(const CommandLineOptions& options) {
+  return SilentRun(kModeAdd, options);
+}
+
+int CNorvexExpressApp::RemoveFromAllProfiles(const CommandLineOptions& options) {
+  return SilentRun(kModeRemove, options);
+}
+
+int CNorvexExpressApp::SilentRun(int mode, const CommandLineOptions& options) {
   try {
-    RunLog log(options, CommandLineText(arguments));
+    RunLog log(options, commandLine_);
     // One run that may write at a time on the machine; --status and --dry-run only read.
     platform::RunLock lock;
     if (mode != kModeStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
@@ -305,15 +318,6 @@ void CNorvexExpressApp::Print(const std::string& text) {
 void CNorvexExpressApp::Say(RunLog& log, const Record& record, bool print) {
   log.record(record);
   if (print) Print(record.columns() + "\n");
-}
-
-int CNorvexExpressApp::UpdateAllProfiles(int mode, const CommandLineOptions& options) {
-  try {
-    RunLog log(options, commandLine_);
-    return RunForThisUser(mode, options, log);
-  } catch (const std::bad_alloc&) {
-    return kExitSomeFailed;
-  }
 }
 
 std::string CNorvexExpressApp::ActionText(int mode, const CommandLineOptions& options) {

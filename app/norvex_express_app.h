@@ -20,15 +20,18 @@ class CNorvexExpressApp {
 
   explicit CNorvexExpressApp(std::unique_ptr<platform::Registry> registry);
 
-  // Runs what the command line (split by Windows' rules) asks for; returns the exit code.
+  // The program's start: runs what the arguments (without the program's name) ask for, the
+  // dialog, a silent run or the usage, and returns the exit code.
+  int InitInstance(const std::vector<std::string>& arguments);
+  // The same for a whole command line, split by Windows' rules.
   int InitInstance(const char* commandLine);
-  // The same for arguments already split, without the program's name.
-  int Run(const std::vector<std::string>& arguments);
-  int AddToAllProfiles() { return UpdateAllProfiles(kModeAdd, CommandLineOptions()); }
-  int RemoveFromAllProfiles() { return UpdateAllProfiles(kModeRemove, CommandLineOptions()); }
+  // The silent add and remove over every profile of this user, or of every user of the
+  // machine with options.allUsers, as the options ask; they return the exit code.
+  int AddToAllProfiles(const CommandLineOptions& options);
+  int RemoveFromAllProfiles(const CommandLineOptions& options);
 
   // The command line as the system gave it, program included, for the log's header; without
-  // it, the header holds the arguments.
+  // it, the header holds the command line or arguments InitInstance was given.
   void SetCommandLine(const std::string& commandLine) { commandLine_ = commandLine; }
   // Where printed lines go; standard output by default.
   void SetOutput(Output output) { output_ = std::move(output); }
@@ -44,9 +47,10 @@ class CNorvexExpressApp {
   struct Record;
   // How far the look-up for profiles came.
   enum class ProfilesFound { kFound, kSettingsMissing, kHostMissing, kNoProfiles };
-  int UpdateAllProfiles(int mode, const CommandLineOptions& options);
+  // A silent run of the mode: the log, the machine-wide lock, and this user's or every user's
+  // profiles.
+  int SilentRun(int mode, const CommandLineOptions& options);
   static std::string ActionText(int mode, const CommandLineOptions& options);
-  std::string CommandLineText(const std::vector<std::string>& arguments) const;
   // The run over this user's profiles, or over every user's; mode kModeStatus for --status.
   int RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log);
   int RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log);

@@ -53,7 +53,7 @@ class AppRun : public ::testing::Test {
       return true;
     });
     app.SetHostCheck([hostRunning] { return hostRunning; });
-    return app.Run(arguments);
+    return app.InitInstance(arguments);
   }
 
   std::vector<std::string> snapshot() {

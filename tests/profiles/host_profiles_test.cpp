@@ -42,7 +42,7 @@ struct Host {
         recorder(file.get()),
         profiles(recorder, run) {}
   std::unique_ptr<platform::RegistryFile> file;
-  testsupport::RecordingRegistry recorder;
+  test_support::RecordingRegistry recorder;
   EditRun run;
   HostProfiles profiles;
 };
@@ -242,7 +242,7 @@ struct FaultHost {
       : file(platform::RegistryFile::fromText(text)), failing(file.get()), profiles(failing, run) {}
   std::vector<Val> menuValues() { return readValues(*file, kMenus); }
   std::unique_ptr<platform::RegistryFile> file;
-  testsupport::FailingRegistry failing;
+  test_support::FailingRegistry failing;
   EditRun run;
   HostProfiles profiles;
 };

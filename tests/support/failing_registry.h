@@ -8,7 +8,7 @@
 
 #include "platform/forwarding_registry.h"
 
-namespace testsupport {
+namespace test_support {
 
 class FailingRegistry : public platform::ForwardingRegistry {
  public:
@@ -38,4 +38,4 @@ class FailingRegistry : public platform::ForwardingRegistry {
   int failFrom_ = 0;
 };
 
-}  // namespace testsupport
+}  // namespace test_support

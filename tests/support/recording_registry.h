@@ -9,7 +9,7 @@
 
 #include "platform/forwarding_registry.h"
 
-namespace testsupport {
+namespace test_support {
 
 class RecordingRegistry : public platform::ForwardingRegistry {
  public:
@@ -36,4 +36,4 @@ class RecordingRegistry : public platform::ForwardingRegistry {
   std::vector<Open> opens_;
 };
 
-}  // namespace testsupport
+}  // namespace test_support
