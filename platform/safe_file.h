@@ -86,7 +86,7 @@ void setCopyHook(void (*hook)(bool done));
 
 // The new file that a save of path in this run left in the target's place because the
 // replace took the name away and the move could not give it back; empty when none. Each is
-// told once.
+// told once: the process keeps one entry for each such save until it is told (one thread).
 std::string takeLeftNewFile(const std::string& path);
 
 // Platform parts of the replacement.
