@@ -84,6 +84,11 @@ class OpenedFile {
   FileIdentity identity_;
 };
 
+// The platform part of readRegularFileInPieces: the file the name leads to now, pinned or not.
+FileReadResult readNamedFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                     const std::function<bool(const char*, std::size_t)>& consume,
+                                     FileIdentity* identity);
+
 // Whether path names a file independently of the working folder ("/x" here; "C:\x" or
 // "\\server\share\x" under Windows).
 bool isAbsolutePath(const std::string& path);

@@ -90,6 +90,9 @@ void setCopyHook(void (*hook)(bool done));
 std::string takeLeftNewFile(const std::string& path);
 
 // Platform parts of the replacement.
+// New files are named "<target>.new-<process id>-<unique part>", so that a later run can tell
+// which ones a process that is gone left behind.
+inline constexpr char kNewMarker[] = ".new-";
 // The file a replacement of path must replace: the final target of a symbolic link.
 bool resolveReplacementTarget(const std::string& path, std::string* target);
 // Creates an empty new file beside path that takes identitySource's owner, group and
