@@ -58,8 +58,6 @@ RegistryFile::Value* RegistryFile::findValue(Key* key, const std::string& name) 
   return nullptr;
 }
 
-// Reads a quoted string with \\ and \" escapes starting at text[pos] == '"'.
-
 std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
   std::unique_ptr<RegistryFile> registry(new RegistryFile());
   registry->path_ = path;
