@@ -1,6 +1,7 @@
 // The program's text output on each platform: standard output (on Windows the parent's
 // console or the pipe it was started with) and log files opened for appending. Texts are
-// UTF-8; the caller closes a file it was given.
+// UTF-8; the caller closes a file it was given. On Windows where each stream goes is found at
+// its first write and kept for the process, with the parent's console attached at most once.
 // The reasons a log is refused, in Czech, whatever the system's language.
 #pragma once
 

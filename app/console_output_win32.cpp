@@ -4,12 +4,13 @@
 #include <io.h>
 
 #include <algorithm>
-#include <climits>
 #include <string>
 
 #include "app/console_output.h"
 #include "app/czech_texts.h"
-#include "app/wide_text.h"
+#include "platform/code_page.h"
+#include "platform/unique_handle_win32.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 
@@ -51,6 +52,20 @@ Destination findDestination(DWORD which) {
   return console;
 }
 
+// Writes count units from data in pieces of at most piece units through write(units, size,
+// written), which may take less than it was given; false when it fails or takes nothing.
+template <typename Unit, typename Write>
+bool writeWhole(const Unit* data, size_t count, size_t piece, Write write) {
+  for (size_t done = 0; done < count;) {
+    DWORD written = 0;
+    if (!write(data + done, static_cast<DWORD>(std::min(count - done, piece)), &written) ||
+        written == 0)
+      return false;
+    done += written;
+  }
+  return true;
+}
+
 bool writeTo(const Destination& destination, const std::string& text) {
   if (destination.handle == INVALID_HANDLE_VALUE) return false;
   if (destination.console) {
@@ -60,26 +75,18 @@ bool writeTo(const Destination& destination, const std::string& text) {
       if (c == '\n') lines += '\r';
       lines += c;
     }
-    std::wstring wide = wideFromUtf8(lines);
-    for (size_t done = 0; done < wide.size();) {
-      DWORD written = 0;
-      DWORD piece = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 8192));
-      if (!WriteConsoleW(destination.handle, wide.data() + done, piece, &written, nullptr) ||
-          written == 0)
-        return false;
-      done += written;
-    }
-    return true;
+    std::wstring wide;
+    platform::wideFromText(lines.data(), lines.size(), platform::kCodePageUtf8, &wide,
+                           platform::Unconvertible::kReplace);
+    return writeWhole(wide.data(), wide.size(), 8192,
+                      [&](const wchar_t* units, DWORD size, DWORD* written) {
+                        return WriteConsoleW(destination.handle, units, size, written, nullptr);
+                      });
   }
-  for (size_t done = 0; done < text.size();) {
-    DWORD written = 0;
-    DWORD piece = static_cast<DWORD>(std::min<size_t>(text.size() - done, 65536));
-    if (!WriteFile(destination.handle, text.data() + done, piece, &written, nullptr) ||
-        written == 0)
-      return false;
-    done += written;
-  }
-  return true;
+  return writeWhole(text.data(), text.size(), 65536,
+                    [&](const char* bytes, DWORD size, DWORD* written) {
+                      return WriteFile(destination.handle, bytes, size, written, nullptr);
+                    });
 }
 
 // The system's text for an error code, with the code; the code alone when it has no text.
@@ -92,15 +99,8 @@ std::string systemErrorText(DWORD error) {
                         text[length - 1] == L' ' || text[length - 1] == L'.'))
     --length;
   std::string utf8;
-  const int size = length == 0 ? 0
-                               : WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length),
-                                                     nullptr, 0, nullptr, nullptr);
-  if (size > 0) {
-    utf8.resize(static_cast<size_t>(size));
-    if (WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), &utf8[0], size, nullptr,
-                            nullptr) != size)
-      utf8.clear();
-  }
+  platform::textFromWide(text, length, platform::kCodePageUtf8, &utf8,
+                         platform::Unconvertible::kReplace);
   return (utf8.empty() ? std::string() : utf8 + " ") + "(" + std::to_string(error) + ")";
 }
 
@@ -122,20 +122,23 @@ bool writeStandardError(const std::string& text) {
 // opened itself and refused: a planted link would make a privileged run append to a file of
 // the planter's choice.
 std::FILE* openFileForAppend(const std::string& path, std::string* reason) {
-  std::wstring wide = wideFromUtf8(path);
-  if (wide.empty()) {
+  std::wstring wide;
+  if (!platform::wideFromText(path.data(), path.size(), platform::kCodePageUtf8, &wide,
+                              platform::Unconvertible::kReplace) ||
+      wide.empty()) {
     *reason = systemErrorText(ERROR_INVALID_NAME);
     return nullptr;
   }
   // Append rights only: every write goes to the end, wherever the file pointer stands.
-  HANDLE handle =
+  platform::UniqueHandle owner(
       CreateFileW(wide.c_str(), FILE_APPEND_DATA | FILE_READ_DATA | FILE_READ_ATTRIBUTES,
                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!owner.valid()) {
     *reason = systemErrorText(GetLastError());
     return nullptr;
   }
+  const HANDLE handle = owner.get();
   BY_HANDLE_FILE_INFORMATION info = {};
   bool ok = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info) &&
             !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
@@ -159,9 +162,9 @@ std::FILE* openFileForAppend(const std::string& path, std::string* reason) {
   int fd = ok ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY) : -1;
   if (fd < 0) {
     if (ok) *reason = systemErrorText(ERROR_INVALID_HANDLE);
-    CloseHandle(handle);
     return nullptr;
   }
+  owner.release();  // the descriptor owns it now
   std::FILE* file = _fdopen(fd, "ab");
   if (!file) {
     *reason = systemErrorText(ERROR_NOT_ENOUGH_MEMORY);

@@ -7,12 +7,10 @@ nvx_warnings(nvx_dialogs)
 if(WIN32)
   target_sources(nvx_dialogs PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/modal_dialog_win32.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/wide_text_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/prf_select_dlg_win32.cpp
     ${CMAKE_CURRENT_LIST_DIR}/norvex_express_dlg_win32.cpp)
-  target_link_libraries(nvx_dialogs PUBLIC user32 gdi32)
-  # The console output converts its text as the dialogs do.
-  target_link_libraries(nvx_app PRIVATE nvx_dialogs)
+  # The selection dialog converts the profiles' names with the platform's wide text.
+  target_link_libraries(nvx_dialogs PUBLIC nvx_platform user32 gdi32)
 
   # The icon is drawn at build time by the project's own generator.
   find_package(Python3 REQUIRED COMPONENTS Interpreter)

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "app/norvex_express_app.h"
-#include "platform/heap_tuning.h"
+#include "document/xml_heap_tuning.h"
 
 int main(int argc, char** argv) {
-  platform::tuneHeapForDocuments();
+  tuneHeapForDocuments();
   std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   CNorvexExpressApp app(platform::openSystemRegistry());
   // The whole command line for the log, program included, each word as the shell passed it.

@@ -4,25 +4,21 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include <climits>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/norvex_express_app.h"
+#include "platform/code_page.h"
+#include "platform/wide_text_win32.h"
 
 namespace {
 
+// A terminated wide text as UTF-8; half of a surrogate pair becomes U+FFFD.
 bool utf8FromWide(const wchar_t* wide, std::string* text) {
-  text->clear();
-  if (!*wide) return true;
-  int needed = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (needed <= 1) return false;
-  std::vector<char> buffer(static_cast<size_t>(needed));
-  if (WideCharToMultiByte(CP_UTF8, 0, wide, -1, buffer.data(), needed, nullptr, nullptr) != needed)
-    return false;
-  text->assign(buffer.data(), static_cast<size_t>(needed - 1));
-  return true;
+  return platform::textFromWide(wide, std::wcslen(wide), platform::kCodePageUtf8, text,
+                                platform::Unconvertible::kReplace);
 }
 
 // The arguments after the program's name; false when they cannot be had whole.

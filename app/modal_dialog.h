@@ -73,3 +73,5 @@ class ModalDialog {
 
 // The icon resource id at the system's icon size, from the program's own module.
 HICON loadProgramIcon(int resourceId);
+// A string table entry of the program's own module, whole; empty when there is none.
+std::wstring loadResourceString(int id);

@@ -120,3 +120,13 @@ HICON loadProgramIcon(int resourceId) {
                                        IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                                        GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR | LR_SHARED));
 }
+
+std::wstring loadResourceString(int id) {
+  // With a zero buffer size LoadStringW hands out the resource's own text and its length,
+  // so the text is never cut to a buffer.
+  const wchar_t* text = nullptr;
+  int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id),
+                           reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || !text) return std::wstring();
+  return std::wstring(text, static_cast<size_t>(length));
+}

@@ -2,7 +2,6 @@
 
 #include "app/prf_select_dlg.h"
 #include "app/resource.h"
-#include "app/wide_text.h"
 
 CNorvexExpressDlg::CNorvexExpressDlg(ProfileOperations& operations, HWND parent)
     : ModalDialog(IDD_NORVEXEXPRESS_DIALOG, parent),

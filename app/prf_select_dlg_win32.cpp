@@ -1,7 +1,8 @@
 #include "app/prf_select_dlg.h"
 
 #include "app/resource.h"
-#include "app/wide_text.h"
+#include "platform/code_page.h"
+#include "platform/wide_text_win32.h"
 
 CPrfSelectDlg::CPrfSelectDlg(const std::vector<std::string>* profiles, int* selected, HWND parent)
     : ModalDialog(IDD_PRFSELECT_DIALOG, parent),
@@ -20,8 +21,15 @@ BOOL CPrfSelectDlg::OnInitDialog() {
   if (m_bRemove) m_prompt.SetText(loadResourceString(IDS_REMOVE_PROMPT));
   int added = 0;
   if (m_pProfiles) {
-    for (const std::string& name : *m_pProfiles)
-      if (m_profileList.AddString(wideFromAnsi(name)) >= 0) ++added;
+    for (const std::string& name : *m_pProfiles) {
+      // The names come from the *A registry functions; bytes the code page cannot decode show
+      // as the replacement character.
+      std::wstring wide;
+      if (platform::wideFromText(name.data(), name.size(), platform::kCodePageAnsi, &wide,
+                                 platform::Unconvertible::kReplace) &&
+          m_profileList.AddString(wide) >= 0)
+        ++added;
+    }
   }
   // A list box that refused a name would shift every later position: offer no choice then.
   const bool complete = m_pProfiles && added == static_cast<int>(m_pProfiles->size());

@@ -13,8 +13,8 @@
 #include <string>
 
 #include "document/xml_file.h"
+#include "document/xml_heap_tuning.h"
 #include "document/xml_writer.h"
-#include "platform/heap_tuning.h"
 
 namespace {
 
@@ -94,7 +94,7 @@ Figures measure(const std::string& path, const std::string& copy, int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  platform::tuneHeapForDocuments();  // as the program does
+  tuneHeapForDocuments();  // as the program does
   long base = argc > 1 ? std::atol(argv[1]) : 1500000;
   char folderPattern[] = "/tmp/nvx_document_bench_XXXXXX";
   if (!mkdtemp(folderPattern)) return 1;

@@ -14,12 +14,12 @@
 
 #include "bench/bench_files.h"
 #include "bench/zlib_floor.h"
+#include "document/xml_heap_tuning.h"
 #include "document/xml_node.h"
 #include "package/customization_file.h"
-#include "platform/heap_tuning.h"
 
 int main(int argc, char** argv) {
-  platform::tuneHeapForDocuments();  // as the program does
+  tuneHeapForDocuments();  // as the program does
   char folderPattern[] = "/tmp/nvx_package_bench_XXXXXX";
   if (!mkdtemp(folderPattern)) return 1;
   std::string folder = folderPattern;

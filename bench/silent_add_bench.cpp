@@ -21,7 +21,7 @@
 #include "app/norvex_express_app.h"
 #include "bench/bench_files.h"
 #include "bench/package_floor.h"
-#include "platform/heap_tuning.h"
+#include "document/xml_heap_tuning.h"
 #include "platform/registry_file.h"
 #include "tests/support/registry_text.h"
 
@@ -106,7 +106,7 @@ double programRunSeconds(const std::string& registryPath, int code) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  platform::tuneHeapForDocuments();  // as the program does
+  tuneHeapForDocuments();  // as the program does
   if (argc == 3 && std::strcmp(argv[1], "--peak") == 0) {
     std::printf("%ld\n", peakOfAdd(argv[2]));
     return 0;

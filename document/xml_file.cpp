@@ -6,7 +6,7 @@
 
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
-#include "platform/byte_runs.h"
+#include "document/xml_byte_runs.h"
 #include "platform/code_page.h"
 #include "platform/file_read.h"
 #include "platform/safe_file.h"

@@ -6,8 +6,8 @@
 #include <new>
 #include <unordered_map>
 
+#include "document/xml_byte_runs.h"
 #include "platform/ascii_text.h"
-#include "platform/byte_runs.h"
 
 // A plain loop: look-ups call this for every attribute and element they pass.
 bool equalsIgnoreCase(const char* a, const char* b) {
@@ -113,14 +113,14 @@ xmlNode* placeNode(void* memory, const char* name, std::size_t nameLength, const
   xmlNode* node = new (memory) xmlNode;
   char* text = reinterpret_cast<char*>(node + 1);
   if (name) {
-    platform::copyBytes(text, name, nameLength);
+    copyBytes(text, name, nameLength);
     text[nameLength] = '\0';
     node->name = text;
     node->nameInNode = true;
     text += nameLength + 1;
   }
   if (value) {
-    platform::copyBytes(text, value, valueLength);
+    copyBytes(text, value, valueLength);
     text[valueLength] = '\0';
     node->value = text;
     node->valueInNode = true;

@@ -12,6 +12,9 @@
 // arena; its memory goes with the arena. So a node of an arena may be linked into another tree
 // only while its own document lives.
 // Text is held exactly as it stands in the file, in the file's own encoding.
+// Process-wide state, for one thread: the blocks of freed arenas, kept for the next document up
+// to 64 MiB in all (a block past that goes back to the heap) until the process ends; and two
+// tables of the comments and trailing comments, one entry for each node that holds one.
 #pragma once
 
 #include <cstddef>

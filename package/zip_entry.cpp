@@ -13,7 +13,7 @@
 #include "document/xml_node.h"
 #include "package/member_deflater.h"
 #include "platform/file_read.h"
-#include "platform/heap_tuning.h"
+#include "document/xml_heap_tuning.h"
 #include "platform/safe_file.h"
 
 namespace {

@@ -7,6 +7,10 @@
 // failure, running out of memory included; a list that failed to read holds nothing.
 #pragma once
 
+// Process-wide cache, for one thread: the room of the largest member data a read gave up, up to
+// 32 MiB, waits for the next member read; where the heap does not keep freed blocks itself (see
+// heapKeepsFreedBlocks), it stays until the process ends, for the next archive read.
+
 #include <cstdint>
 #include <functional>
 #include <memory>

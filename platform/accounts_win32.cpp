@@ -2,8 +2,8 @@
 // windows.h first: the SID conversions need its types.
 #include <sddl.h>
 
+#include "platform/access_token_win32.h"
 #include "platform/accounts.h"
-#include "platform/hive_privileges_win32.h"
 
 namespace platform {
 

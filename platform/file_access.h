@@ -1,5 +1,6 @@
 // Whether a file can be replaced by this process, asked before a write and to explain one
-// that failed. Nothing is opened or kept.
+// that failed. Nothing is kept open (under Windows the checks open the file and its folder and
+// close them at once).
 #pragma once
 
 #include <string>
@@ -8,7 +9,10 @@ namespace platform {
 
 // True when the system will not let us replace the existing file at path: it refuses us
 // writing or deleting it (no write permission, an ACL, the read-only attribute, an immutable
-// file) or its folder takes no new files; false when it is writable or missing.
+// file) or the folder the path names takes no new files. A bare file name names no folder:
+// POSIX then asks of the working folder, Windows asks of none. False when the file is writable,
+// missing or a folder, and under Windows when an open fails for another reason than a refusal
+// (another process holds the file).
 bool isReadOnlyFile(const std::string& path);
 // Whether a replacement made by this process can be given the existing file's owner and group
 // (on POSIX: as root, or as the owner and a member of the group; Windows keeps them in the

@@ -3,6 +3,7 @@
 #include <aclapi.h>
 
 #include "platform/file_access.h"
+#include "platform/unique_handle_win32.h"
 
 namespace platform {
 
@@ -10,12 +11,10 @@ namespace {
 
 // Whether an open of path for access is refused to us (not merely shared away).
 bool accessRefused(const std::string& path, DWORD access, DWORD flags) {
-  HANDLE file =
-      CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, flags, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED;
-  CloseHandle(file);
-  return false;
+  UniqueHandle file(CreateFileA(path.c_str(), access,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, flags, nullptr));
+  return !file.valid() && GetLastError() == ERROR_ACCESS_DENIED;
 }
 
 }  // namespace

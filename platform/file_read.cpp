@@ -6,6 +6,16 @@ namespace platform {
 
 const OpenedFile* OpenedFile::pinned_ = nullptr;
 
+FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                       const std::function<bool(const char*, std::size_t)>& consume,
+                                       FileIdentity* identity) {
+  if (const OpenedFile* pinned = OpenedFile::pinnedFor(path)) {
+    if (identity) *identity = pinned->identity();
+    return pinned->readInPieces(maxSize, consume);
+  }
+  return readNamedFileInPieces(path, maxSize, consume, identity);
+}
+
 FileReadResult readRegularFile(const std::string& path, std::uint64_t maxSize, std::string* bytes,
                                FileIdentity* identity) {
   bytes->clear();

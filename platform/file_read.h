@@ -51,7 +51,8 @@ FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity)
 // A regular file opened once (after links) and held: its identity, its owner and a copy of it
 // all come from the one handle, so that a name changed meanwhile (a link swapped in) changes
 // nothing that was checked. While it is pinned, readRegularFile and readRegularFileInPieces of
-// its path read this file from its start instead of opening the name again.
+// its path read this file from its start instead of opening the name again. The pin is
+// process-wide, for one thread: one file at a time, until it is closed or destroyed.
 class OpenedFile {
  public:
   OpenedFile() = default;
@@ -82,6 +83,11 @@ class OpenedFile {
   std::intptr_t handle_ = -1;
   FileIdentity identity_;
 };
+
+// The platform part of readRegularFileInPieces: the file the name leads to now, pinned or not.
+FileReadResult readNamedFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                     const std::function<bool(const char*, std::size_t)>& consume,
+                                     FileIdentity* identity);
 
 // Whether path names a file independently of the working folder ("/x" here; "C:\x" or
 // "\\server\share\x" under Windows).

@@ -29,6 +29,8 @@ class Descriptor {
   ~Descriptor() {
     if (fd_ >= 0) close(fd_);
   }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
   int get() const { return fd_; }
 
  private:
@@ -55,13 +57,9 @@ FileReadResult readPieces(int fd, std::uint64_t maxSize,
 
 }  // namespace
 
-FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
-                                       const std::function<bool(const char*, std::size_t)>& consume,
-                                       FileIdentity* identity) {
-  if (const OpenedFile* pinned = OpenedFile::pinnedFor(path)) {
-    if (identity) *identity = pinned->identity();
-    return pinned->readInPieces(maxSize, consume);
-  }
+FileReadResult readNamedFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                     const std::function<bool(const char*, std::size_t)>& consume,
+                                     FileIdentity* identity) {
   // Non-blocking, so that opening a FIFO returns at once instead of waiting for a writer.
   Descriptor fd(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) return failureOf(errno);

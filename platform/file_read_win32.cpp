@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include "platform/file_read.h"
+#include "platform/unique_handle_win32.h"
 
 namespace platform {
 
@@ -26,41 +27,30 @@ FileReadResult failureOf(DWORD error) {
                                                                         : FileReadResult::kFailed;
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 // Opens path for reading and checks that it is a regular file on a disk: devices such as
 // AUX or CON, pipes and folders are refused before anything is read from them. Gives the size,
 // and the identity when asked for it: only that query needs the file's volume, which some
 // systems (Wine) ask another process for.
-FileReadResult openRegular(const std::string& path, HANDLE* handle, std::uint64_t* size,
+FileReadResult openRegular(const std::string& path, UniqueHandle* handle, std::uint64_t* size,
                            FileIdentity* identity) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
     return FileReadResult::kNotRegular;
-  *handle = CreateFileA(path.c_str(), GENERIC_READ,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (*handle == INVALID_HANDLE_VALUE) return failureOf(GetLastError());
-  if (GetFileType(*handle) != FILE_TYPE_DISK) return FileReadResult::kNotRegular;
+  HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return failureOf(GetLastError());
+  handle->reset(opened);
+  if (GetFileType(opened) != FILE_TYPE_DISK) return FileReadResult::kNotRegular;
   if (!identity) {
     // Without backup semantics a folder cannot be opened at all.
     LARGE_INTEGER length;
-    if (!GetFileSizeEx(*handle, &length)) return FileReadResult::kNotRegular;
+    if (!GetFileSizeEx(opened, &length)) return FileReadResult::kNotRegular;
     *size = static_cast<std::uint64_t>(length.QuadPart);
     return FileReadResult::kRead;
   }
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(*handle, &info) ||
+  if (!GetFileInformationByHandle(opened, &info) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
     return FileReadResult::kNotRegular;
   *identity = identityOf(info);
@@ -68,29 +58,19 @@ FileReadResult openRegular(const std::string& path, HANDLE* handle, std::uint64_
   return FileReadResult::kRead;
 }
 
-}  // namespace
-
-FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t maxSize,
-                                       const std::function<bool(const char*, std::size_t)>& consume,
-                                       FileIdentity* identity) {
-  if (const OpenedFile* pinned = OpenedFile::pinnedFor(path)) {
-    if (identity) *identity = pinned->identity();
-    return pinned->readInPieces(maxSize, consume);
-  }
-  HANDLE raw = INVALID_HANDLE_VALUE;
-  std::uint64_t size = 0;
-  FileIdentity found;
-  FileReadResult opened = openRegular(path, &raw, &size, identity ? &found : nullptr);
-  Handle handle(raw);
-  if (opened != FileReadResult::kRead) return opened;
-  if (size > maxSize) return FileReadResult::kTooLarge;
-  if (identity) *identity = found;
+// Reads the file from its start, each read at its own offset, so that the handle's file pointer
+// does not matter.
+FileReadResult readPieces(HANDLE file, std::uint64_t maxSize,
+                          const std::function<bool(const char*, std::size_t)>& consume) {
   std::uint64_t total = 0;
   char buffer[1 << 16];
   for (;;) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(total);
+    at.OffsetHigh = static_cast<DWORD>(total >> 32);
     DWORD got = 0;
-    if (!ReadFile(handle.get(), buffer, sizeof buffer, &got, nullptr))
-      return FileReadResult::kFailed;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, &at))
+      return GetLastError() == ERROR_HANDLE_EOF ? FileReadResult::kRead : FileReadResult::kFailed;
     if (got == 0) return FileReadResult::kRead;
     total += got;
     if (total > maxSize) return FileReadResult::kTooLarge;
@@ -98,16 +78,28 @@ FileReadResult readRegularFileInPieces(const std::string& path, std::uint64_t ma
   }
 }
 
+}  // namespace
+
+FileReadResult readNamedFileInPieces(const std::string& path, std::uint64_t maxSize,
+                                     const std::function<bool(const char*, std::size_t)>& consume,
+                                     FileIdentity* identity) {
+  UniqueHandle handle;
+  std::uint64_t size = 0;
+  FileIdentity found;
+  FileReadResult opened = openRegular(path, &handle, &size, identity ? &found : nullptr);
+  if (opened != FileReadResult::kRead) return opened;
+  if (size > maxSize) return FileReadResult::kTooLarge;
+  if (identity) *identity = found;
+  return readPieces(handle.get(), maxSize, consume);
+}
+
 FileReadResult OpenedFile::open(const std::string& path) {
   close();
-  HANDLE raw = INVALID_HANDLE_VALUE;
+  UniqueHandle handle;
   std::uint64_t size = 0;
-  FileReadResult opened = openRegular(path, &raw, &size, &identity_);
-  if (opened != FileReadResult::kRead) {
-    if (raw != INVALID_HANDLE_VALUE) CloseHandle(raw);
-    return opened;
-  }
-  handle_ = reinterpret_cast<std::intptr_t>(raw);
+  FileReadResult opened = openRegular(path, &handle, &size, &identity_);
+  if (opened != FileReadResult::kRead) return opened;
+  handle_ = reinterpret_cast<std::intptr_t>(handle.release());
   path_ = path;
   return opened;
 }
@@ -217,28 +209,13 @@ bool OpenedFile::writableBy(const std::string& sid, const std::string& /*profile
 FileReadResult OpenedFile::readInPieces(
     std::uint64_t maxSize, const std::function<bool(const char*, std::size_t)>& consume) const {
   if (handle_ == -1) return FileReadResult::kFailed;
-  std::uint64_t total = 0;
-  char buffer[1 << 16];
-  for (;;) {
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(total);
-    at.OffsetHigh = static_cast<DWORD>(total >> 32);
-    DWORD got = 0;
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, sizeof buffer, &got, &at))
-      return GetLastError() == ERROR_HANDLE_EOF ? FileReadResult::kRead : FileReadResult::kFailed;
-    if (got == 0) return FileReadResult::kRead;
-    total += got;
-    if (total > maxSize) return FileReadResult::kTooLarge;
-    if (!consume(buffer, got)) return FileReadResult::kFailed;
-  }
+  return readPieces(reinterpret_cast<HANDLE>(handle_), maxSize, consume);
 }
 
 FileReadResult readFileIdentity(const std::string& path, FileIdentity* identity) {
-  HANDLE raw = INVALID_HANDLE_VALUE;
+  UniqueHandle handle;
   std::uint64_t size = 0;
-  FileReadResult opened = openRegular(path, &raw, &size, identity);
-  Handle handle(raw);
-  return opened;
+  return openRegular(path, &handle, &size, identity);
 }
 
 bool isAbsolutePath(const std::string& path) {

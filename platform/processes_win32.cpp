@@ -8,8 +8,10 @@
 #include <new>
 #include <vector>
 
+#include "platform/access_token_win32.h"
 #include "platform/ascii_text.h"
 #include "platform/processes.h"
+#include "platform/unique_handle_win32.h"
 
 #ifndef PROCESS_QUERY_LIMITED_INFORMATION
 #define PROCESS_QUERY_LIMITED_INFORMATION 0x1000
@@ -17,37 +19,6 @@
 
 namespace platform {
 namespace {
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  bool valid() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-// The token's user, in a buffer whose start is a TOKEN_USER. False when it cannot be read.
-bool tokenUser(HANDLE process, std::vector<unsigned char>* buffer) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(process, TOKEN_QUERY, &token)) return false;
-  Handle closer(token);
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  if (size < sizeof(TOKEN_USER)) return false;
-  buffer->assign(size, 0);
-  return GetTokenInformation(token, TokenUser, buffer->data(), size, &size) != 0;
-}
-
-PSID sidOf(std::vector<unsigned char>& buffer) {
-  return reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-}
 
 bool nameIs(const wchar_t* candidate, const char* name) {
   size_t i = 0;
@@ -66,10 +37,10 @@ bool ownedBy(DWORD processId, PSID user, bool currentUser) {
   HANDLE opened = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
   // Systems before Vista know only the full query right.
   if (!opened) opened = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
-  Handle process(opened);
+  UniqueHandle process(opened);
   if (!process.valid()) return false;
   std::vector<unsigned char> owner;
-  if (tokenUser(process.get(), &owner)) return EqualSid(sidOf(owner), user) != 0;
+  if (tokenUser(process.get(), &owner)) return EqualSid(tokenUserSid(owner), user) != 0;
   if (!currentUser) return true;
   DWORD theirs = 0, ours = 0;
   return ProcessIdToSessionId(processId, &theirs) &&
@@ -91,9 +62,9 @@ bool scanProcesses(const char* name, const char* sidText) {
     givenSid.reset(user);
   } else {
     if (!tokenUser(GetCurrentProcess(), &self)) return true;
-    user = sidOf(self);
+    user = tokenUserSid(self);
   }
-  Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot.valid()) return true;
   PROCESSENTRY32W entry;
   std::memset(&entry, 0, sizeof entry);

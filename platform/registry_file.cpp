@@ -29,6 +29,22 @@ bool makeFolders(const std::string& filePath) {
   return true;
 }
 
+// Copies value's data into data, when given, which has room for *size bytes; then *size, when
+// given, is the data's length. kErrorMoreData, with the length in *size, when it does not fit.
+long copyValueData(const RegistryFile::Value& value, unsigned char* data, std::uint32_t* size) {
+  std::uint32_t length = static_cast<std::uint32_t>(value.data.size());
+  if (data) {
+    if (!size) return kErrorInvalidParameter;
+    if (*size < length) {
+      *size = length;
+      return kErrorMoreData;
+    }
+    if (length) std::memcpy(data, value.data.data(), length);
+  }
+  if (size) *size = length;
+  return kErrorSuccess;
+}
+
 }  // namespace
 
 std::vector<std::string> RegistryFile::splitPath(const std::string& path) {
@@ -57,8 +73,6 @@ RegistryFile::Value* RegistryFile::findValue(Key* key, const std::string& name) 
     if (equalsIgnoringAsciiCase(value.name, name)) return &value;
   return nullptr;
 }
-
-// Reads a quoted string with \\ and \" escapes starting at text[pos] == '"'.
 
 std::unique_ptr<RegistryFile> RegistryFile::fromFile(const std::string& path) {
   std::unique_ptr<RegistryFile> registry(new RegistryFile());
@@ -212,33 +226,21 @@ long RegistryFile::queryValue(RegKey key, const char* name, std::uint32_t* type,
   RegKey inner = 0;
   if (RegistryFile* hive = hiveOf(key, &inner))
     return hive->queryValue(inner, name, type, data, size);
-  auto handle = handles_.find(key);
-  if (handle == handles_.end()) return kErrorInvalidHandle;
-  if (!(handle->second.access & kKeyQueryValue)) return kErrorAccessDenied;
-  Value* value = findValue(handle->second.key, name ? name : "");
+  Key* opened = nullptr;
+  if (long error = keyOf(key, kKeyQueryValue, &opened)) return error;
+  Value* value = findValue(opened, name ? name : "");
   if (!value) return kErrorFileNotFound;
   if (type) *type = value->type;
-  std::uint32_t length = static_cast<std::uint32_t>(value->data.size());
-  if (data) {
-    if (!size) return kErrorInvalidParameter;
-    if (*size < length) {
-      *size = length;
-      return kErrorMoreData;
-    }
-    if (length) std::memcpy(data, value->data.data(), length);
-  }
-  if (size) *size = length;
-  return kErrorSuccess;
+  return copyValueData(*value, data, size);
 }
 
 long RegistryFile::enumKey(RegKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) {
   RegKey inner = 0;
   if (RegistryFile* hive = hiveOf(key, &inner)) return hive->enumKey(inner, index, name, nameSize);
-  auto handle = handles_.find(key);
-  if (handle == handles_.end()) return kErrorInvalidHandle;
-  if (!(handle->second.access & kKeyEnumerateSubKeys)) return kErrorAccessDenied;
+  Key* opened = nullptr;
+  if (long error = keyOf(key, kKeyEnumerateSubKeys, &opened)) return error;
   if (!name || !nameSize) return kErrorInvalidParameter;
-  const auto& subs = handle->second.key->subkeys;
+  const auto& subs = opened->subkeys;
   if (index >= subs.size()) return kErrorNoMoreItems;
   const std::string& found = subs[index]->name;
   if (found.size() + 1 > *nameSize) return kErrorMoreData;
@@ -252,27 +254,17 @@ long RegistryFile::enumValue(RegKey key, std::uint32_t index, char* name, std::u
   RegKey inner = 0;
   if (RegistryFile* hive = hiveOf(key, &inner))
     return hive->enumValue(inner, index, name, nameSize, type, data, dataSize);
-  auto handle = handles_.find(key);
-  if (handle == handles_.end()) return kErrorInvalidHandle;
-  if (!(handle->second.access & kKeyQueryValue)) return kErrorAccessDenied;
+  Key* opened = nullptr;
+  if (long error = keyOf(key, kKeyQueryValue, &opened)) return error;
   if (!name || !nameSize) return kErrorInvalidParameter;
-  const auto& values = handle->second.key->values;
+  const auto& values = opened->values;
   if (index >= values.size()) return kErrorNoMoreItems;
   const Value& value = values[index];
   if (value.name.size() + 1 > *nameSize) return kErrorMoreData;
-  std::uint32_t length = static_cast<std::uint32_t>(value.data.size());
-  if (data) {
-    if (!dataSize) return kErrorInvalidParameter;
-    if (*dataSize < length) {
-      *dataSize = length;
-      return kErrorMoreData;
-    }
-    if (length) std::memcpy(data, value.data.data(), length);
-  }
+  if (long copied = copyValueData(value, data, dataSize)) return copied;
   std::memcpy(name, value.name.c_str(), value.name.size() + 1);
   *nameSize = static_cast<std::uint32_t>(value.name.size());
   if (type) *type = value.type;
-  if (dataSize) *dataSize = length;
   return kErrorSuccess;
 }
 
@@ -281,13 +273,11 @@ long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
   RegKey inner = 0;
   if (RegistryFile* hive = hiveOf(key, &inner))
     return hive->setValue(inner, name, type, data, size);
-  auto handle = handles_.find(key);
-  if (handle == handles_.end()) return kErrorInvalidHandle;
-  if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
+  Key* target = nullptr;
+  if (long error = keyOf(key, kKeySetValue, &target)) return error;
   if (size && !data) return kErrorInvalidParameter;
   // A name with a line break cannot be written to the file.
   if (name && std::strpbrk(name, "\r\n")) return kErrorInvalidParameter;
-  Key* target = handle->second.key;
   std::vector<Value> before = target->values;
   std::vector<unsigned char> bytes(data, data + size);
   Value* value = findValue(target, name ? name : "");
@@ -308,10 +298,8 @@ long RegistryFile::setValue(RegKey key, const char* name, std::uint32_t type,
 long RegistryFile::deleteValue(RegKey key, const char* name) {
   RegKey inner = 0;
   if (RegistryFile* hive = hiveOf(key, &inner)) return hive->deleteValue(inner, name);
-  auto handle = handles_.find(key);
-  if (handle == handles_.end()) return kErrorInvalidHandle;
-  if (!(handle->second.access & kKeySetValue)) return kErrorAccessDenied;
-  Key* target = handle->second.key;
+  Key* target = nullptr;
+  if (long error = keyOf(key, kKeySetValue, &target)) return error;
   std::vector<Value> before = target->values;
   auto& values = target->values;
   for (auto it = values.begin(); it != values.end(); ++it) {
@@ -332,6 +320,14 @@ long RegistryFile::closeKey(RegKey key) {
   RegKey inner = 0;
   if (RegistryFile* hive = hiveOf(key, &inner)) hive->closeKey(inner);
   return handles_.erase(key) ? kErrorSuccess : kErrorInvalidHandle;
+}
+
+long RegistryFile::keyOf(RegKey key, std::uint32_t access, Key** opened) const {
+  auto handle = handles_.find(key);
+  if (handle == handles_.end()) return kErrorInvalidHandle;
+  if (!(handle->second.access & access)) return kErrorAccessDenied;
+  *opened = handle->second.key;
+  return kErrorSuccess;
 }
 
 RegistryFile* RegistryFile::hiveOf(RegKey key, RegKey* inner) const {

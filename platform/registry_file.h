@@ -98,6 +98,9 @@ class RegistryFile : public Registry {
   };
   // The loaded hive a handle belongs to, or null.
   RegistryFile* hiveOf(RegKey key, RegKey* inner) const;
+  // The key of this file's own handle key, opened with the access right asked for:
+  // kErrorSuccess, kErrorInvalidHandle or kErrorAccessDenied.
+  long keyOf(RegKey key, std::uint32_t access, Key** opened) const;
   // One logical line of the file (continued lines joined), as read.
   struct Line {
     std::string text;          // every physical line of it, line ends included

@@ -16,6 +16,9 @@ namespace {
 
 const char kHeader[] = "Windows Registry Editor Version 5.00";
 
+// Reads the quoted string that starts at text[pos] == '"' into out, a backslash taking the next
+// character as it stands (\\ and \"), and moves pos past its closing quote; false when
+// text[pos] is no quote or the string does not end.
 bool readQuoted(const std::string& text, size_t* pos, std::string* out) {
   if (*pos >= text.size() || text[*pos] != '"') return false;
   out->clear();

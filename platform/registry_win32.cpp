@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/hive_privileges_win32.h"
+#include "platform/access_token_win32.h"
 #include "platform/registry.h"
 
 namespace platform {

@@ -86,10 +86,13 @@ void setCopyHook(void (*hook)(bool done));
 
 // The new file that a save of path in this run left in the target's place because the
 // replace took the name away and the move could not give it back; empty when none. Each is
-// told once.
+// told once: the process keeps one entry for each such save until it is told (one thread).
 std::string takeLeftNewFile(const std::string& path);
 
 // Platform parts of the replacement.
+// New files are named "<target>.new-<process id>-<unique part>", so that a later run can tell
+// which ones a process that is gone left behind.
+inline constexpr char kNewMarker[] = ".new-";
 // The file a replacement of path must replace: the final target of a symbolic link.
 bool resolveReplacementTarget(const std::string& path, std::string* target);
 // Creates an empty new file beside path that takes identitySource's owner, group and

@@ -17,10 +17,6 @@ namespace platform {
 
 namespace {
 
-// New files are named "<target>.new-<process id>-XXXXXX", so that a later run can tell
-// which ones a process that is gone left behind.
-const char kNewMarker[] = ".new-";
-
 bool processIsGone(pid_t pid) {
   return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH;
 }
@@ -65,7 +61,8 @@ std::FILE* createUniqueFileBeside(const std::string& path, const std::string& id
     if (!(info.st_mode & 0222)) return nullptr;
   }
   bool haveSource = stat(identitySource.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-  // Made in full before the file, so that nothing can fail between creating it and naming it.
+  // Made in full before the file, so that nothing can fail between creating it and naming it;
+  // mkstemp makes the unique part.
   std::string name = path + kNewMarker + std::to_string(getpid()) + "-XXXXXX";
   int fd = mkstemp(&name[0]);
   if (fd < 0) return nullptr;

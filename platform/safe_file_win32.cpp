@@ -10,22 +10,18 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/file_access.h"
 #include "platform/safe_file.h"
+#include "platform/unique_handle_win32.h"
 
 namespace platform {
 
 namespace {
 
-// New files are named "<target>.new-<process id>-<attempt>", so that a later run can tell
-// which ones a process that is gone left behind.
-const char kNewMarker[] = ".new-";
-
 bool processIsGone(DWORD pid) {
-  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
-  if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;
-  bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-  CloseHandle(process);
-  return ended;
+  UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  if (!process.valid()) return GetLastError() == ERROR_INVALID_PARAMETER;
+  return WaitForSingleObject(process.get(), 0) == WAIT_OBJECT_0;
 }
 
 }  // namespace
@@ -66,12 +62,13 @@ void copySecurity(const std::string& from, const std::string& to) {
 
 // The stream of a file made by CreateFile, which it takes over; null (and the handle closed)
 // when the C library cannot take it.
-std::FILE* streamOf(HANDLE file) {
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY);
+std::FILE* streamOf(UniqueHandle& file) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_BINARY);
   if (descriptor < 0) {
-    CloseHandle(file);
+    file.close();
     return nullptr;
   }
+  file.release();  // the descriptor owns it now
   std::FILE* stream = _fdopen(descriptor, "w+b");
   if (!stream) _close(descriptor);
   return stream;
@@ -88,11 +85,12 @@ std::FILE* createUniqueFileBeside(const std::string& path, const std::string& id
       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
     return nullptr;
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+    // Here the unique part is the attempt's number.
     std::string candidate =
         path + kNewMarker + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt);
-    HANDLE file = CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    UniqueHandle file(CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
       if (GetLastError() != ERROR_FILE_EXISTS) return nullptr;
       continue;
     }
@@ -138,11 +136,11 @@ bool flushStreamToDisk(std::FILE* stream) {
 }
 
 bool flushFileToDisk(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  BOOL ok = FlushFileBuffers(file);
-  return CloseHandle(file) && ok;
+  UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return false;
+  const bool ok = FlushFileBuffers(file.get()) != 0;
+  return file.close() && ok;
 }
 
 namespace {
@@ -160,11 +158,6 @@ FileStep stepOf(DWORD error) {
   }
 }
 
-bool exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES ||
-         GetLastError() != ERROR_FILE_NOT_FOUND;
-}
-
 // Moves from over an existing to, keeping what the file system keeps of to's identity.
 FileStep replaceExisting(const std::string& from, const std::string& to) {
   // ReplaceFile keeps the original's attributes, ACL, owner, creation time and streams.
@@ -177,7 +170,7 @@ FileStep replaceExisting(const std::string& from, const std::string& to) {
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
     case ERROR_UNABLE_TO_REMOVE_REPLACED:
       // Half done: the original may have lost its name while the new file kept its own.
-      return exists(to) ? FileStep::kFailed : FileStep::kTargetGone;
+      return nameTaken(to) ? FileStep::kFailed : FileStep::kTargetGone;
     case ERROR_INVALID_FUNCTION:
     case ERROR_NOT_SUPPORTED:
     case ERROR_INVALID_PARAMETER:

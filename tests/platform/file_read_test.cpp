@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 
 #include "tests/support/test_files.h"
@@ -40,6 +41,29 @@ TEST(FileRead, OnlyRegularFilesAndNeverMoreThanTheLimit) {
             FileReadResult::kFailed);
   EXPECT_EQ(pieces, 2u);
   EXPECT_LE(total, size_t{2} << 16);
+}
+
+// While a file is pinned its path reads that file, whatever the name leads to by now; once it
+// is closed the name is opened again.
+TEST(FileRead, APinnedFileIsReadInsteadOfItsName) {
+  TempFolder dir;
+  const std::string file = dir / "main.cui";
+  writeFile(file, "opened");
+  std::string bytes;
+  FileIdentity identity;
+  {
+    OpenedFile opened;
+    ASSERT_EQ(opened.open(file), FileReadResult::kRead);
+    opened.pin();
+    ASSERT_EQ(std::rename(file.c_str(), (dir / "moved.cui").c_str()), 0);
+    writeFile(file, "planted");
+    ASSERT_EQ(readRegularFile(file, 100, &bytes, &identity), FileReadResult::kRead);
+    EXPECT_EQ(bytes, "opened");
+    EXPECT_EQ(identity, opened.identity());
+    EXPECT_EQ(readRegularFile(file, 5, &bytes), FileReadResult::kTooLarge);
+  }
+  ASSERT_EQ(readRegularFile(file, 100, &bytes), FileReadResult::kRead);
+  EXPECT_EQ(bytes, "planted");
 }
 
 TEST(FileRead, AbsolutePaths) {

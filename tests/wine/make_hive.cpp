@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/hive_privileges_win32.h"
+#include "platform/access_token_win32.h"
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--owner") {

@@ -1,12 +1,10 @@
-#include "platform/heap_tuning.h"
+#include "document/xml_heap_tuning.h"
 
 #include <cstdlib>  // defines __GLIBC__ where glibc is the C library
 
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
-
-namespace platform {
 
 namespace {
 
@@ -26,5 +24,3 @@ void tuneHeapForDocuments() {
 bool heapKeepsFreedBlocks() {
   return tuned;
 }
-
-}  // namespace platform

@@ -12,8 +12,6 @@
 #include <emmintrin.h>
 #endif
 
-namespace platform {
-
 namespace byte_runs_detail {
 
 // Sixteen bytes moved as one.
@@ -81,4 +79,7 @@ inline bool holdsNulByte(const char* bytes, std::size_t length) {
   return false;
 }
 
+// The name the document's file load still calls it by.
+namespace platform {
+using ::holdsNulByte;
 }  // namespace platform

@@ -1,8 +1,6 @@
 // Process-wide tuning of the C heap for the document trees, called once at the start of a
-// program, before anything is allocated.
+// program, before anything is allocated. The one state it keeps is whether the heap was tuned.
 #pragma once
-
-namespace platform {
 
 // A document is millions of small blocks made together and freed together. glibc keeps small
 // freed blocks in fast bins and consolidates them all at the next large request, which made
@@ -17,4 +15,7 @@ void tuneHeapForDocuments();
 // system), code that frees and makes large blocks in turn had better keep them itself.
 bool heapKeepsFreedBlocks();
 
+// The name the package reader still calls it by.
+namespace platform {
+using ::heapKeepsFreedBlocks;
 }  // namespace platform

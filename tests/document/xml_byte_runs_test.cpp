@@ -1,4 +1,4 @@
-#include "platform/byte_runs.h"
+#include "document/xml_byte_runs.h"
 
 #include <cstring>
 #include <random>
@@ -18,9 +18,9 @@ TEST(ByteRuns, CopyAndNulScanAgreeWithTheCLibrary) {
     if (rng() % 2) from[at + rng() % (length + 1)] = '\0';  // maybe just past the run
     std::vector<char> expected = to;
     std::memcpy(expected.data() + into, from.data() + at, length);
-    platform::copyBytes(to.data() + into, from.data() + at, length);
+    copyBytes(to.data() + into, from.data() + at, length);
     ASSERT_EQ(to, expected) << length << " bytes from " << at << " to " << into;
-    ASSERT_EQ(platform::holdsNulByte(from.data() + at, length),
+    ASSERT_EQ(holdsNulByte(from.data() + at, length),
               std::memchr(from.data() + at, '\0', length) != nullptr)
         << length << " bytes from " << at;
   }
