@@ -53,6 +53,8 @@ bool textFromWide(const wchar_t* wide, std::size_t length, unsigned codePage, st
   if (length == 0) return true;
   if (length > static_cast<std::size_t>(INT_MAX)) return false;
   const bool fail = unconvertible == Unconvertible::kFail;
+  // The ANSI code page is UTF-8 where the manifest asks for it, and is then handled as UTF-8.
+  if (codePage == CP_ACP) codePage = GetACP();
   if (fail && codePage == CP_UTF8 && holdsLoneSurrogate(wide, length)) return false;
   // UTF-8 has no default character: the flag must be null for it.
   BOOL defaultUsed = FALSE;
