@@ -49,24 +49,6 @@ xmlNode* parseBytes(const char* bytes, size_t length, DocumentError* error) {
   return document;
 }
 
-// Why a file could not be read, as a document's reason.
-DocumentError readFailure(platform::FileReadResult read) {
-  switch (read) {
-    case platform::FileReadResult::kMissing:
-      return DocumentError::kFileMissing;
-    case platform::FileReadResult::kNotRegular:
-      return DocumentError::kNotRegularFile;
-    case platform::FileReadResult::kTooLarge:
-      return DocumentError::kTooLarge;
-    case platform::FileReadResult::kNoMemory:
-      return DocumentError::kOutOfMemory;
-    case platform::FileReadResult::kRead:
-    case platform::FileReadResult::kFailed:
-      break;
-  }
-  return DocumentError::kReadFailed;
-}
-
 class ReplacementSink : public xmlSink {
  public:
   explicit ReplacementSink(platform::ReplacementFile& file) : file_(file) {}
@@ -80,6 +62,24 @@ class ReplacementSink : public xmlSink {
 
 }  // namespace
 
+DocumentError fileReadFailure(platform::FileReadResult read) {
+  switch (read) {
+    case platform::FileReadResult::kRead:
+      return DocumentError::kNone;
+    case platform::FileReadResult::kMissing:
+      return DocumentError::kFileMissing;
+    case platform::FileReadResult::kNotRegular:
+      return DocumentError::kNotRegularFile;
+    case platform::FileReadResult::kTooLarge:
+      return DocumentError::kTooLarge;
+    case platform::FileReadResult::kNoMemory:
+      return DocumentError::kOutOfMemory;
+    case platform::FileReadResult::kFailed:
+      break;
+  }
+  return DocumentError::kReadFailed;
+}
+
 xmlNode* loadXmlFile(const char* path, DocumentError* error) {
   DocumentError ignored;
   if (!error) error = &ignored;
@@ -91,7 +91,7 @@ xmlNode* loadXmlFile(const char* path, DocumentError* error) {
     std::string bytes;
     const platform::FileReadResult read = platform::readRegularFile(path, kMaxFileSize, &bytes);
     if (read != platform::FileReadResult::kRead) {
-      *error = readFailure(read);
+      *error = fileReadFailure(read);
       return nullptr;
     }
     return parseBytes(bytes.c_str(), bytes.size(), error);

@@ -21,6 +21,8 @@
 // memory runs out; why goes to *error, when given (kNone with a document). The bytes are kept
 // as they are, in whatever encoding the file has.
 xmlNode* loadXmlFile(const char* path, DocumentError* error = nullptr);
+// The reason a document gets from a read of its file.
+DocumentError fileReadFailure(platform::FileReadResult read);
 // Writes the whole document to a new file beside path and replaces the file only when that
 // succeeded: kNone, kNoDocument when there is no document (no named top-level node),
 // kWriteFailed when the file cannot be written, kChanged when the file no longer has the

@@ -103,27 +103,14 @@ Failure resolveMenuFile(platform::Registry& registry, const std::string& product
   return std::nullopt;
 }
 
-Failure openFailure(platform::FileReadResult read) {
-  switch (read) {
-    case platform::FileReadResult::kRead:
-      return std::nullopt;
-    case platform::FileReadResult::kMissing:
-      return ProfileResult::kFileMissing;
-    case platform::FileReadResult::kNotRegular:
-      return ProfileResult::kNotRegularFile;
-    case platform::FileReadResult::kNoMemory:
-      return ProfileResult::kOutOfMemory;
-    default:
-      return ProfileResult::kReadFailed;
-  }
-}
-
 // Opens the menu file once for the whole update and pins it, so that every read of it (the
 // loads and the backup) comes from the file checked here. In a run for another user (with an
 // environment) the file must be one that user may write.
 Failure openMenuFile(const std::string& menuFile, const platform::UserEnvironment* environment,
                      platform::OpenedFile* opened, platform::FileIdentity* loaded) {
-  if (Failure found = openFailure(opened->open(menuFile))) return found;
+  const platform::FileReadResult read = opened->open(menuFile);
+  if (read != platform::FileReadResult::kRead)
+    return customizationFailure(PackageFailure{PackageError::kDocument, fileReadFailure(read)});
   if (environment &&
       !opened->writableBy(environment->userSid(), environment->expand("%USERPROFILE%")))
     return ProfileResult::kNotUsersFile;
