@@ -133,6 +133,31 @@ TEST_F(MenuFilePatch, BackupComesFromTheFileLoadedAndNeverReplacesAName) {
   EXPECT_NE(lstat(planted.c_str(), &info), 0);
 }
 
+// The host saves the file after the load, while the backup is made: the save leaves the host's
+// bytes, and the profile says why, for a plain file and a package alike.
+std::string hostSaved;
+void saveAsTheHost(bool done) {
+  if (done) test_support::writeFile(hostSaved, "<CustSection />");
+}
+
+TEST_F(MenuFilePatch, AFileSavedMeanwhileIsLeftAsSaved) {
+  for (const char* extension : {".CUI", ".CUIX"}) {
+    hostSaved = dir_ + "/main" + extension;
+    if (extension == std::string(".CUI"))
+      writeFile(hostSaved, kFile);
+    else
+      ASSERT_TRUE(writePackage(
+          hostSaved, {{"Header.cui", kHeaderPart}, {"WorkspaceRoot.cui", kWorkspacePart}}));
+    platform::setCopyHook(saveAsTheHost);
+    EXPECT_EQ(result(hostSaved, kModeAdd, false, extension), ProfileResult::kChangedDuringRun);
+    platform::setCopyHook(nullptr);
+    EXPECT_EQ(readFile(hostSaved), "<CustSection />") << extension;
+    EXPECT_EQ(test_support::folderNames(dir_),
+              std::vector<std::string>{"main" + std::string(extension)});
+    std::remove(hostSaved.c_str());
+  }
+}
+
 TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   writeFile(dir_ + "/main.CUI", kFile);
   setenv("NVX_PATCH_LONG", std::string(1100, 'x').c_str(), 1);
