@@ -38,11 +38,11 @@ int main(int argc, char** argv) {
     if (!floor.ok || !copyFile(source, work)) return 1;
     floorBest = std::min(floorBest, floor.seconds);
     auto start = std::chrono::steady_clock::now();
-    xmlNodeHolder root(loadDocument(work.c_str(), 65001));
-    int saved = root ? saveDocument(work.c_str(), root.get(), 65001) : -1;
+    xmlNodeHolder root(loadDocument(work.c_str()));
+    const bool saved = root && !saveDocument(work.c_str(), root.get()).failed();
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (saved != 0) {
+    if (!saved) {
       std::fprintf(stderr, "load and save failed\n");
       return 1;
     }

@@ -34,21 +34,26 @@ bool locateDocument(const char* bytes, size_t length, size_t* prefix, size_t* fi
   return *first < length && bytes[*first] == '<';
 }
 
-xmlNode* parseBytes(const char* bytes, size_t length) {
+xmlNode* parseBytes(const char* bytes, size_t length, DocumentError* error) {
   size_t prefix = 0, first = 0;
-  if (!locateDocument(bytes, length, &prefix, &first)) return nullptr;
-  xmlNode* document = newDocumentNode(length - first);
-  if (!document) return nullptr;
-  std::memcpy(document->prefix, bytes, prefix);
-  document->prefix[prefix] = '\0';
-  return parseDocument(bytes + first, document);
+  xmlNode* document = nullptr;
+  if (!locateDocument(bytes, length, &prefix, &first)) {
+    *error = DocumentError::kMalformed;
+  } else if (!(document = newDocumentNode(length - first))) {
+    *error = DocumentError::kOutOfMemory;
+  } else {
+    std::memcpy(document->prefix, bytes, prefix);
+    document->prefix[prefix] = '\0';
+    document = parseDocument(bytes + first, document, error);
+  }
+  return document;
 }
 
 class ReplacementSink : public xmlSink {
  public:
   explicit ReplacementSink(platform::ReplacementFile& file) : file_(file) {}
-  int put(const char* data, size_t length) override {
-    return file_.write(data, length) ? 0 : kSaveNoFile;
+  DocumentError put(const char* data, size_t length) override {
+    return file_.write(data, length) ? DocumentError::kNone : DocumentError::kWriteFailed;
   }
 
  private:
@@ -57,43 +62,74 @@ class ReplacementSink : public xmlSink {
 
 }  // namespace
 
-// Both code pages are parsed as the bytes stand: the tree keeps the file's own encoding, so
-// neither characters outside the ANSI code page nor bytes that are not valid UTF-8 are lost.
-xmlNode* loadXmlFile(const char* path, unsigned /*codePage*/) {
+DocumentError fileReadFailure(platform::FileReadResult read) {
+  switch (read) {
+    case platform::FileReadResult::kRead:
+      return DocumentError::kNone;
+    case platform::FileReadResult::kMissing:
+      return DocumentError::kFileMissing;
+    case platform::FileReadResult::kNotRegular:
+      return DocumentError::kNotRegularFile;
+    case platform::FileReadResult::kTooLarge:
+      return DocumentError::kTooLarge;
+    case platform::FileReadResult::kNoMemory:
+      return DocumentError::kOutOfMemory;
+    case platform::FileReadResult::kFailed:
+      break;
+  }
+  return DocumentError::kReadFailed;
+}
+
+xmlNode* loadXmlFile(const char* path, DocumentError* error) {
+  DocumentError ignored;
+  if (!error) error = &ignored;
+  *error = DocumentError::kReadFailed;
   if (!path) return nullptr;
   try {
     // Regular files only: a FIFO, a device or a folder fails at once instead of blocking or
     // reading without end.
     std::string bytes;
-    if (platform::readRegularFile(path, kMaxFileSize, &bytes) != platform::FileReadResult::kRead)
+    const platform::FileReadResult read = platform::readRegularFile(path, kMaxFileSize, &bytes);
+    if (read != platform::FileReadResult::kRead) {
+      *error = fileReadFailure(read);
       return nullptr;
-    return parseBytes(bytes.c_str(), bytes.size());
+    }
+    return parseBytes(bytes.c_str(), bytes.size(), error);
   } catch (const std::bad_alloc&) {
+    *error = DocumentError::kOutOfMemory;
     return nullptr;
   }
 }
 
-xmlNode* parseXmlText(const char* bytes, std::size_t length) {
+xmlNode* parseXmlText(const char* bytes, std::size_t length, DocumentError* error) {
+  DocumentError ignored;
+  if (!error) error = &ignored;
+  *error = !bytes ? DocumentError::kMalformed : DocumentError::kTooLarge;
   if (!bytes || length > kMaxFileSize) return nullptr;
   try {
     std::string terminated(bytes, length);
-    return parseBytes(terminated.c_str(), length);
+    return parseBytes(terminated.c_str(), length, error);
   } catch (const std::bad_alloc&) {
+    *error = DocumentError::kOutOfMemory;
     return nullptr;
   }
 }
 
-xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length) {
+xmlNode* parseTerminatedXmlText(const char* bytes, std::size_t length, DocumentError* error) {
+  DocumentError ignored;
+  if (!error) error = &ignored;
+  *error = bytes && length > kMaxFileSize ? DocumentError::kTooLarge : DocumentError::kMalformed;
   if (!bytes || length > kMaxFileSize || bytes[length] != '\0') return nullptr;
-  return parseBytes(bytes, length);
+  return parseBytes(bytes, length, error);
 }
 
-bool checkTerminatedXmlText(const char* bytes, std::size_t length, const char* attributeName,
-                            std::string* values) {
-  if (!bytes || length > kMaxFileSize || bytes[length] != '\0') return false;
+DocumentError checkTerminatedXmlText(const char* bytes, std::size_t length,
+                                     const char* attributeName, std::string* values) {
+  if (bytes && length > kMaxFileSize) return DocumentError::kTooLarge;
   size_t prefix = 0, first = 0;
-  return locateDocument(bytes, length, &prefix, &first) &&
-         checkDocument(bytes + first, attributeName, values);
+  if (!bytes || bytes[length] != '\0' || !locateDocument(bytes, length, &prefix, &first))
+    return DocumentError::kMalformed;
+  return checkDocument(bytes + first, attributeName, values);
 }
 
 bool hasNamedNode(const xmlNode* document) {
@@ -102,32 +138,34 @@ bool hasNamedNode(const xmlNode* document) {
   return false;
 }
 
-int saveXmlFile(const char* path, xmlNode* document, unsigned /*codePage*/,
-                const platform::FileIdentity* expected) {
+DocumentError saveXmlFile(const char* path, xmlNode* document,
+                          const platform::FileIdentity* expected) {
   // A chain without a named node would replace the file with an empty one.
-  if (!path || !hasNamedNode(document)) return kSaveNoFile;
+  if (!hasNamedNode(document)) return DocumentError::kNoDocument;
+  if (!path) return DocumentError::kWriteFailed;
   try {
     // Until the commit the file at path is untouched; the new file goes with the object.
     platform::ReplacementFile file(path);
     if (expected) file.expectIdentity(*expected);
-    if (!file.open()) return kSaveNoFile;
+    if (!file.open()) return DocumentError::kWriteFailed;
     ReplacementSink sink(file);
-    int result = writeDocument(document, sink);
-    if (result != 0) return result;
-    return file.commit() ? 0 : kSaveNoFile;
+    const DocumentError written = writeDocument(document, sink);
+    if (written != DocumentError::kNone) return written;
+    if (file.commit()) return DocumentError::kNone;
+    return file.targetChanged() ? DocumentError::kChanged : DocumentError::kWriteFailed;
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return DocumentError::kOutOfMemory;
   }
 }
 
-int writeXmlText(xmlNode* document, std::string* out) {
-  if (!out) return kSaveNoFile;
+DocumentError writeXmlText(xmlNode* document, std::string* out) {
+  if (!out) return DocumentError::kNoDocument;
   out->clear();
-  if (!hasNamedNode(document)) return kSaveNoFile;
+  if (!hasNamedNode(document)) return DocumentError::kNoDocument;
   xmlAppendingSink<std::string> sink(*out);
-  int result = writeDocument(document, sink);
-  if (result != 0) out->clear();
-  return result;
+  const DocumentError written = writeDocument(document, sink);
+  if (written != DocumentError::kNone) out->clear();
+  return written;
 }
 
 bool ansiToDocumentText(const std::string& ansi, unsigned codePage, std::string* out) {

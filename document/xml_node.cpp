@@ -4,19 +4,11 @@
 #include <cstring>
 #include <initializer_list>
 #include <new>
+#include <string_view>
 #include <unordered_map>
 
 #include "document/xml_byte_runs.h"
 #include "platform/ascii_text.h"
-
-// A plain loop: look-ups call this for every attribute and element they pass.
-bool equalsIgnoreCase(const char* a, const char* b) {
-  if (!a || !b) return false;
-  for (;; ++a, ++b) {
-    if (platform::lowerAsciiLetter(*a) != platform::lowerAsciiLetter(*b)) return false;
-    if (!*a) return true;
-  }
-}
 
 namespace {
 
@@ -427,10 +419,11 @@ bool insertAfter(xmlNode* reference, xmlNode* node) {
 }
 
 xmlNode* findSibling(xmlNode* node, const char* name) {
-  if (!node) return nullptr;
+  if (!node || !name) return nullptr;
+  const std::string_view wanted = name;
   while (node->prev) node = node->prev;
   for (; node; node = node->next)
-    if (node->name && equalsIgnoreCase(node->name, name)) return node;
+    if (node->name && platform::equalsIgnoringAsciiCase(node->name, wanted)) return node;
   return nullptr;
 }
 
@@ -452,9 +445,9 @@ xmlNode* findOrAddSibling(xmlNode* node, const char* name, bool create) {
 
 xmlNode* findChildWithText(xmlNode* parent, const char* name, const char* text, bool create) {
   if (!parent) return nullptr;
-  for (xmlNode* child = parent->firstChild; child; child = child->next)
-    if (child->value && child->name && equalsIgnoreCase(child->name, name) &&
-        equalsIgnoreCase(child->value, text))
+  for (xmlNode* child = name && text ? parent->firstChild : nullptr; child; child = child->next)
+    if (child->value && child->name && platform::equalsIgnoringAsciiCase(child->name, name) &&
+        platform::equalsIgnoringAsciiCase(child->value, text))
       return child;
   if (!create) return nullptr;
   xmlNode* child = newNodeNear(parent, name, text);

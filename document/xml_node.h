@@ -120,6 +120,7 @@ using xmlNodeHolder = std::unique_ptr<xmlNode, xmlNodeDeleter>;
 bool appendChild(xmlNode* parent, xmlNode* child);
 bool appendAttribute(xmlNode* element, xmlNode* attribute);
 bool insertAfter(xmlNode* reference, xmlNode* node);
+// Look-ups by name (and text) ignore the case of ASCII letters; a null name or text finds nothing.
 xmlNode* findSibling(xmlNode* node, const char* name);
 xmlNode* findChild(xmlNode* parent, const char* name, bool create);
 xmlNode* findOrAddSibling(xmlNode* node, const char* name, bool create);
@@ -133,6 +134,3 @@ void detach(xmlNode* node, bool destroy);
 // top node is a package root (extra of kind 1).
 xmlNode* topNode(xmlNode* node);
 bool isPackageDocument(xmlNode* node);
-
-// Whole-string comparison that ignores the case of ASCII letters only; null equals nothing.
-bool equalsIgnoreCase(const char* a, const char* b);

@@ -75,12 +75,13 @@ struct NameInText {
 
 // In a check every node parameter below is null.
 template <bool kCheck>
-int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth);
+DocumentError parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor,
+                                int depth);
 template <bool kCheck>
-int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
+DocumentError parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth);
 template <bool kCheck>
-int parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
-                   int depth);
+DocumentError parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name,
+                             const char** cursor, int depth);
 
 // Of an element's attributes a check keeps the value of the first one named as asked, straight
 // from the text. False when that finds no memory.
@@ -112,30 +113,30 @@ const char* elementNameEnd(const char* p) {
 }
 
 // "</name>" exactly, case-sensitive, no white space.
-int readEndTag(NameInText name, const char** cursor) {
+DocumentError readEndTag(NameInText name, const char** cursor) {
   const char* p = *cursor;
-  if (!startsWith(p, "</")) return -2;
+  if (!startsWith(p, "</")) return DocumentError::kMalformed;
   p += 2;
   for (const char* n = name.begin; n != name.end; ++n, ++p)
-    if (*p != *n) return -2;
-  if (*p != '>') return -2;
+    if (*p != *n) return DocumentError::kMalformed;
+  if (*p != '>') return DocumentError::kMalformed;
   *cursor = p + 1;
-  return 0;
+  return DocumentError::kNone;
 }
 
 // The content after a start tag. Text is the user's data and is taken byte for byte, blanks
 // and line ends at either end included; white space alone, or between elements, is layout.
 template <bool kCheck>
-int parseContent(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
-                 int depth) {
+DocumentError parseContent(const ReadTarget& target, xmlNode* node, NameInText name,
+                           const char** cursor, int depth) {
   const char* start = *cursor;
   skipSpace(cursor);
   const char* p = *cursor;
   if (*p != '<') {
     const char* end = std::strchr(p, '<');
-    if (!end) return -2;
+    if (!end) return DocumentError::kMalformed;
     if constexpr (!kCheck) {
-      if (!(node->value = copyRange(start, end))) return -2;
+      if (!(node->value = copyRange(start, end))) return DocumentError::kOutOfMemory;
       if (depth > 0) noteHeldOutsideArena(target.owner);
     }
     *cursor = end;
@@ -146,18 +147,20 @@ int parseContent(const ReadTarget& target, xmlNode* node, NameInText name, const
     skipSpace(cursor);
     if (startsWith(*cursor, "</")) return readEndTag(name, cursor);
     xmlNode* child = nullptr;
-    if (parseChildElement<kCheck>(target, &child, cursor, depth + 1) != 0) {
+    const DocumentError read = parseChildElement<kCheck>(target, &child, cursor, depth + 1);
+    if (read != DocumentError::kNone) {
       destroyNode(child);
-      return -2;
+      // The text ending where an element should be is malformed too.
+      return read == DocumentError::kOutOfMemory ? read : DocumentError::kMalformed;
     }
     if constexpr (!kCheck) linkLast(&node->firstChild, &last, node, child);
-    if (**cursor == '\0') return -2;
+    if (**cursor == '\0') return DocumentError::kMalformed;
   }
 }
 
 template <bool kCheck>
-int parseAttributes(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
-                    int depth) {
+DocumentError parseAttributes(const ReadTarget& target, xmlNode* node, NameInText name,
+                              const char** cursor, int depth) {
   skipSpace(cursor);
   xmlNode* last = nullptr;
   bool kept = false;  // while checking: whether the attribute asked for was kept
@@ -167,22 +170,23 @@ int parseAttributes(const ReadTarget& target, xmlNode* node, NameInText name, co
     while (!isByte(*p, kNameStop)) ++p;
     if (*p == '/' && p[1] == '>') {
       *cursor = p + 2;
-      return 0;
+      return DocumentError::kNone;
     }
-    if (*p == '>') return -2;
+    if (*p == '>') return DocumentError::kMalformed;
     const char* nameEnd = p;
     skipSpace(&p);
-    if (*p != '=') return -2;
+    if (*p != '=') return DocumentError::kMalformed;
     ++p;
     skipSpace(&p);
     const char* close = *p == '"' ? std::strchr(p + 1, '"') : nullptr;
-    if (!close) return -2;
+    if (!close) return DocumentError::kMalformed;
     if constexpr (kCheck) {
-      if (!keepCheckedAttribute(target, start, nameEnd, p + 1, close, &kept)) return -2;
+      if (!keepCheckedAttribute(target, start, nameEnd, p + 1, close, &kept))
+        return DocumentError::kOutOfMemory;
     } else {
       xmlNode* attribute = newNodeIn(target.owner, start, static_cast<size_t>(nameEnd - start),
                                      p + 1, static_cast<size_t>(close - (p + 1)));
-      if (!attribute) return -2;
+      if (!attribute) return DocumentError::kOutOfMemory;
       linkLast(&node->firstAttribute, &last, node, attribute);
     }
     p = close + 1;
@@ -190,7 +194,7 @@ int parseAttributes(const ReadTarget& target, xmlNode* node, NameInText name, co
     *cursor = p;
     if (startsWith(p, "?>") || startsWith(p, "/>")) {
       *cursor = p + 2;
-      return 0;
+      return DocumentError::kNone;
     }
     if (*p == '>') {
       *cursor = p + 1;
@@ -211,70 +215,71 @@ void skipSpace(const char** cursor) {
 
 namespace {
 
-constexpr int kNoMemory = -3;
-
 // The comment that starts at the cursor (after white space), copied into *comment unless
-// comment is null: 0, -1 when there is none, -2 when it is not closed (its opening is stepped
-// over), kNoMemory.
-int readComment(const char** cursor, char** comment) {
+// comment is null: kNone, kNoDocument when there is none, kMalformed when it is not closed (its
+// opening is stepped over), kOutOfMemory.
+DocumentError readComment(const char** cursor, char** comment) {
   skipSpace(cursor);
-  if (!startsWith(*cursor, "<!--")) return -1;
+  if (!startsWith(*cursor, "<!--")) return DocumentError::kNoDocument;
   *cursor += 4;
   const char* end = std::strstr(*cursor, "-->");
-  if (!end) return -2;
-  if (comment && !(*comment = copyRange(*cursor, end))) return kNoMemory;
+  if (!end) return DocumentError::kMalformed;
+  if (comment && !(*comment = copyRange(*cursor, end))) return DocumentError::kOutOfMemory;
   *cursor = end + 3;
-  return 0;
+  return DocumentError::kNone;
 }
 
 // An element with the comment before it. A comment that is not closed is stepped over; one
 // that finds no memory fails the read.
 template <bool kCheck>
-int parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
-  if (depth >= kMaxNestingDepth) return -2;
+DocumentError parseElementIn(const ReadTarget& target, xmlNode* node, const char** cursor,
+                             int depth) {
+  if (depth >= kMaxNestingDepth) return DocumentError::kMalformed;
   if constexpr (kCheck) {
     readComment(cursor, nullptr);
   } else {
     char* comment = nullptr;
-    const int found = readComment(cursor, &comment);
-    if (found == kNoMemory || (found == 0 && !setNodeComment(node, comment))) return -2;
+    const DocumentError found = readComment(cursor, &comment);
+    if (found == DocumentError::kOutOfMemory ||
+        (found == DocumentError::kNone && !setNodeComment(node, comment)))
+      return DocumentError::kOutOfMemory;
   }
   return parseTag<kCheck>(target, node, cursor, depth);
 }
 
 // The element from its "<" on, into a node that may already hold its comment.
 template <bool kCheck>
-int parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
+DocumentError parseTag(const ReadTarget& target, xmlNode* node, const char** cursor, int depth) {
   skipSpace(cursor);
-  if (**cursor == '\0') return -1;
-  if (**cursor != '<') return -2;
+  if (**cursor == '\0') return DocumentError::kNoDocument;
+  if (**cursor != '<') return DocumentError::kMalformed;
   ++*cursor;
   // Below the top level, a name or text read here is memory of the node's own.
   if (!kCheck && depth > 0) noteHeldOutsideArena(target.owner);
   if (startsWith(*cursor, "![CDATA[")) {
     const char* start = *cursor + 8;
     const char* close = std::strchr(start, ']');
-    if (!close || !startsWith(close, "]]>")) return -2;
+    if (!close || !startsWith(close, "]]>")) return DocumentError::kMalformed;
     if constexpr (!kCheck) {
       static const char kCdataName[] = "CDATA";
       if (!(node->name = copyRange(kCdataName, kCdataName + sizeof kCdataName - 1)) ||
           !(node->value = copyRange(start, close)))
-        return -2;
+        return DocumentError::kOutOfMemory;
       node->cdata = true;
     }
     *cursor = close + 3;
-    return 0;
+    return DocumentError::kNone;
   }
   const NameInText name{*cursor, elementNameEnd(*cursor)};
-  if (!name.end) return -2;
+  if (!name.end) return DocumentError::kMalformed;
   if constexpr (!kCheck)
-    if (!(node->name = copyRange(name.begin, name.end))) return -2;
+    if (!(node->name = copyRange(name.begin, name.end))) return DocumentError::kOutOfMemory;
   return parseAfterName<kCheck>(target, node, name, cursor, depth);
 }
 
 template <bool kCheck>
-int parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name, const char** cursor,
-                   int depth) {
+DocumentError parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name,
+                             const char** cursor, int depth) {
   if (*name.end == '>') {
     *cursor = name.end + 1;
     return parseContent<kCheck>(target, node, name, cursor, depth);
@@ -286,10 +291,12 @@ int parseAfterName(const ReadTarget& target, xmlNode* node, NameInText name, con
 // An element below the top level. A tree read makes its node here once the name is known, so
 // that the name shares the node's allocation; *made is the node (null when none was made).
 template <bool kCheck>
-int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor, int depth) {
-  if (depth >= kMaxNestingDepth) return -2;
+DocumentError parseChildElement(const ReadTarget& target, xmlNode** made, const char** cursor,
+                                int depth) {
+  if (depth >= kMaxNestingDepth) return DocumentError::kMalformed;
   char* comment = nullptr;  // the comment before the element, until the node is made
-  if (readComment(cursor, kCheck ? nullptr : &comment) == kNoMemory) return -2;
+  if (readComment(cursor, kCheck ? nullptr : &comment) == DocumentError::kOutOfMemory)
+    return DocumentError::kOutOfMemory;
   skipSpace(cursor);
   const char* p = *cursor;
   const char* end = *p == '<' && !startsWith(p + 1, "![CDATA[") ? elementNameEnd(p + 1) : nullptr;
@@ -309,10 +316,10 @@ int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cur
                : newNodeIn(target.owner, nullptr, 0, nullptr, 0);
     if (!node) {
       std::free(comment);
-      return -2;
+      return DocumentError::kOutOfMemory;
     }
     if (comment) {
-      if (!setNodeComment(node, comment)) return -2;
+      if (!setNodeComment(node, comment)) return DocumentError::kOutOfMemory;
       noteHeldOutsideArena(target.owner);
     }
     *made = node;
@@ -326,48 +333,53 @@ int parseChildElement(const ReadTarget& target, xmlNode** made, const char** cur
   return parseAfterName<kCheck>(target, node, name, cursor, depth);
 }
 
-}  // namespace
-
-xmlNode* parseDocument(const char* text, xmlNode* first) {
-  if (!text || !first) {
-    destroyNode(first);
-    return nullptr;
-  }
+// Every top-level node of the text, into first and the nodes made after it.
+DocumentError readDocument(const char* text, xmlNode* first) {
+  if (!text) return DocumentError::kMalformed;
+  if (!first) return DocumentError::kOutOfMemory;
   const char* cursor = text;
   xmlNode* node = first;
   const ReadTarget target{first};
   for (;;) {
-    int result = parseElementIn<false>(target, node, &cursor, 0);
-    if (result == 0) {
-      xmlNode* next = newNodeIn(first, nullptr, 0, nullptr, 0);
-      if (!next) break;
-      node->next = next;
-      next->prev = node;
-      node = next;
-      continue;
-    }
-    if (result == -1 && node != first) {
-      // A comment after the last element is kept for the save.
-      char* comment = takeNodeComment(node);
-      node->prev->next = nullptr;
-      destroyNode(node);
-      if (comment && !setTrailingComment(first, comment)) break;
-      return first;
-    }
-    break;
+    const DocumentError read = parseElementIn<false>(target, node, &cursor, 0);
+    if (read == DocumentError::kNoDocument) break;
+    if (read != DocumentError::kNone) return read;
+    xmlNode* next = newNodeIn(first, nullptr, 0, nullptr, 0);
+    if (!next) return DocumentError::kOutOfMemory;
+    node->next = next;
+    next->prev = node;
+    node = next;
   }
+  // The text ended; before its first element it is no document.
+  if (node == first) return DocumentError::kMalformed;
+  // A comment after the last element is kept for the save.
+  char* comment = takeNodeComment(node);
+  node->prev->next = nullptr;
+  destroyNode(node);
+  return comment && !setTrailingComment(first, comment) ? DocumentError::kOutOfMemory
+                                                        : DocumentError::kNone;
+}
+
+}  // namespace
+
+xmlNode* parseDocument(const char* text, xmlNode* first, DocumentError* error) {
+  const DocumentError read = readDocument(text, first);
+  if (error) *error = read;
+  if (read == DocumentError::kNone) return first;
   destroyNode(first);
   return nullptr;
 }
 
-bool checkDocument(const char* text, const char* attributeName, std::string* values) {
-  if (!text) return false;
+DocumentError checkDocument(const char* text, const char* attributeName, std::string* values) {
+  if (!text) return DocumentError::kMalformed;
   const ReadTarget target{nullptr, attributeName, values};
   const char* cursor = text;
   bool read = false;
   for (;;) {
-    const int result = parseElementIn<true>(target, nullptr, &cursor, 0);
-    if (result != 0) return result == -1 && read;
+    const DocumentError result = parseElementIn<true>(target, nullptr, &cursor, 0);
+    if (result == DocumentError::kNoDocument)
+      return read ? DocumentError::kNone : DocumentError::kMalformed;
+    if (result != DocumentError::kNone) return result;
     read = true;
   }
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "document/document_error.h"
 #include "document/xml_node.h"
 
 // Levels of nesting accepted (a top-level element is level 1). Real customization files
@@ -18,9 +19,10 @@ constexpr int kMaxNestingDepth = 256;
 bool isSpace(unsigned char byte);
 void skipSpace(const char** cursor);
 // Reads the whole text into first (a fresh node) and the nodes after it. Returns first, or
-// null when the text holds no element or is malformed (first is then destroyed).
-xmlNode* parseDocument(const char* text, xmlNode* first);
-// Whether parseDocument would read the text, found without building its tree. Of each element
-// read, the value of its first attribute named attributeName (ASCII case ignored; null for none)
-// is appended to values, followed by a NUL byte, in document order.
-bool checkDocument(const char* text, const char* attributeName, std::string* values);
+// null (first is then destroyed) when the text holds no element or is malformed (kMalformed) or
+// memory runs out (kOutOfMemory, also for a null first); the reason goes to *error, when given.
+xmlNode* parseDocument(const char* text, xmlNode* first, DocumentError* error = nullptr);
+// What parseDocument would find in the text (kNone: it would read it), found without building
+// its tree. Of each element read, the value of its first attribute named attributeName (ASCII
+// case ignored; null for none) is appended to values, followed by a NUL byte, in document order.
+DocumentError checkDocument(const char* text, const char* attributeName, std::string* values);

@@ -25,8 +25,7 @@ class Output {
       used_ += length;
       return;
     }
-    flush();
-    if (error_) return;
+    if (flush() != DocumentError::kNone) return;
     if (length > kPieceSize) {
       error_ = sink_.put(data, length);
     } else {
@@ -42,7 +41,7 @@ class Output {
       char* const end = text_.get() + kPieceSize;
       while (to != end && *text) *to++ = *text++;
       used_ = static_cast<size_t>(to - text_.get());
-      if (!*text || flush() != 0) return;
+      if (!*text || flush() != DocumentError::kNone) return;
     }
   }
   // A line break before the first line of a document would be layout that the next load
@@ -56,7 +55,7 @@ class Output {
   }
   void add(char byte) {
     atStart_ = false;
-    if (used_ == kPieceSize && flush() != 0) return;
+    if (used_ == kPieceSize && flush() != DocumentError::kNone) return;
     text_[used_++] = byte;
   }
   void blanks(int depth) {
@@ -68,10 +67,10 @@ class Output {
     }
   }
 
-  // 0, or the sink's error (never 0) once a piece failed.
-  int error() const { return error_; }
-  int flush() {
-    if (!error_ && used_ > 0) error_ = sink_.put(text_.get(), used_);
+  // kNone, or the sink's error once a piece failed.
+  DocumentError error() const { return error_; }
+  DocumentError flush() {
+    if (error_ == DocumentError::kNone && used_ > 0) error_ = sink_.put(text_.get(), used_);
     used_ = 0;
     return error_;
   }
@@ -81,21 +80,8 @@ class Output {
   xmlSink& sink_;
   std::unique_ptr<char[]> text_;
   size_t used_ = 0;
-  int error_ = 0;
+  DocumentError error_ = DocumentError::kNone;
   bool atStart_ = false;
-};
-
-class StreamSink : public xmlSink {
- public:
-  explicit StreamSink(std::FILE* stream) : stream_(stream) {}
-  int put(const char* data, size_t length) override {
-    if (std::fwrite(data, 1, length, stream_) == length) return 0;
-    int error = std::ferror(stream_);
-    return error > 0 ? error : 1;
-  }
-
- private:
-  std::FILE* stream_;
 };
 
 void addComment(Output& out, const char* comment) {
@@ -113,8 +99,8 @@ bool hasComment(const xmlNode* node) {
   return comment && comment[0];
 }
 
-int writeTree(Output& out, const xmlNode* node, int depth) {
-  if (!node->name) return 0;
+DocumentError writeTree(Output& out, const xmlNode* node, int depth) {
+  if (!node->name) return DocumentError::kNone;
   if (hasComment(node)) addComment(out, nodeComment(node));
   if (node->cdata) {
     // Written back as the section it was read from, placed like an element.
@@ -160,10 +146,10 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
     out.add('>');
     return out.error();
   }
-  int result = out.error();
-  if (result != 0) return result;
+  DocumentError result = out.error();
+  if (result != DocumentError::kNone) return result;
   for (const xmlNode* child = node->firstChild; child; child = child->next)
-    if ((result = writeTree(out, child, depth + 1)) != 0) return result;
+    if ((result = writeTree(out, child, depth + 1)) != DocumentError::kNone) return result;
   out.add('\n');
   out.blanks(depth);
   out.add("</");
@@ -174,56 +160,42 @@ int writeTree(Output& out, const xmlNode* node, int depth) {
 
 }  // namespace
 
-int writeComment(const char* comment, xmlSink& sink) {
-  if (!comment || !*comment) return -1;
+DocumentError writeComment(const char* comment, xmlSink& sink) {
+  if (!comment || !*comment) return DocumentError::kNoDocument;
   try {
     Output out(sink);
     addComment(out, comment);
     return out.flush();
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return DocumentError::kOutOfMemory;
   }
 }
 
-int writeComment(const char* comment, std::FILE* stream) {
-  StreamSink sink(stream);
-  return writeComment(comment, sink);
-}
-
-int writeComment(xmlNode* node, std::FILE* stream) {
-  return writeComment(nodeComment(node), stream);
-}
-
-int writeNode(xmlNode* node, xmlSink& sink, int depth) {
-  if (!node || !node->name) return 0;
+DocumentError writeNode(xmlNode* node, xmlSink& sink, int depth) {
+  if (!node || !node->name) return DocumentError::kNone;
   try {
     Output out(sink);
-    int result = writeTree(out, node, depth);
-    return result != 0 ? result : out.flush();
+    const DocumentError result = writeTree(out, node, depth);
+    return result != DocumentError::kNone ? result : out.flush();
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return DocumentError::kOutOfMemory;
   }
 }
 
-int writeNode(xmlNode* node, std::FILE* stream, int depth) {
-  StreamSink sink(stream);
-  return writeNode(node, sink, depth);
-}
-
-int writeDocument(xmlNode* document, xmlSink& sink) {
-  if (!document) return 0;
+DocumentError writeDocument(xmlNode* document, xmlSink& sink) {
+  if (!document) return DocumentError::kNone;
   try {
     Output out(sink);
     out.add(document->prefix, strnlen(document->prefix, sizeof document->prefix));
     out.markStart();
     for (const xmlNode* node = document; node; node = node->next) {
-      int result = writeTree(out, node, 0);
-      if (result != 0) return result;
+      const DocumentError result = writeTree(out, node, 0);
+      if (result != DocumentError::kNone) return result;
     }
     const char* trailing = trailingComment(document);
     if (trailing && trailing[0]) addComment(out, trailing);
     return out.flush();
   } catch (const std::bad_alloc&) {
-    return kWriteNoMemory;
+    return DocumentError::kOutOfMemory;
   }
 }

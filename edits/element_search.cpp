@@ -1,9 +1,11 @@
 #include "edits/element_search.h"
 
+#include "platform/ascii_text.h"
+
 xmlNode* findNextNamed(xmlNode* node, const char* name) {
-  if (!node) return nullptr;
+  if (!node || !name) return nullptr;
   for (xmlNode* next = node->next; next; next = next->next)
-    if (next->name && equalsIgnoreCase(next->name, name)) return next;
+    if (next->name && platform::equalsIgnoringAsciiCase(next->name, name)) return next;
   return nullptr;
 }
 
@@ -30,7 +32,7 @@ xmlNode* findWorkspace(xmlNode* document, const char* name) {
   for (xmlNode* workspace = root ? findChild(root, "Workspace", false) : nullptr; workspace;
        workspace = findNextNamed(workspace, "Workspace")) {
     const char* text = workspaceName(workspace);
-    if (text && (!name || equalsIgnoreCase(text, name))) return workspace;
+    if (text && (!name || platform::equalsIgnoringAsciiCase(text, name))) return workspace;
   }
   return nullptr;
 }
@@ -41,8 +43,9 @@ const char* workspaceName(xmlNode* workspace) {
 
 namespace {
 
+// id is never null.
 bool matchesId(const char* id, const char* wanted) {
-  return !wanted || equalsIgnoreCase(id, wanted);
+  return !wanted || platform::equalsIgnoringAsciiCase(id, wanted);
 }
 
 // Calls visit(entry, id) for each "WSToolbar" entry of menuGroup in the workspace whose pUID
@@ -58,7 +61,8 @@ void forEachToolbarEntry(xmlNode* workspace, const char* menuGroup, const char* 
     next = findNextNamed(entry, "WSToolbar");
     const char* id = nodeText(findSibling(entry->firstAttribute, "pUID"));
     const char* group = nodeText(findSibling(entry->firstAttribute, "MenuGroup"));
-    if (!id || !group || (menuGroup && !equalsIgnoreCase(group, menuGroup))) continue;
+    if (!id || !group || (menuGroup && !platform::equalsIgnoringAsciiCase(group, menuGroup)))
+      continue;
     for (int i = 0; i < count; ++i) {
       if (matchesId(id, ids[i])) {
         if (!visit(entry, id)) return;

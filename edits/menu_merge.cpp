@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "edits/element_search.h"
+#include "platform/ascii_text.h"
 
 std::string writtenForm(const char* text) {
   if (!text) return std::string();
@@ -147,7 +149,9 @@ std::string fileStem(const std::string& path) {
   std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
   for (const char* extension : {".cuix", ".cui"}) {
     std::size_t length = std::strlen(extension);
-    if (name.size() > length && equalsIgnoreCase(name.c_str() + name.size() - length, extension)) {
+    if (name.size() > length &&
+        platform::equalsIgnoringAsciiCase(std::string_view(name).substr(name.size() - length),
+                                          extension)) {
       name.resize(name.size() - length);
       return name;
     }
@@ -159,7 +163,7 @@ constexpr char kReferenceName[] = "PartialMenuFile";
 
 // The text of a reference element as plain text; false when the child is no reference.
 bool referenceText(xmlNode* child, std::string* text) {
-  if (!child->name || !equalsIgnoreCase(child->name, kReferenceName)) return false;
+  if (!child->name || !platform::equalsIgnoringAsciiCase(child->name, kReferenceName)) return false;
   const char* stored = nodeText(child);
   if (!stored) return false;
   // A CDATA section holds its text as it is; any other text in its written form.
@@ -258,11 +262,11 @@ void removePartialMenu(xmlNode* document, const char* path) {
 
 bool namesPartialFile(const char* referenceText, const char* path) {
   const std::string stem = fileStem(comparablePath(referenceText));
-  return !stem.empty() && equalsIgnoreCase(stem.c_str(), fileStem(comparablePath(path)).c_str());
+  return !stem.empty() && platform::equalsIgnoringAsciiCase(stem, fileStem(comparablePath(path)));
 }
 
 bool namesPartialPath(const char* referenceText, const char* path) {
-  return equalsIgnoreCase(comparablePath(referenceText).c_str(), comparablePath(path).c_str());
+  return platform::equalsIgnoringAsciiCase(comparablePath(referenceText), comparablePath(path));
 }
 
 AddOnContent findAddOnContent(xmlNode* document, const char* path, const char* menuGroup,

@@ -1,22 +1,30 @@
 #include "package/customization_file.h"
 
-#include <cstring>
+#include <string_view>
 
 #include "document/xml_file.h"
+#include "platform/ascii_text.h"
 
 bool isPackagePath(const char* path) {
-  size_t length = path ? std::strlen(path) : 0;
-  return length >= 5 && equalsIgnoreCase(path + length - 5, ".cuix");
+  const std::string_view name = path ? path : "";
+  return name.size() >= 5 &&
+         platform::equalsIgnoringAsciiCase(name.substr(name.size() - 5), ".cuix");
 }
 
-xmlNode* loadDocument(const char* path, unsigned codePage, const PackageReading& reading) {
-  return isPackagePath(path) ? loadCuixPackage(path, codePage, reading)
-                             : loadXmlFile(path, codePage);
+xmlNode* loadDocument(const char* path, const PackageReading& reading, PackageFailure* failure) {
+  if (isPackagePath(path)) return loadCuixPackage(path, reading, failure);
+  DocumentError error = DocumentError::kNone;
+  xmlNode* document = loadXmlFile(path, &error);
+  if (failure)
+    *failure = PackageFailure{document ? PackageError::kNone : PackageError::kDocument, error};
+  return document;
 }
 
-int saveDocument(const char* path, xmlNode* document, unsigned codePage,
-                 const platform::FileIdentity* expected) {
-  if (!document) return kSaveNoFile;
-  return isPackagePath(path) ? saveCuixPackage(path, document, codePage, expected)
-                             : saveXmlFile(path, document, codePage, expected);
+PackageFailure saveDocument(const char* path, xmlNode* document,
+                            const platform::FileIdentity* expected) {
+  if (!document) return PackageFailure{PackageError::kDocument, DocumentError::kNoDocument};
+  if (isPackagePath(path)) return saveCuixPackage(path, document, expected);
+  const DocumentError error = saveXmlFile(path, document, expected);
+  return PackageFailure{
+      error == DocumentError::kNone ? PackageError::kNone : PackageError::kDocument, error};
 }

@@ -8,10 +8,11 @@
 #include "platform/file_read.h"
 
 bool isPackagePath(const char* path);
-// A package is read as reading asks; a plain file is always read whole.
-xmlNode* loadDocument(const char* path, unsigned codePage,
-                      const PackageReading& reading = PackageReading{});
-// 0 on success; for plain files the results of saveXmlFile, for packages of saveCuixPackage.
-// With expected, the file is replaced only while it still has that identity.
-int saveDocument(const char* path, xmlNode* document, unsigned codePage,
-                 const platform::FileIdentity* expected = nullptr);
+// A package is read as reading asks; a plain file is always read whole. Null when it cannot be
+// read; why goes to *failure, when given (for a plain file kDocument with the file's reason).
+xmlNode* loadDocument(const char* path, const PackageReading& reading = PackageReading{},
+                      PackageFailure* failure = nullptr);
+// Saves as saveCuixPackage or saveXmlFile (a plain file's reason comes as kDocument). With
+// expected, the file is replaced only while it still has that identity.
+PackageFailure saveDocument(const char* path, xmlNode* document,
+                            const platform::FileIdentity* expected = nullptr);

@@ -10,8 +10,8 @@
 #include <functional>
 #include <memory>
 
-#include "document/xml_node.h"
 #include "package/member_deflater.h"
+#include "platform/ascii_text.h"
 #include "platform/file_read.h"
 #include "document/xml_heap_tuning.h"
 #include "platform/safe_file.h"
@@ -41,7 +41,7 @@ struct MemoryFile {
   std::uint64_t size = 0;
   std::vector<unsigned char>* out = nullptr;  // writing
   std::uint64_t position = 0;
-  bool failed = false;
+  ZipError failure = ZipError::kNone;  // of a write
 };
 
 voidpf ZCALLBACK memoryOpen(voidpf opaque, const void*, int) {
@@ -62,18 +62,18 @@ uLong ZCALLBACK memoryRead(voidpf, voidpf stream, void* buffer, uLong size) {
 // each local header once its member is written.
 uLong ZCALLBACK memoryWrite(voidpf, voidpf stream, const void* buffer, uLong size) {
   MemoryFile* file = static_cast<MemoryFile*>(stream);
-  if (file->failed || !file->out) return 0;
+  if (file->failure != ZipError::kNone || !file->out) return 0;
   std::vector<unsigned char>& out = *file->out;
   // No archive is built that would be too large to read back.
   std::uint64_t end = file->position + size;
   if (end > kMaxArchiveContent) {
-    file->failed = true;
+    file->failure = ZipError::kArchiveTooLarge;
     return 0;
   }
   try {
     if (end > out.size()) out.resize(static_cast<size_t>(end));
   } catch (const std::exception&) {
-    file->failed = true;
+    file->failure = ZipError::kOutOfMemory;
     return 0;
   }
   if (size) std::memcpy(out.data() + file->position, buffer, size);
@@ -108,7 +108,7 @@ int ZCALLBACK memoryClose(voidpf, voidpf) {
 }
 
 int ZCALLBACK memoryError(voidpf, voidpf stream) {
-  return static_cast<MemoryFile*>(stream)->failed ? 1 : 0;
+  return static_cast<MemoryFile*>(stream)->failure != ZipError::kNone ? 1 : 0;
 }
 
 zlib_filefunc64_def memoryFunctions(MemoryFile* file) {
@@ -144,12 +144,26 @@ bool releasable(const zipEntry& entry) {
          !entry.dataReleased;
 }
 
+// What a failed minizip call on an archive in memory means: zlib or minizip found no memory,
+// the data did not match its CRC-32, or else the archive is not as its headers say.
+ZipError unzipFailure(int code) {
+  switch (code) {
+    case Z_MEM_ERROR:
+    case UNZ_INTERNALERROR:
+      return ZipError::kOutOfMemory;
+    case UNZ_CRCERROR:
+      return ZipError::kBadCrc;
+    default:
+      return ZipError::kDamaged;
+  }
+}
+
 // The open member's bytes, exactly declared of them. The declared size is trusted for
 // allocation only as far as the compressed bytes, which are in memory, can really give it, so
 // that a false size cannot make the program reserve memory for nothing. The room in spare is
 // taken when it fits without wasting more than the member needs.
-bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, MemberBytes* data,
-                     MemberBytes* spare) {
+ZipError readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, MemberBytes* data,
+                         MemberBytes* spare) {
   const size_t chunk = 1 << 16;
   const size_t room = static_cast<size_t>(std::min<std::uint64_t>(declared, reachable)) + 1;
   if (spare && spare->capacity() >= room && spare->capacity() / 2 <= room) data->swap(*spare);
@@ -161,39 +175,41 @@ bool readCurrentData(unzFile file, size_t declared, std::uint64_t reachable, Mem
     if (want == 0) break;
     data->resize(have + want);
     int n = unzReadCurrentFile(file, data->data() + have, static_cast<unsigned>(want));
-    if (n <= 0) return false;
+    if (n < 0) return unzipFailure(n);
+    if (n == 0) return ZipError::kDamaged;  // fewer bytes than declared
     data->resize(have + static_cast<size_t>(n));
   }
   unsigned char probe;
-  return unzReadCurrentFile(file, &probe, 1) == 0;
+  const int more = unzReadCurrentFile(file, &probe, 1);
+  return more == 0 ? ZipError::kNone : more < 0 ? unzipFailure(more) : ZipError::kDamaged;
 }
 
 bool namedIn(const char* const* names, const std::string& name) {
   for (const char* const* row = names; *row; ++row)
-    if (equalsIgnoreCase(*row, name.c_str())) return true;
+    if (platform::equalsIgnoringAsciiCase(*row, name)) return true;
   return false;
 }
 
-bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::uint64_t* total,
-                MemberBytes* spare, const char* const* readDataOf) {
+ZipError readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::uint64_t* total,
+                    MemberBytes* spare, const char* const* readDataOf) {
   unz_file_info info;
   if (unzGetCurrentFileInfo(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-    return false;
-  if (info.uncompressed_size > kMaxMemberSize) return false;
+    return ZipError::kDamaged;
+  if (info.uncompressed_size > kMaxMemberSize) return ZipError::kMemberTooLarge;
   *total += info.uncompressed_size;
-  if (*total > kMaxArchiveContent) return false;
+  if (*total > kMaxArchiveContent) return ZipError::kArchiveTooLarge;
   std::vector<char> name(info.size_filename + 1), comment(info.size_file_comment + 1);
   entry->centralExtra.resize(info.size_file_extra);
   if (unzGetCurrentFileInfo(file, &info, name.data(), info.size_filename + 1,
                             entry->centralExtra.empty() ? nullptr : entry->centralExtra.data(),
                             info.size_file_extra, comment.data(),
                             info.size_file_comment + 1) != UNZ_OK)
-    return false;
+    return ZipError::kDamaged;
   entry->name.assign(name.data(), info.size_filename);
   entry->comment.assign(comment.data(), info.size_file_comment);
   // minizip's writer takes both as C strings: a NUL would cut them short.
   if (entry->name.find('\0') != std::string::npos || entry->comment.find('\0') != std::string::npos)
-    return false;
+    return ZipError::kDamaged;
   zipEntryInfo& kept = entry->info;
   kept.versionMadeBy = static_cast<std::uint32_t>(info.version);
   kept.versionNeeded = static_cast<std::uint32_t>(info.version_needed);
@@ -211,77 +227,97 @@ bool readMember(unzFile file, const MemoryFile& archive, zipEntry* entry, std::u
   kept.day = info.tmu_date.tm_mday;
   kept.month = info.tmu_date.tm_mon;
   kept.year = info.tmu_date.tm_year;
-  if (kept.compressionMethod != 0 && kept.compressionMethod != Z_DEFLATED) return false;
+  if (kept.compressionMethod != 0 && kept.compressionMethod != Z_DEFLATED)
+    return ZipError::kUnsupportedMethod;
   // Encrypted data cannot be read, nor written back as it was.
-  if (kept.flags & 1) return false;
+  if (kept.flags & 1) return ZipError::kUnsupportedMethod;
   if (readDataOf && !namedIn(readDataOf, entry->name)) {
     entry->dataSkipped = true;
-    return true;
+    return ZipError::kNone;
   }
 
-  if (unzOpenCurrentFile(file) != UNZ_OK) return false;
+  const int opened = unzOpenCurrentFile(file);
+  if (opened != UNZ_OK) return unzipFailure(opened);
   // Where the member's compressed bytes start; nothing of them is read yet.
   const std::uint64_t dataAt = unzGetCurrentFileZStreamPos64(file);
   const std::uint64_t compressedEnd = dataAt + kept.compressedSize;
   const bool inArchive = dataAt <= archive.size && compressedEnd <= archive.size;
-  bool ok = true;
+  ZipError error = ZipError::kNone;
   int localLength = unzGetLocalExtrafield(file, nullptr, 0);
   if (localLength < 0) {
-    ok = false;
+    error = ZipError::kDamaged;
   } else if (localLength > 0) {
     entry->localExtra.resize(static_cast<size_t>(localLength));
-    ok = unzGetLocalExtrafield(file, entry->localExtra.data(),
-                               static_cast<unsigned>(localLength)) == localLength;
+    if (unzGetLocalExtrafield(file, entry->localExtra.data(), static_cast<unsigned>(localLength)) !=
+        localLength)
+      error = ZipError::kDamaged;
   }
   const std::uint64_t reachable =
       kept.compressionMethod == Z_DEFLATED
           ? mostInflatedFrom(inArchive ? kept.compressedSize : archive.size)
           : std::min<std::uint64_t>(kept.compressedSize, archive.size);
-  ok = ok && readCurrentData(file, kept.uncompressedSize, reachable, &entry->data, spare);
+  if (error == ZipError::kNone)
+    error = readCurrentData(file, kept.uncompressedSize, reachable, &entry->data, spare);
   // Reports a wrong CRC-32 once the whole data was read: written back with a fresh CRC the
   // damage would be hidden.
-  if (unzCloseCurrentFile(file) != UNZ_OK) ok = false;
-  if (!ok || kept.compressionMethod != Z_DEFLATED) return ok;
+  const int closed = unzCloseCurrentFile(file);
+  if (error == ZipError::kNone && closed != UNZ_OK) error = unzipFailure(closed);
+  if (error != ZipError::kNone || kept.compressionMethod != Z_DEFLATED) return error;
   // The deflated bytes too, so that a member nobody changes is not compressed again. Without
   // them the member is simply deflated anew on a save.
   if (inArchive)
     entry->originalDeflate.assign(archive.bytes + dataAt, archive.bytes + compressedEnd);
-  return true;
+  return ZipError::kNone;
 }
 
-bool deflateRaw(const MemberBytes& data, std::vector<unsigned char>* out) {
+ZipError deflateRaw(const MemberBytes& data, std::vector<unsigned char>* out) {
+  if (data.size() > kMaxMemberSize) return ZipError::kMemberTooLarge;
   MemberDeflater deflater;
-  if (!deflater.add(data.data(), data.size(), kMaxMemberSize) || !deflater.finish()) return false;
+  if (!deflater.add(data.data(), data.size(), kMaxMemberSize) || !deflater.finish())
+    return ZipError::kOutOfMemory;
   out->swap(deflater.output());
-  return true;
+  return ZipError::kNone;
+}
+
+// Whether the bytes are an end record alone, saying that the archive holds no member: minizip
+// takes such a record at the very start of a file for none at all.
+bool isEmptyArchive(const std::string& bytes) {
+  static const char kEmpty[12] = {'P', 'K', 5, 6};  // one disk, no entries
+  return bytes.size() >= 22 && bytes.compare(0, sizeof kEmpty, kEmpty, sizeof kEmpty) == 0 &&
+         bytes.size() == 22 + (static_cast<unsigned char>(bytes[20]) |
+                               static_cast<unsigned>(static_cast<unsigned char>(bytes[21])) << 8);
 }
 
 // Every member of the archive in bytes, appended to the list.
-bool readEveryEntry(const std::string& bytes, zipEntryList* list,
-                    const std::function<bool(zipEntry&)>& onMember, const char* const* readDataOf) {
+ZipError readEveryEntry(const std::string& bytes, zipEntryList* list,
+                        const std::function<bool(zipEntry&)>& onMember,
+                        const char* const* readDataOf) {
   MemoryFile memory;
   memory.bytes = reinterpret_cast<const unsigned char*>(bytes.data());
   memory.size = bytes.size();
   zlib_filefunc64_def functions = memoryFunctions(&memory);
+  // No archive's end record where it must be (minizip's one allocation here is small).
   UnzHandle file(unzOpen2_64(nullptr, &functions));
-  if (!file) return false;
+  if (!file) return isEmptyArchive(bytes) ? ZipError::kNoMembers : ZipError::kDamaged;
   unz_global_info global;
-  if (unzGetGlobalInfo(file.get(), &global) != UNZ_OK) return false;
+  if (unzGetGlobalInfo(file.get(), &global) != UNZ_OK) return ZipError::kDamaged;
   list->number_entry = static_cast<std::uint32_t>(global.number_entry);
   if (global.size_comment > 0) {
     std::vector<char> buffer(global.size_comment + 1);
     int got = unzGetGlobalComment(file.get(), buffer.data(), global.size_comment + 1);
-    if (got < 0) return false;
+    if (got < 0) return ZipError::kDamaged;
     list->comment.assign(buffer.data(), static_cast<size_t>(got));
-    if (list->comment.find('\0') != std::string::npos) return false;
+    if (list->comment.find('\0') != std::string::npos) return ZipError::kDamaged;
   }
-  if (unzGoToFirstFile(file.get()) != UNZ_OK) return false;
+  if (global.number_entry == 0) return ZipError::kNoMembers;
+  if (unzGoToFirstFile(file.get()) != UNZ_OK) return ZipError::kDamaged;
   std::uint64_t total = 0;
   for (;;) {
     zipEntry entry;
-    if (!readMember(file.get(), memory, &entry, &total, &spareRoom, readDataOf)) return false;
+    const ZipError read = readMember(file.get(), memory, &entry, &total, &spareRoom, readDataOf);
+    if (read != ZipError::kNone) return read;
     if (onMember) {
-      if (!onMember(entry)) return false;
+      if (!onMember(entry)) return ZipError::kMemberRefused;
       if (releasable(entry) && entry.data.capacity() > spareRoom.capacity() &&
           entry.data.capacity() <= kLargestSpareRoom)
         spareRoom.swap(entry.data);
@@ -289,14 +325,15 @@ bool readEveryEntry(const std::string& bytes, zipEntryList* list,
     }
     list->entries.push_back(std::move(entry));
     int next = unzGoToNextFile(file.get());
-    if (next == UNZ_END_OF_LIST_OF_FILE) return true;
-    if (next != UNZ_OK) return false;
+    if (next == UNZ_END_OF_LIST_OF_FILE) return ZipError::kNone;
+    if (next != UNZ_OK) return ZipError::kDamaged;
   }
 }
 
-bool readEntries(const std::string& bytes, zipEntryList* list,
-                 const std::function<bool(zipEntry&)>& onMember, const char* const* readDataOf) {
-  const bool read = readEveryEntry(bytes, list, onMember, readDataOf);
+ZipError readEntries(const std::string& bytes, zipEntryList* list,
+                     const std::function<bool(zipEntry&)>& onMember,
+                     const char* const* readDataOf) {
+  const ZipError read = readEveryEntry(bytes, list, onMember, readDataOf);
   if (platform::heapKeepsFreedBlocks()) MemberBytes().swap(spareRoom);
   return read;
 }
@@ -304,7 +341,7 @@ bool readEntries(const std::string& bytes, zipEntryList* list,
 // Whether two members are both the named one.
 bool hasTwins(const zipEntryList& list, const char* name) {
   return std::count_if(list.entries.begin(), list.entries.end(), [name](const zipEntry& e) {
-           return equalsIgnoreCase(e.name.c_str(), name);
+           return platform::equalsIgnoringAsciiCase(e.name, name);
          }) > 1;
 }
 
@@ -345,32 +382,58 @@ bool holdsData(const zipEntry& entry, const unsigned char* data, std::size_t len
 
 }  // namespace
 
-bool zipEntryList::readArchive(const char* path, const char* const* uniqueNames,
-                               const std::function<bool(zipEntry&)>& onMember,
-                               const char* const* readDataOf) {
-  bool ok = false;
+namespace {
+
+// Why the file could not be read, as an archive's reason.
+ZipError fileFailure(platform::FileReadResult read) {
+  switch (read) {
+    case platform::FileReadResult::kMissing:
+      return ZipError::kFileMissing;
+    case platform::FileReadResult::kNotRegular:
+      return ZipError::kNotRegularFile;
+    case platform::FileReadResult::kTooLarge:
+      return ZipError::kArchiveTooLarge;
+    case platform::FileReadResult::kNoMemory:
+      return ZipError::kOutOfMemory;
+    case platform::FileReadResult::kRead:
+    case platform::FileReadResult::kFailed:
+      break;
+  }
+  return ZipError::kReadFailed;
+}
+
+}  // namespace
+
+ZipError zipEntryList::readArchive(const char* path, const char* const* uniqueNames,
+                                   const std::function<bool(zipEntry&)>& onMember,
+                                   const char* const* readDataOf) {
+  ZipError error = ZipError::kReadFailed;
   try {
     std::string bytes;
-    ok = path &&
-         platform::readRegularFile(path, kMaxArchiveContent, &bytes) ==
-             platform::FileReadResult::kRead &&
-         readEntries(bytes, this, onMember, readDataOf);
-    for (const char* const* name = uniqueNames; ok && name && *name; ++name)
-      ok = !hasTwins(*this, *name);
+    if (path) {
+      const platform::FileReadResult read =
+          platform::readRegularFile(path, kMaxArchiveContent, &bytes);
+      error = read == platform::FileReadResult::kRead
+                  ? readEntries(bytes, this, onMember, readDataOf)
+                  : fileFailure(read);
+    }
+    for (const char* const* name = uniqueNames; error == ZipError::kNone && name && *name; ++name)
+      if (hasTwins(*this, *name)) error = ZipError::kDuplicateName;
   } catch (const std::exception&) {  // memory ran out
-    ok = false;
+    error = ZipError::kOutOfMemory;
   }
-  if (!ok) {
+  if (error != ZipError::kNone) {
     std::vector<zipEntry>().swap(entries);
     comment.clear();
     number_entry = 0;
   }
-  return ok;
+  return error;
 }
 
 const zipEntry* zipEntryList::findEntry(const char* name) const {
+  if (!name) return nullptr;
   for (const zipEntry& entry : entries)
-    if (equalsIgnoreCase(entry.name.c_str(), name)) return &entry;
+    if (platform::equalsIgnoringAsciiCase(entry.name, name)) return &entry;
   return nullptr;
 }
 
@@ -461,8 +524,9 @@ void zipEntryList::setEntryDeflated(const char* name, std::vector<unsigned char>
 
 namespace {
 
-// Adds one member to the archive being built: its data deflated here, or as it was read.
-bool writeMember(zipFile file, const zipEntry& entry) {
+// Adds one member to the archive being built: its data deflated here, or as it was read. In
+// memory only room can fail: kOutOfMemory for whatever minizip could not do.
+ZipError writeMember(zipFile file, const zipEntry& entry) {
   zip_fileinfo info{};
   info.tmz_date.tm_sec = entry.info.second;
   info.tmz_date.tm_min = entry.info.minute;
@@ -486,7 +550,8 @@ bool writeMember(zipFile file, const zipEntry& entry) {
     raw = entry.originalDeflate.data();
     rawSize = entry.originalDeflate.size();
   } else if (!stored) {
-    if (!deflateRaw(entry.data, &deflated)) return false;
+    const ZipError deflatedHere = deflateRaw(entry.data, &deflated);
+    if (deflatedHere != ZipError::kNone) return deflatedHere;
     raw = deflated.data();
     rawSize = deflated.size();
   }
@@ -505,7 +570,7 @@ bool writeMember(zipFile file, const zipEntry& entry) {
                            stored ? 0 : Z_DEFLATED, level, 1, -MAX_WBITS, DEF_MEM_LEVEL,
                            Z_DEFAULT_STRATEGY, nullptr, 0, entry.info.versionMadeBy & 0xFFFF,
                            flags) != ZIP_OK)
-    return false;
+    return ZipError::kOutOfMemory;
   bool written =
       rawSize == 0 || zipWriteInFileInZip(file, raw, static_cast<unsigned>(rawSize)) == ZIP_OK;
   // Kept deflated bytes come with their CRC-32: the one the read checked them against, or the
@@ -516,10 +581,11 @@ bool writeMember(zipFile file, const zipEntry& entry) {
   else if (!entry.data.empty())
     crc = crc32(crc, entry.data.data(), static_cast<uInt>(entry.data.size()));
   uLong size = kept ? entry.info.uncompressedSize : static_cast<uLong>(entry.data.size());
-  return zipCloseFileInZipRaw(file, size, crc) == ZIP_OK && written;
+  return zipCloseFileInZipRaw(file, size, crc) == ZIP_OK && written ? ZipError::kNone
+                                                                    : ZipError::kOutOfMemory;
 }
 
-bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive) {
+ZipError buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive) {
   // Room for every member as it will most likely be written, so that the buffer seldom grows.
   std::uint64_t expected = 22 + list.comment.size();
   for (const zipEntry& entry : list.entries) {
@@ -533,24 +599,33 @@ bool buildArchive(const zipEntryList& list, std::vector<unsigned char>* archive)
   memory.out = archive;
   zlib_filefunc64_def functions = memoryFunctions(&memory);
   ZipHandle file(zipOpen2_64(nullptr, APPEND_STATUS_CREATE, nullptr, &functions));
-  if (!file) return false;
-  for (const zipEntry& entry : list.entries)
-    if (!writeMember(file.get(), entry)) return false;
-  return zipClose(file.release(), list.comment.empty() ? nullptr : list.comment.c_str()) ==
-             ZIP_OK &&
-         !memory.failed;
+  ZipError error = file ? ZipError::kNone : ZipError::kOutOfMemory;
+  for (auto entry = list.entries.begin(); error == ZipError::kNone && entry != list.entries.end();
+       ++entry)
+    error = writeMember(file.get(), *entry);
+  if (error == ZipError::kNone &&
+      zipClose(file.release(), list.comment.empty() ? nullptr : list.comment.c_str()) != ZIP_OK)
+    error = ZipError::kOutOfMemory;
+  // A write the buffer refused says why itself.
+  return memory.failure != ZipError::kNone ? memory.failure : error;
 }
 
 }  // namespace
 
-bool zipEntryList::writeArchive(const char* path, const platform::FileIdentity* expected) const {
+ZipError zipEntryList::writeArchive(const char* path,
+                                    const platform::FileIdentity* expected) const {
   for (const zipEntry& entry : entries)
-    if (entry.dataSkipped) return false;
+    if (entry.dataSkipped) return ZipError::kDataSkipped;
+  if (!path) return ZipError::kWriteFailed;
   try {
     std::vector<unsigned char> archive;
-    return path && buildArchive(*this, &archive) &&
-           platform::replaceFileContents(path, archive.data(), archive.size(), expected);
+    const ZipError built = buildArchive(*this, &archive);
+    if (built != ZipError::kNone) return built;
+    bool changed = false;
+    if (platform::replaceFileContents(path, archive.data(), archive.size(), expected, &changed))
+      return ZipError::kNone;
+    return changed ? ZipError::kChanged : ZipError::kWriteFailed;
   } catch (const std::exception&) {  // memory ran out
-    return false;
+    return ZipError::kOutOfMemory;
   }
 }

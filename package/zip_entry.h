@@ -3,8 +3,8 @@
 // A zipEntryList owns its entries, and each entry owns its name, comment, extra fields and
 // uncompressed data. readArchive fills a list from one whole read of a regular file;
 // writeArchive builds the new archive in memory and replaces the file with it in one step, so
-// that the file changes only when the whole archive was built. Both return false on any
-// failure, running out of memory included; a list that failed to read holds nothing.
+// that the file changes only when the whole archive was built. Both say why they failed, running
+// out of memory included; a list that failed to read holds nothing.
 #pragma once
 
 // Process-wide cache, for one thread: the room of the largest member data a read gave up, up to
@@ -26,6 +26,26 @@
 // be larger either, when read or written.
 constexpr std::uint64_t kMaxMemberSize = std::uint64_t{256} << 20;
 constexpr std::uint64_t kMaxArchiveContent = std::uint64_t{1} << 30;
+
+// Why an archive could not be read or written; kNone when it was.
+enum class ZipError {
+  kNone,
+  kFileMissing,      // no such file, or a folder on its way is missing
+  kNotRegularFile,   // a folder, a FIFO, a device
+  kReadFailed,       // the file cannot be opened or read
+  kArchiveTooLarge,  // the file, or its members' content together, is over kMaxArchiveContent
+  kMemberTooLarge,   // a member declares more than kMaxMemberSize
+  kOutOfMemory,
+  kDamaged,            // headers, sizes, names or compressed data that cannot be read as they are
+  kBadCrc,             // a member's data does not match its CRC-32
+  kUnsupportedMethod,  // compressed otherwise than stored or deflated, or encrypted
+  kDuplicateName,      // two members that are both one of the names that must be unique
+  kNoMembers,          // an archive without a member
+  kMemberRefused,      // the reader's onMember refused a member
+  kDataSkipped,        // a write: the list was read without some member's data
+  kChanged,            // a write: the file is no longer the one expected, and was left as it is
+  kWriteFailed,        // a write: the new file could not be made, written or put in place
+};
 
 // An allocator that leaves the room a vector grows by uninitialised, where std::allocator would
 // clear it: room for a member's data is written over at once by the read that fills it.
@@ -96,16 +116,17 @@ struct zipEntryList {
   std::vector<zipEntry> entries;  // in central-directory order
 
   // Refused: anything but a regular file, a member whose data does not match its CRC-32, a
-  // name or comment holding a NUL byte (it could not be written back whole), and two members
-  // that are both, without regard to ASCII case, one of uniqueNames (a list closed by null).
+  // name or comment holding a NUL byte (it could not be written back whole; kDamaged), an
+  // archive without members, and two members that are both, without regard to ASCII case, one
+  // of uniqueNames (a list closed by null).
   // With onMember, each member is handed to it as soon as it is read and checked, before it
   // joins the list and the next one is read; returning false fails the read. After it, the
   // member's data is released as by releaseData. With readDataOf (a list closed by null), only
   // the members named there (without regard to ASCII case) are read and checked; the others
   // are listed with dataSkipped.
-  bool readArchive(const char* path, const char* const* uniqueNames = nullptr,
-                   const std::function<bool(zipEntry&)>& onMember = nullptr,
-                   const char* const* readDataOf = nullptr);
+  ZipError readArchive(const char* path, const char* const* uniqueNames = nullptr,
+                       const std::function<bool(zipEntry&)>& onMember = nullptr,
+                       const char* const* readDataOf = nullptr);
   // The first member whose name equals name without regard to ASCII case, or null.
   const zipEntry* findEntry(const char* name) const;
   zipEntry* findEntry(const char* name);
@@ -126,9 +147,9 @@ struct zipEntryList {
   // from then on.
   void setEntryDeflated(const char* name, std::vector<unsigned char>&& deflated, std::uint32_t crc,
                         std::uint32_t size);
-  // With expected, the file is replaced only while it still has that identity. False for a
-  // list read without some member's data.
-  bool writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
+  // With expected, the file is replaced only while it still has that identity. A list read
+  // without some member's data is not written (kDataSkipped).
+  ZipError writeArchive(const char* path, const platform::FileIdentity* expected = nullptr) const;
 
  private:
   zipEntry* findOrAddEntry(const char* name);

@@ -139,17 +139,16 @@ bool ReplacementFile::commit() {
     return false;
   }
   // As late as can be, and again before each new try: a save by the host between the load and
-  // now must not be overwritten.
-  auto targetChanged = [&] {
-    FileIdentity current;
-    return expectsIdentity_ &&
-           (operations.identity(path_, &current) != FileReadResult::kRead || current != expected_);
-  };
+  // now must not be overwritten. An identity that cannot be read fails the step as well.
   FileStep step = retried(
       [&] {
-        if (targetChanged()) {
-          targetChanged_ = true;
-          return FileStep::kFailed;
+        if (expectsIdentity_) {
+          FileIdentity current;
+          const FileReadResult read = operations.identity(path_, &current);
+          targetChanged_ = read == FileReadResult::kMissing ||
+                           read == FileReadResult::kNotRegular ||
+                           (read == FileReadResult::kRead && current != expected_);
+          if (read != FileReadResult::kRead || targetChanged_) return FileStep::kFailed;
         }
         return createOnly_ ? operations.move(newPath_, path_) : operations.replace(newPath_, path_);
       },
@@ -184,10 +183,12 @@ void ReplacementFile::discard() {
 }
 
 bool replaceFileContents(const std::string& path, const void* data, std::size_t size,
-                         const FileIdentity* expected) {
+                         const FileIdentity* expected, bool* targetChanged) {
   ReplacementFile file(path);
   if (expected) file.expectIdentity(*expected);
-  return file.open() && file.write(data, size) && file.commit();
+  const bool replaced = file.open() && file.write(data, size) && file.commit();
+  if (targetChanged) *targetChanged = file.targetChanged();
+  return replaced;
 }
 
 bool copyOpenedFile(const OpenedFile& from, const std::string& to) {

@@ -46,7 +46,8 @@ class ReplacementFile {
   // and the new file is gone, except where the replace took the target's name away: then the
   // new file stays, holding the content (see takeLeftNewFile).
   bool commit();
-  // Why the last commit() failed: the target was changed since it was read.
+  // Why the last commit() failed: the target was changed since it was read (it is missing, is
+  // no regular file, or has another identity; one that cannot be read is not taken as changed).
   bool targetChanged() const { return targetChanged_; }
 
  private:
@@ -71,9 +72,9 @@ class ReplacementFile {
 };
 
 // Replaces path's content with size bytes of data, safely; with expected, only while the file
-// at path still has that identity.
+// at path still has that identity. *targetChanged, when given, says whether a failure was that.
 bool replaceFileContents(const std::string& path, const void* data, std::size_t size,
-                         const FileIdentity* expected = nullptr);
+                         const FileIdentity* expected = nullptr, bool* targetChanged = nullptr);
 // Copies a file already opened to the path to, where nothing stands yet (see createOnly),
 // safely and piece by piece (never the whole file in memory); the bytes are those of the open
 // file, whatever its name points at by now. The copy takes the file's owner, group and

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "document/xml_file.h"
@@ -15,6 +16,7 @@
 #include "platform/file_access.h"
 #include "platform/file_read.h"
 #include "platform/safe_file.h"
+#include "profiles/customization_failure.h"
 #include "profiles/host_profiles.h"
 #include "profiles/registry_key.h"
 
@@ -28,6 +30,9 @@ const char* const kToolbarIds[] = {"ID_Express", "TBU_0003", "TBU_0005",
 const int kToolbarPositions[] = {70, 112, 200, 112, 580, 172, 70, 172, 741, 112, 462, 112};
 constexpr int kToolbarCount = 6;
 
+// Why a step of the update failed; none when the update goes on.
+using Failure = std::optional<ProfileResult>;
+
 bool endsWithIgnoreCase(const std::string& text, const std::string& suffix) {
   return text.size() >= suffix.size() &&
          platform::equalsIgnoringAsciiCase(
@@ -35,9 +40,9 @@ bool endsWithIgnoreCase(const std::string& text, const std::string& suffix) {
 }
 
 // The profile's MenuFile value, as the registry holds it.
-ProfileResult readMenuFileValue(platform::Registry& registry, const std::string& productKey,
-                                const char* profile, int platformFlag, std::string* menuFile,
-                                std::string* keyPath) {
+Failure readMenuFileValue(platform::Registry& registry, const std::string& productKey,
+                          const char* profile, int platformFlag, std::string* menuFile,
+                          std::string* keyPath) {
   std::string path = productKey + "\\Profiles\\" + profile + "\\General Configuration";
   *keyPath = "HKEY_CURRENT_USER\\" + path;
   if (path.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
@@ -45,7 +50,7 @@ ProfileResult readMenuFileValue(platform::Registry& registry, const std::string&
                   platform::kKeyRead | hostView(platformFlag));
   if (!key.isOpen()) return ProfileResult::kNoMenuFileValue;
   if (readStringValue(registry, key.get(), "MenuFile", kKeyPathSize, menuFile))
-    return menuFile->empty() ? ProfileResult::kNoMenuFileValue : ProfileResult::kAdded;
+    return menuFile->empty() ? Failure(ProfileResult::kNoMenuFileValue) : std::nullopt;
   // A value there, but longer than any path the buffer takes.
   std::uint32_t size = 0;
   return registry.queryValue(key.get(), "MenuFile", nullptr, nullptr, &size) ==
@@ -61,16 +66,15 @@ struct MenuFileTarget {
   std::string documentPath;
 };
 
-// kAdded stands for success here; report->target names what was looked at.
-ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& productKey,
-                              const std::string& supportBasePath, const char* profile,
-                              int platformFlag, const char* extension,
-                              const platform::UserEnvironment* environment, MenuFileTarget* target,
-                              ProfileReport* report) {
+// report->target names what was looked at.
+Failure resolveMenuFile(platform::Registry& registry, const std::string& productKey,
+                        const std::string& supportBasePath, const char* profile, int platformFlag,
+                        const char* extension, const platform::UserEnvironment* environment,
+                        MenuFileTarget* target, ProfileReport* report) {
   std::string& menuFile = target->menuFile;
-  ProfileResult read =
-      readMenuFileValue(registry, productKey, profile, platformFlag, &menuFile, &report->target);
-  if (read != ProfileResult::kAdded) return read;
+  if (Failure read = readMenuFileValue(registry, productKey, profile, platformFlag, &menuFile,
+                                       &report->target))
+    return read;
   report->target = menuFile;
   if (!endsWithIgnoreCase(menuFile, extension)) menuFile += extension;
   if (menuFile.size() >= kKeyPathSize) return ProfileResult::kPathTooLong;
@@ -96,53 +100,30 @@ ProfileResult resolveMenuFile(platform::Registry& registry, const std::string& p
   if (!endsWithIgnoreCase(partialPath, extension)) partialPath += extension;
   if (!ansiToDocumentText(partialPath, platform::kCodePageUtf8, &target->documentPath))
     return ProfileResult::kInvalidPath;
-  return ProfileResult::kAdded;
-}
-
-ProfileResult identityResult(platform::FileReadResult read) {
-  switch (read) {
-    case platform::FileReadResult::kRead:
-      return ProfileResult::kAdded;
-    case platform::FileReadResult::kMissing:
-      return ProfileResult::kFileMissing;
-    case platform::FileReadResult::kNotRegular:
-      return ProfileResult::kNotRegularFile;
-    case platform::FileReadResult::kNoMemory:
-      return ProfileResult::kOutOfMemory;
-    default:
-      return ProfileResult::kReadFailed;
-  }
+  return std::nullopt;
 }
 
 // Opens the menu file once for the whole update and pins it, so that every read of it (the
 // loads and the backup) comes from the file checked here. In a run for another user (with an
 // environment) the file must be one that user may write.
-ProfileResult openMenuFile(const std::string& menuFile,
-                           const platform::UserEnvironment* environment,
-                           platform::OpenedFile* opened, platform::FileIdentity* loaded) {
-  ProfileResult found = identityResult(opened->open(menuFile));
-  if (found != ProfileResult::kAdded) return found;
+Failure openMenuFile(const std::string& menuFile, const platform::UserEnvironment* environment,
+                     platform::OpenedFile* opened, platform::FileIdentity* loaded) {
+  const platform::FileReadResult read = opened->open(menuFile);
+  if (read != platform::FileReadResult::kRead)
+    return customizationFailure(PackageFailure{PackageError::kDocument, fileReadFailure(read)});
   if (environment &&
       !opened->writableBy(environment->userSid(), environment->expand("%USERPROFILE%")))
     return ProfileResult::kNotUsersFile;
   opened->pin();
   *loaded = opened->identity();
-  return ProfileResult::kAdded;
+  return std::nullopt;
 }
 
-// Why a load gave no document.
-ProfileResult loadFailure(const std::string& menuFile) {
-  return isPackagePath(menuFile.c_str()) ? ProfileResult::kMalformedPackage
-                                         : ProfileResult::kMalformedDocument;
-}
-
-// Why a save that was refused failed: the file changed since the load, is read-only, or the
-// write itself failed.
-ProfileResult saveFailure(const std::string& menuFile, const platform::FileIdentity& loaded) {
-  platform::FileIdentity now;
-  if (platform::readFileIdentity(menuFile, &now) != platform::FileReadResult::kRead ||
-      now != loaded)
-    return ProfileResult::kChangedDuringRun;
+// Why a save failed. Where the write itself failed, the file tells whether its mode or its owner
+// made the replace fail.
+ProfileResult saveFailure(const std::string& menuFile, const PackageFailure& failure) {
+  const ProfileResult result = customizationFailure(failure);
+  if (result != ProfileResult::kSaveFailed) return result;
   if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
   return platform::canKeepOwner(menuFile) ? ProfileResult::kSaveFailed
                                           : ProfileResult::kOwnerNotKept;
@@ -161,9 +142,8 @@ bool holdsWhatModeAsks(xmlNode* document, const std::string& partialPath, int mo
 
 // The profile's document, read as far as a decision needs: of a package only the parts the
 // edits read. Such a package cannot be saved.
-xmlNodeHolder loadForDecision(const std::string& menuFile) {
-  return xmlNodeHolder(
-      loadDocument(menuFile.c_str(), platform::kCodePageUtf8, packageReadingForDecision()));
+xmlNodeHolder loadForDecision(const std::string& menuFile, PackageFailure* failure) {
+  return xmlNodeHolder(loadDocument(menuFile.c_str(), packageReadingForDecision(), failure));
 }
 
 // Whether an edit changed the document: any of its top-level nodes, or of a package's parts
@@ -229,9 +209,9 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
                             bool dryRun, ProfileReport* report,
                             const platform::UserEnvironment* environment) {
   MenuFileTarget target;
-  ProfileResult resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
-                                           platformFlag, extension, environment, &target, report);
-  if (resolved != ProfileResult::kAdded) return resolved;
+  if (Failure resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
+                                         platformFlag, extension, environment, &target, report))
+    return *resolved;
   const std::string& menuFile = target.menuFile;
   const std::string& documentPath = target.documentPath;
 
@@ -239,20 +219,19 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   // refuses devices, pipes and folders before anything opens them.
   platform::FileIdentity loaded;
   platform::OpenedFile opened;
-  ProfileResult found = openMenuFile(menuFile, environment, &opened, &loaded);
-  if (found != ProfileResult::kAdded) return found;
+  if (Failure found = openMenuFile(menuFile, environment, &opened, &loaded)) return *found;
   // A profile that already is as asked is only read: nothing is written and nothing checked
   // beyond what the decision reads. A plain file is read whole either way.
-  xmlNodeHolder document = loadForDecision(menuFile);
-  if (!document) return loadFailure(menuFile);
+  PackageFailure failure;
+  xmlNodeHolder document = loadForDecision(menuFile, &failure);
+  if (!document) return customizationFailure(failure);
   if (holdsWhatModeAsks(document.get(), documentPath, mode)) return ProfileResult::kAlreadyAsAsked;
   if (isPackagePath(menuFile.c_str())) {
     document.reset();
-    document.reset(
-        loadDocument(menuFile.c_str(), platform::kCodePageUtf8, packageReadingForEdits()));
-    if (!document) return loadFailure(menuFile);
+    document.reset(loadDocument(menuFile.c_str(), packageReadingForEdits(), &failure));
+    if (!document) return customizationFailure(failure);
   }
-  if (equalsIgnoreCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
+  if (platform::equalsIgnoringAsciiCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
   mergeMenuGroup(run, document.get(), nullptr, documentPath.c_str(), kMenuGroup, kToolbarIds,
                  kToolbarPositions, kToolbarCount, mode == kModeRemove);
@@ -279,7 +258,8 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   // Said in the log, whatever the save gives: the user may lack access to the copy.
   if (backup.ownerLost()) report->reason = ProfileResult::kBackupOwnerNotKept;
   opened.close();  // the replacement must find the file unopened
-  if (saveDocument(menuFile.c_str(), document.get(), platform::kCodePageUtf8, &loaded) != 0) {
+  failure = saveDocument(menuFile.c_str(), document.get(), &loaded);
+  if (failure.failed()) {
     // The replace took the file's name and the new file could not be given it: both the new
     // file and the backup stay.
     report->leftFile = platform::takeLeftNewFile(menuFile);
@@ -287,7 +267,7 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
       backup.keep();
       return ProfileResult::kSaveFailed;
     }
-    return saveFailure(menuFile, loaded);
+    return saveFailure(menuFile, failure);
   }
   backup.keep();
   return done;
@@ -299,15 +279,15 @@ ProfileResult menuFileStatus(platform::Registry& registry, const std::string& pr
                              int platformFlag, const char* extension, ProfileReport* report,
                              const platform::UserEnvironment* environment) {
   MenuFileTarget target;
-  ProfileResult resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
-                                           platformFlag, extension, environment, &target, report);
-  if (resolved != ProfileResult::kAdded) return resolved;
+  if (Failure resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
+                                         platformFlag, extension, environment, &target, report))
+    return *resolved;
   platform::FileIdentity loaded;
   platform::OpenedFile opened;
-  ProfileResult found = openMenuFile(target.menuFile, environment, &opened, &loaded);
-  if (found != ProfileResult::kAdded) return found;
-  xmlNodeHolder document = loadForDecision(target.menuFile);
-  if (!document) return loadFailure(target.menuFile);
+  if (Failure found = openMenuFile(target.menuFile, environment, &opened, &loaded)) return *found;
+  PackageFailure failure;
+  xmlNodeHolder document = loadForDecision(target.menuFile, &failure);
+  if (!document) return customizationFailure(failure);
   const AddOnContent content = addOnContent(document.get(), target.documentPath);
   if (content.complete(kToolbarCount))
     report->state = ProfileState::kPresent;
@@ -338,14 +318,6 @@ ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
   } catch (const std::bad_alloc&) {
     return ProfileResult::kOutOfMemory;
   }
-}
-
-bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
-                   const std::string& supportBasePath, const char* profile, int mode,
-                   int platformFlag, const char* extension) {
-  ProfileReport report;
-  return profileResultDone(PatchMenuFile(registry, run, productKey, supportBasePath, profile, mode,
-                                         platformFlag, extension, false, &report));
 }
 
 ProfileResult MenuFileStatus(platform::Registry& registry, const std::string& productKey,

@@ -14,12 +14,10 @@
 // Name of the one copy of a customization file kept before its first change.
 std::string backupPathFor(const std::string& menuFile);
 
-bool PatchMenuFile(platform::Registry& registry, EditRun& run, const std::string& productKey,
-                   const std::string& supportBasePath, const char* profile, int mode,
-                   int platformFlag, const char* extension);
-// The same with its reason; report->target names the file (or the key) looked at. A dry run
-// does everything but write: no backup, no new file, no save. The MenuFile value is expanded
-// in environment, or in this process's environment when it is null.
+// Adds the add-on to the profile's menu file or removes it, and says how it went;
+// report->target names the file (or the key) looked at. A dry run does everything but write: no
+// backup, no new file, no save. The MenuFile value is expanded in environment, or in this
+// process's environment when it is null.
 ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
                             const char* profile, int mode, int platformFlag, const char* extension,

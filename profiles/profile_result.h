@@ -20,7 +20,12 @@ enum class ProfileResult {
   kNotRegularFile,
   kReadFailed,
   kMalformedDocument,
-  kMalformedPackage,
+  kMalformedPackage,        // a package's archive reads, but holds no member
+  kFileTooLarge,            // the menu file, or a member of its package, is too large to read
+  kBadCrc,                  // a package member's data does not match its CRC-32
+  kAmbiguousPart,           // two members of a package are the same part
+  kDamagedArchive,          // a package's archive cannot be read as it is: damaged or cut short
+  kUnsupportedCompression,  // a package member compressed otherwise, or encrypted
   kNoNamedWorkspace,
   kMergeFailed,  // the edit did not reach what was asked; nothing was saved
   kBackupFailed,

@@ -161,13 +161,17 @@ class CommandLine(unittest.TestCase):
         self.assertEqual([(l.profile, l.result) for l in logged], foreseen)
         self.assertEqual(code, 1)
         self.assertEqual(self.lines("--status")[1][0].result, "present")
-        packages = [(name, self.write(name + ".cuix", cases[name]))
-                    for name in ("not_a_zip", "truncated", "wrong_crc")]
+        damaged = "balík nabídek je poškozený nebo neúplný"
+        reasons = {"not_a_zip": ("damaged-archive", damaged),
+                   "truncated": ("damaged-archive", damaged),
+                   "wrong_crc": ("bad-crc",
+                                 "balík nabídek je poškozený: kontrolní součet části nesouhlasí"),
+                   "no_members": ("malformed-package", "balík nabídek je poškozený")}
+        packages = [(name, self.write(name + ".cuix", cases[name])) for name in reasons]
         self.file_host(CUIX_PRODUCT, packages)
         code, status = self.lines("--status")
         self.assertEqual((code, [s[2:] for s in status]),
-                         (1, [(p, "malformed-package", "balík nabídek je poškozený")
-                              for _, p in packages]))
+                         (1, [(p,) + reasons[name] for name, p in packages]))
 
     def test_arguments_are_matched_whole(self):
         path = self.write("m.cui", cui_fixture.make_cui(seed=6))

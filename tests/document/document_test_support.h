@@ -2,7 +2,6 @@
 // random documents of the forms customization files use.
 #pragma once
 
-#include <cstdio>
 #include <random>
 #include <string>
 
@@ -18,13 +17,11 @@ inline xmlNode* parseText(const std::string& text) {
 // The text the writer gives for every top-level node of document, and the trailing comment.
 inline std::string writeText(xmlNode* document) {
   std::string text;
-  auto write = [document](std::FILE* stream) {
-    for (xmlNode* node = document; node; node = node->next)
-      if (writeNode(node, stream, 0) != 0) return false;
-    if (document) writeComment(trailingComment(document), stream);
-    return true;
-  };
-  return test_support::streamText(write, &text) ? text : "(write failed)";
+  xmlAppendingSink<std::string> sink(text);
+  for (xmlNode* node = document; node; node = node->next)
+    if (writeNode(node, sink, 0) != DocumentError::kNone) return "(write failed)";
+  if (document) writeComment(trailingComment(document), sink);
+  return text;
 }
 
 // Random well-formed text in the subset the parser reads: an optional byte order mark, blank

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "document/xml_writer.h"
@@ -66,22 +67,22 @@ TEST_F(DocumentFile, GeneratedFilesSurviveLoadAndSave) {
   for (const Case& c : cases) {
     std::string original = generate("main.cui", c.options);
     std::string bytes = readFile(original);
-    xmlNodeHolder loaded(loadXmlFile(original.c_str(), platform::kCodePageUtf8));
+    xmlNodeHolder loaded(loadXmlFile(original.c_str()));
     ASSERT_NE(loaded.get(), nullptr) << c.options;
     EXPECT_STREQ(loaded->prefix, c.bom ? kBom : "") << c.options;
-    ASSERT_EQ(saveXmlFile(original.c_str(), loaded.get(), platform::kCodePageUtf8), 0);
+    ASSERT_EQ(saveXmlFile(original.c_str(), loaded.get()), DocumentError::kNone);
     std::string saved = readFile(original);
     EXPECT_EQ(saved.compare(0, 3, kBom) == 0, c.bom) << c.options;
     // Every character comes back in its UTF-8 bytes.
     for (const char* text : {"Žluťoučký kůň", "도면 작성", "Anotace m²", "Strojírenství Ø",
                              "Rozpočet €", "Text &amp; popis", "<![CDATA["})
       EXPECT_NE(saved.find(text), std::string::npos) << c.options << ": " << text;
-    xmlNodeHolder reloaded(loadXmlFile(original.c_str(), platform::kCodePageUtf8));
+    xmlNodeHolder reloaded(loadXmlFile(original.c_str()));
     std::string difference;
     EXPECT_TRUE(test_support::documentsEqual(loaded.get(), reloaded.get(), &difference))
         << difference;
     // A second save changes nothing at all.
-    ASSERT_EQ(saveXmlFile(original.c_str(), reloaded.get(), platform::kCodePageUtf8), 0);
+    ASSERT_EQ(saveXmlFile(original.c_str(), reloaded.get()), DocumentError::kNone);
     EXPECT_TRUE(readFile(original) == saved) << c.options;
     EXPECT_EQ(folderNames(folder_).size(), 1u);
   }
@@ -91,15 +92,13 @@ TEST_F(DocumentFile, KeepsBytesThatAreNotUtf8AndTheTrailingComment) {
   // Central European ANSI bytes, a stray continuation byte, a comment after the root.
   const std::string text =
       std::string(kBom) + "<a k=\"\xe8\xed\x80\">\xbe\xe1\xf8</a>\r\n<!-- end -->";
-  for (unsigned codePage : {platform::kCodePageUtf8, platform::kCodePageAnsi}) {
-    writeFile(path("ansi.cui"), text);
-    xmlNodeHolder document(loadXmlFile(path("ansi.cui").c_str(), codePage));
-    ASSERT_NE(document.get(), nullptr);
-    ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document.get(), codePage), 0);
-    EXPECT_EQ(readFile(path("ansi.cui")), std::string(kBom) +
-                                              "<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
-                                              "\r\n<!-- end -->");
-  }
+  writeFile(path("ansi.cui"), text);
+  xmlNodeHolder document(loadXmlFile(path("ansi.cui").c_str()));
+  ASSERT_NE(document.get(), nullptr);
+  ASSERT_EQ(saveXmlFile(path("ansi.cui").c_str(), document.get()), DocumentError::kNone);
+  EXPECT_EQ(readFile(path("ansi.cui")), std::string(kBom) +
+                                            "<a k=\"\xe8\xed\x80\" >\xbe\xe1\xf8</a>"
+                                            "\r\n<!-- end -->");
 }
 
 TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
@@ -124,16 +123,27 @@ TEST_F(DocumentFile, RefusesWhatItCannotKeepWhole) {
   };
   for (const Case& c : cases) {
     writeFile(path("case.cui"), c.bytes);
-    xmlNodeHolder document(loadXmlFile(path("case.cui").c_str(), platform::kCodePageUtf8));
+    DocumentError error;
+    xmlNodeHolder document(loadXmlFile(path("case.cui").c_str(), &error));
     EXPECT_EQ(document.get() != nullptr, c.prefix != nullptr) << c.bytes;
+    EXPECT_EQ(error, c.prefix ? DocumentError::kNone : DocumentError::kMalformed) << c.bytes;
     if (document && c.prefix) {
       EXPECT_STREQ(document->prefix, c.prefix);
     }
   }
   std::string truncated = readFile(generate("whole.cui", "--seed 9"));
   writeFile(path("cut.cui"), truncated.substr(0, truncated.size() / 2));
-  for (const std::string& refused : {path("cut.cui"), path("missing.cui"), folder_})
-    EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
+  const std::pair<std::string, DocumentError> refused[] = {
+      {path("cut.cui"), DocumentError::kMalformed},
+      {path("missing.cui"), DocumentError::kFileMissing},
+      {path("missing/main.cui"), DocumentError::kFileMissing},
+      {folder_, DocumentError::kNotRegularFile},
+  };
+  for (const auto& [name, reason] : refused) {
+    DocumentError error;
+    EXPECT_EQ(loadXmlFile(name.c_str(), &error), nullptr) << name;
+    EXPECT_EQ(error, reason) << name;
+  }
 }
 
 // Whatever stands before the first element, the first save settles it: later loads and saves
@@ -153,13 +163,13 @@ TEST_F(DocumentFile, RepeatedSavesGiveTheSameBytes) {
     writeFile(path("s.cui"), shape);
     std::string first;
     for (int save = 0; save < 5; ++save) {
-      xmlNodeHolder document(loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8));
+      xmlNodeHolder document(loadXmlFile(path("s.cui").c_str()));
       ASSERT_NE(document.get(), nullptr) << shape << " save " << save;
-      ASSERT_EQ(saveXmlFile(path("s.cui").c_str(), document.get(), platform::kCodePageUtf8), 0);
+      ASSERT_EQ(saveXmlFile(path("s.cui").c_str(), document.get()), DocumentError::kNone);
       if (save == 0) first = readFile(path("s.cui"));
     }
     EXPECT_EQ(readFile(path("s.cui")), first) << shape;
-    xmlNodeHolder last(loadXmlFile(path("s.cui").c_str(), platform::kCodePageUtf8));
+    xmlNodeHolder last(loadXmlFile(path("s.cui").c_str()));
     EXPECT_NE(last.get(), nullptr) << shape;
   }
 }
@@ -176,36 +186,42 @@ TEST_F(DocumentFile, ReadsOnlyRegularFilesWithinTheLimit) {
     ssize_t written = fd >= 0 ? write(fd, "<a/>", 4) : -1;
     _exit(written == 4 ? 0 : 1);
   }
-  EXPECT_EQ(loadXmlFile(pipe.c_str(), platform::kCodePageUtf8), nullptr);
+  DocumentError error;
+  EXPECT_EQ(loadXmlFile(pipe.c_str(), &error), nullptr);
+  EXPECT_EQ(error, DocumentError::kNotRegularFile);
   kill(writer, SIGKILL);
   waitpid(writer, nullptr, 0);
 
   const std::string huge = path("huge.cui");
   writeFile(huge, "<a/>");
   ASSERT_EQ(truncate(huge.c_str(), (off_t{1} << 30) + 1), 0);  // sparse: nothing is written
-  for (const std::string& refused : {huge, folder_, std::string("/dev/null")})
-    EXPECT_EQ(loadXmlFile(refused.c_str(), platform::kCodePageUtf8), nullptr) << refused;
+  EXPECT_EQ(loadXmlFile(huge.c_str(), &error), nullptr);
+  EXPECT_EQ(error, DocumentError::kTooLarge);
+  for (const std::string& refused : {folder_, std::string("/dev/null")}) {
+    EXPECT_EQ(loadXmlFile(refused.c_str(), &error), nullptr) << refused;
+    EXPECT_EQ(error, DocumentError::kNotRegularFile) << refused;
+  }
 }
 
 TEST_F(DocumentFile, FailedSavesLeaveTheOriginalUntouched) {
   std::string original = generate("main.cui", "--seed 7 --bom --size 400000");
   const std::string before = readFile(original);
-  xmlNodeHolder document(loadXmlFile(original.c_str(), platform::kCodePageUtf8));
+  xmlNodeHolder document(loadXmlFile(original.c_str()));
   ASSERT_NE(document.get(), nullptr);
 
   // The disk refuses the new file half way.
   int result = runWithFileSizeLimit(100000, [&] {
-    return saveXmlFile(original.c_str(), document.get(), platform::kCodePageUtf8) == 0 ? 0 : 1;
+    return saveXmlFile(original.c_str(), document.get()) == DocumentError::kWriteFailed ? 0 : 1;
   });
-  EXPECT_EQ(result, 1) << "a save that could not be written reported success";
+  EXPECT_EQ(result, 0) << "a save that could not be written did not say so";
 
-  EXPECT_EQ(saveXmlFile(path("no/such/folder/main.cui").c_str(), document.get(), 65001),
-            kSaveNoFile);
+  EXPECT_EQ(saveXmlFile(path("no/such/folder/main.cui").c_str(), document.get()),
+            DocumentError::kWriteFailed);
   mkdir(path("folder.cui").c_str(), 0755);
-  EXPECT_EQ(saveXmlFile(path("folder.cui").c_str(), document.get(), 65001), kSaveNoFile);
+  EXPECT_EQ(saveXmlFile(path("folder.cui").c_str(), document.get()), DocumentError::kWriteFailed);
   xmlNodeHolder nameless(newNode(nullptr, nullptr));
-  EXPECT_EQ(saveXmlFile(original.c_str(), nameless.get(), 65001), kSaveNoFile);
-  EXPECT_EQ(saveXmlFile(original.c_str(), nullptr, 65001), kSaveNoFile);
+  EXPECT_EQ(saveXmlFile(original.c_str(), nameless.get()), DocumentError::kNoDocument);
+  EXPECT_EQ(saveXmlFile(original.c_str(), nullptr), DocumentError::kNoDocument);
 
   EXPECT_TRUE(readFile(original) == before);
   std::vector<std::string> left = folderNames(folder_);
@@ -217,7 +233,7 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
   for (unsigned seed = 0; seed < 150; ++seed) {
     std::string text = RandomDocument(seed).text();
     writeFile(path("r.cui"), text);
-    xmlNodeHolder fromFile(loadXmlFile(path("r.cui").c_str(), platform::kCodePageUtf8));
+    xmlNodeHolder fromFile(loadXmlFile(path("r.cui").c_str()));
     // Followed by more text that the length leaves out: nothing past it is read.
     std::string longer = text + "<tail>";
     xmlNodeHolder fromMemory(parseXmlText(longer.data(), text.size()));
@@ -227,15 +243,15 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
         << seed << ": " << difference;
 
     std::string written = "stale";
-    ASSERT_EQ(writeXmlText(fromMemory.get(), &written), 0) << seed;
-    ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile.get(), platform::kCodePageUtf8), 0);
+    ASSERT_EQ(writeXmlText(fromMemory.get(), &written), DocumentError::kNone) << seed;
+    ASSERT_EQ(saveXmlFile(path("r.cui").c_str(), fromFile.get()), DocumentError::kNone);
     EXPECT_TRUE(written == readFile(path("r.cui"))) << seed << ": " << text;
     // What was written reads back as the same document and is written again unchanged.
     xmlNodeHolder again(parseXmlText(written.data(), written.size()));
     EXPECT_TRUE(test_support::documentsEqual(fromMemory.get(), again.get(), &difference, true))
         << seed << ": " << difference;
     std::string rewritten;
-    EXPECT_EQ(writeXmlText(again.get(), &rewritten), 0);
+    EXPECT_EQ(writeXmlText(again.get(), &rewritten), DocumentError::kNone);
     EXPECT_TRUE(rewritten == written) << seed << ": " << text;
   }
   const std::string nul("<a>x\0y</a>", 10);
@@ -246,10 +262,10 @@ TEST_F(DocumentFile, MemoryAndFilesGiveTheSameDocumentsAndBytes) {
 
   std::string out = "stale";
   xmlNodeHolder nameless(newNode(nullptr, nullptr));
-  EXPECT_EQ(writeXmlText(nameless.get(), &out), kSaveNoFile);
+  EXPECT_EQ(writeXmlText(nameless.get(), &out), DocumentError::kNoDocument);
   EXPECT_EQ(out, "");
-  EXPECT_EQ(writeXmlText(nullptr, &out), kSaveNoFile);
-  EXPECT_EQ(writeXmlText(nameless.get(), nullptr), kSaveNoFile);
+  EXPECT_EQ(writeXmlText(nullptr, &out), DocumentError::kNoDocument);
+  EXPECT_EQ(writeXmlText(nameless.get(), nullptr), DocumentError::kNoDocument);
 }
 
 // Memory that runs out at any point of a load or save gives a plain failure: nothing leaks
@@ -261,29 +277,34 @@ TEST_F(DocumentFile, RunningOutOfMemoryFailsCleanly) {
   xmlNodeHolder document(parseXmlText(text.data(), text.size()));
   ASSERT_NE(document.get(), nullptr);
   std::string expected;
-  ASSERT_EQ(writeXmlText(document.get(), &expected), 0);
+  ASSERT_EQ(writeXmlText(document.get(), &expected), DocumentError::kNone);
+  const DocumentError kNone = DocumentError::kNone, kOutOfMemory = DocumentError::kOutOfMemory;
   for (long left = 0;; ++left) {
     const std::string before = readFile(file);
     std::string written = "stale";
     xmlNodeHolder loaded, parsed;
-    int wrote, saved;
+    DocumentError loadError, parseError, wrote, saved;
     long calls;
     {
       test_support::MemoryRunsOutAfter memory(left);
-      loaded.reset(loadXmlFile(file.c_str(), platform::kCodePageUtf8));
-      parsed.reset(parseXmlText(text.data(), text.size()));
+      loaded.reset(loadXmlFile(file.c_str(), &loadError));
+      parsed.reset(parseXmlText(text.data(), text.size(), &parseError));
       wrote = writeXmlText(document.get(), &written);
-      saved = saveXmlFile(file.c_str(), document.get(), platform::kCodePageUtf8);
+      saved = saveXmlFile(file.c_str(), document.get());
       calls = test_support::allocationCalls;
     }
-    for (xmlNode* read : {loaded.get(), parsed.get()}) {
+    // A read that ran out of memory says so, and is never taken for a malformed file.
+    for (const auto& [read, error] :
+         {std::pair(loaded.get(), loadError), {parsed.get(), parseError}}) {
+      EXPECT_EQ(error, read ? kNone : kOutOfMemory) << left;
       if (read) {
         EXPECT_TRUE(test_support::documentsEqual(read, document.get())) << left;
       }
     }
-    EXPECT_TRUE(wrote == 0 ? written == expected : wrote == kWriteNoMemory && written.empty())
-        << left << ": " << wrote;
-    EXPECT_TRUE(readFile(file) == (saved == 0 ? expected : before)) << left << ": " << saved;
+    EXPECT_TRUE(wrote == kNone ? written == expected : wrote == kOutOfMemory && written.empty())
+        << left;
+    EXPECT_TRUE(saved == kNone || saved == kOutOfMemory) << left;
+    EXPECT_TRUE(readFile(file) == (saved == kNone ? expected : before)) << left;
     if (calls <= left) break;  // every allocation succeeded
   }
 }

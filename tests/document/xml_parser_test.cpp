@@ -308,10 +308,12 @@ TEST(DocumentCheck, AgreesWithTheReadOnEveryText) {
           text.resize(at);
       }
     }
-    xmlNodeHolder tree(parseTerminatedXmlText(text.c_str(), text.size()));
+    DocumentError read;
+    xmlNodeHolder tree(parseTerminatedXmlText(text.c_str(), text.size(), &read));
     std::string kept;
-    const bool checked = checkTerminatedXmlText(text.c_str(), text.size(), "uid", &kept);
-    ASSERT_EQ(checked, tree != nullptr) << text;
+    // The same verdict, for the same reason.
+    ASSERT_EQ(checkTerminatedXmlText(text.c_str(), text.size(), "uid", &kept), read) << text;
+    ASSERT_EQ(read, tree ? DocumentError::kNone : DocumentError::kMalformed) << text;
     if (!tree) {
       ++refused;
       continue;
@@ -329,9 +331,10 @@ TEST(DocumentCheck, AgreesWithTheReadOnEveryText) {
 // Values are optional; the nesting limit holds as in a read.
 TEST(DocumentCheck, ReadsLongTextsAndRefusesDeepOnes) {
   const std::string text = manyElements(200000, "Item");
-  EXPECT_TRUE(checkTerminatedXmlText(text.c_str(), text.size(), nullptr, nullptr));
+  const DocumentError kNone = DocumentError::kNone;
+  EXPECT_EQ(checkTerminatedXmlText(text.c_str(), text.size(), nullptr, nullptr), kNone);
   std::string kept;
-  EXPECT_TRUE(checkTerminatedXmlText(text.c_str(), text.size(), "n", &kept));
+  EXPECT_EQ(checkTerminatedXmlText(text.c_str(), text.size(), "n", &kept), kNone);
   EXPECT_EQ(splitAtNul(kept).size(), 200000u);
   auto nested = [](int depth) {
     std::string open, close;
@@ -339,8 +342,9 @@ TEST(DocumentCheck, ReadsLongTextsAndRefusesDeepOnes) {
     return open + close;
   };
   const std::string deep = nested(300), shallow = nested(200);
-  EXPECT_FALSE(checkTerminatedXmlText(deep.c_str(), deep.size(), nullptr, nullptr));
-  EXPECT_TRUE(checkTerminatedXmlText(shallow.c_str(), shallow.size(), nullptr, nullptr));
+  EXPECT_EQ(checkTerminatedXmlText(deep.c_str(), deep.size(), nullptr, nullptr),
+            DocumentError::kMalformed);
+  EXPECT_EQ(checkTerminatedXmlText(shallow.c_str(), shallow.size(), nullptr, nullptr), kNone);
 }
 
 }  // namespace

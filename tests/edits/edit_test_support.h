@@ -2,7 +2,6 @@
 // built by hand. Every document returned is the caller's, held in an xmlNodeHolder.
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -18,12 +17,8 @@ inline xmlNode* parseText(const char* text) {
 // The whole chain from node on (or the node alone), as the writer gives it.
 inline std::string writtenText(xmlNode* node, bool chain = true) {
   std::string text;
-  test_support::streamText(
-      [&](std::FILE* stream) {
-        for (; node; node = chain ? node->next : nullptr) writeNode(node, stream, 0);
-        return true;
-      },
-      &text);
+  xmlAppendingSink<std::string> sink(text);
+  for (; node; node = chain ? node->next : nullptr) writeNode(node, sink, 0);
   return text;
 }
 

@@ -7,6 +7,7 @@
 
 #include "edit_test_support.h"
 #include "edits/element_search.h"
+#include "platform/ascii_text.h"
 #include "tests/support/tree_check.h"
 
 namespace {
@@ -45,7 +46,8 @@ std::vector<std::string> entries(xmlNode* workspace) {
   std::vector<std::string> out;
   xmlNode* root = findChild(workspace, "WSToolbarRoot", false);
   for (xmlNode* e = root ? root->firstChild : nullptr; e; e = e->next)
-    if (equalsIgnoreCase(attribute(e, "MenuGroup"), kGroup))
+    if (attribute(e, "MenuGroup") &&
+        platform::equalsIgnoringAsciiCase(attribute(e, "MenuGroup"), kGroup))
       out.push_back(std::string(attribute(e, "pUID")) + " " + attribute(e, "UID") + " " +
                     attribute(e, "xval") + "," + attribute(e, "yval"));
   return out;
@@ -55,7 +57,8 @@ std::vector<std::string> references(xmlNode* document) {
   std::vector<std::string> out;
   xmlNode* items = findCommonItems(document, false);
   for (xmlNode* c = items ? items->firstChild : nullptr; c; c = c->next)
-    if (equalsIgnoreCase(c->name, "PartialMenuFile")) out.push_back(c->value);
+    if (c->name && platform::equalsIgnoringAsciiCase(c->name, "PartialMenuFile"))
+      out.push_back(c->value);
   return out;
 }
 

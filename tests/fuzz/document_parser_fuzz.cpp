@@ -12,15 +12,17 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
-  xmlNodeHolder first(parseTerminatedXmlText(text.c_str(), text.size()));
+  DocumentError read;
+  xmlNodeHolder first(parseTerminatedXmlText(text.c_str(), text.size(), &read));
   std::string kept;
-  if (checkTerminatedXmlText(text.c_str(), text.size(), "UID", &kept) != (first != nullptr)) {
+  if (checkTerminatedXmlText(text.c_str(), text.size(), "UID", &kept) != read ||
+      (read == DocumentError::kNone) != (first != nullptr)) {
     std::fprintf(stderr, "the check and the read disagree\n");
     std::abort();
   }
   if (!first) return 0;
   std::string once;
-  if (writeXmlText(first.get(), &once) != 0) std::abort();
+  if (writeXmlText(first.get(), &once) != DocumentError::kNone) std::abort();
   xmlNodeHolder again(parseXmlText(once.data(), once.size()));
   std::string difference;
   if (!again || !test_support::documentsEqual(first.get(), again.get(), &difference, true)) {
@@ -28,6 +30,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
   std::string twice;
-  if (writeXmlText(again.get(), &twice) != 0 || twice != once) std::abort();
+  if (writeXmlText(again.get(), &twice) != DocumentError::kNone || twice != once) std::abort();
   return 0;
 }

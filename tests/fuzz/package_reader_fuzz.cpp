@@ -29,12 +29,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
   if (std::fclose(file) != 0 || !written) return 0;
   static const char* const kTreeParts[] = {"Header.cui", nullptr};
-  xmlNodeHolder checked{loadDocument(path.c_str(), 65001, PackageReading{kTreeParts, "UID"})};
-  if (xmlNodeHolder root{loadDocument(path.c_str(), 65001)}) {
+  PackageFailure checkedFailure, failure;
+  xmlNodeHolder checked{
+      loadDocument(path.c_str(), PackageReading{kTreeParts, "UID"}, &checkedFailure)};
+  if (xmlNodeHolder root{loadDocument(path.c_str(), PackageReading{}, &failure)}) {
     if (!isPackageDocument(root.get()) || !checked) std::abort();
-    saveDocument(path.c_str(), root.get(), 65001);
-  } else if (checked) {
-    std::abort();
+    saveDocument(path.c_str(), root.get());
+  } else if (checked || !failure.failed() || checkedFailure.error != failure.error ||
+             checkedFailure.document != failure.document) {
+    std::abort();  // refused alike, for the same reason
   }
   platform::removeFile(path);
   return 0;

@@ -17,6 +17,8 @@
 #include "package/customization_file.h"
 #include "package/extra_data.h"
 #include "package/zip_entry.h"
+#include "platform/ascii_text.h"
+#include "profiles/customization_failure.h"
 #include "tests/support/allocation_faults.h"
 #include "tests/support/test_files.h"
 
@@ -64,7 +66,7 @@ void expectBytesKept(const zipEntryList& original, const zipEntryList& saved, co
   for (size_t i = 0; i < saved.entries.size(); ++i) {
     const zipEntry& a = original.entries[i];
     const zipEntry& b = saved.entries[i];
-    if (except && equalsIgnoreCase(a.name.c_str(), except)) continue;
+    if (except && platform::equalsIgnoringAsciiCase(a.name, except)) continue;
     SCOPED_TRACE(a.name);
     EXPECT_EQ(b.data, a.data);
     EXPECT_EQ(b.originalDeflate, a.originalDeflate);
@@ -118,33 +120,56 @@ std::string PackageTest::folder_;
 
 struct CaseRow {
   const char* name;
-  bool loads;
+  const char* reason;  // the token a profile reports; null: the package loads
 };
 
-// Damaged and unusual packages: those that are refused give nothing and leave nothing.
+// Damaged and unusual packages: those that are refused give nothing, leave nothing and say why.
 const CaseRow kCases[] = {
-    {"not_a_zip", false},          {"truncated", false},        {"no_members", false},
-    {"unsupported_method", false}, {"empty_known_part", false}, {"malformed_known_part", false},
-    {"absurd_size", false},        {"overstated_size", false},  {"member_over_limit", false},
-    {"damaged_deflate", false},    {"encrypted_member", false}, {"wrong_crc", false},
-    {"damaged_stored", false},     {"nul_in_name", false},      {"nul_in_comment", false},
-    {"case_twins", false},         {"name_case_differs", true}, {"unknown_twins", true},
-    {"backslash_rels", true},      {"no_known_parts", true},    {"without_header", true},
+    {"not_a_zip", "damaged-archive"},
+    {"truncated", "damaged-archive"},
+    {"no_members", "malformed-package"},
+    {"unsupported_method", "unsupported-compression"},
+    {"empty_known_part", "malformed-document"},
+    {"malformed_known_part", "malformed-document"},
+    {"absurd_size", "file-too-large"},
+    {"overstated_size", "damaged-archive"},
+    {"member_over_limit", "file-too-large"},
+    {"damaged_deflate", "damaged-archive"},
+    {"encrypted_member", "unsupported-compression"},
+    {"wrong_crc", "bad-crc"},
+    {"damaged_stored", "bad-crc"},
+    {"nul_in_name", "damaged-archive"},
+    {"nul_in_comment", "damaged-archive"},
+    {"case_twins", "ambiguous-part"},
+    {"bad_local_header", "damaged-archive"},
+    {"name_case_differs", nullptr},
+    {"unknown_twins", nullptr},
+    {"backslash_rels", nullptr},
+    {"no_known_parts", nullptr},
+    {"without_header", nullptr},
 };
 
-TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
+// The token a profile reports for a load's failure; "loads" for none.
+std::string loadToken(const PackageFailure& failure) {
+  return failure.failed() ? profileResultName(customizationFailure(failure)) : "loads";
+}
+
+TEST_F(PackageTest, DamagedPackagesAreRefusedForTheirReasonAndOddOnesLoad) {
   for (const CaseRow& row : kCases) {
     SCOPED_TRACE(row.name);
     std::string path = folder_ + "/cases/" + row.name + ".cuix";
     std::string before = readFile(path);
-    xmlNodeHolder doc(loadDocument(path.c_str(), 65001));
-    EXPECT_EQ(doc != nullptr, row.loads);
+    PackageFailure failure;
+    xmlNodeHolder doc(loadDocument(path.c_str(), PackageReading{}, &failure));
+    EXPECT_EQ(loadToken(failure), row.reason ? row.reason : "loads");
+    EXPECT_EQ(doc == nullptr, failure.failed());
     if (doc) {
       EXPECT_TRUE(isPackageDocument(doc.get()));
     }
     // Parts that are only checked are refused as parts read into trees are.
-    xmlNodeHolder checked(loadDocument(path.c_str(), 65001, headerOnly()));
-    EXPECT_EQ(checked != nullptr, row.loads);
+    xmlNodeHolder checked(loadDocument(path.c_str(), headerOnly(), &failure));
+    EXPECT_EQ(loadToken(failure), row.reason ? row.reason : "loads");
+    EXPECT_EQ(checked == nullptr, failure.failed());
     EXPECT_EQ(readFile(path), before);
     EXPECT_TRUE(listFolder(tmp_).empty());
   }
@@ -152,13 +177,16 @@ TEST_F(PackageTest, DamagedPackagesAreRefusedAndOddOnesLoad) {
   std::string fifo = work_ + "/fifo.cuix", folder = work_ + "/folder.cuix";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
-  for (const std::string& path : {fifo, folder})
-    EXPECT_EQ(loadDocument(path.c_str(), 65001), nullptr);
+  for (const std::string& path : {fifo, folder}) {
+    PackageFailure failure;
+    EXPECT_EQ(loadDocument(path.c_str(), PackageReading{}, &failure), nullptr);
+    EXPECT_EQ(loadToken(failure), "not-regular-file");
+  }
 }
 
 TEST_F(PackageTest, PartsFollowTheTableAndEveryMemberIsHeld) {
   std::string path = copy("full.cuix", "Profile.CUIX");
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   EXPECT_EQ(root->name, nullptr);
   // All but the relationships row: the fixture stores that member with a forward slash.
@@ -188,12 +216,12 @@ TEST_F(PackageTest, PlainFilesAndPackagesAreToldApartByTheirEnding) {
     EXPECT_FALSE(isPackagePath(name));
   std::string plain = work_ + "/plain.cui";
   writeFile(plain, "<?xml version=\"1.0\"?>\n<CustSection><Header/></CustSection>\n");
-  xmlNodeHolder doc(loadDocument(plain.c_str(), 65001));
+  xmlNodeHolder doc(loadDocument(plain.c_str()));
   ASSERT_TRUE(doc);
   EXPECT_FALSE(isPackageDocument(doc.get()));
   // A plain document given a package path is refused and nothing is made.
   std::string target = work_ + "/plain.cuix";
-  EXPECT_EQ(saveDocument(target.c_str(), doc.get(), 65001), -1);
+  EXPECT_EQ(saveDocument(target.c_str(), doc.get()).error, PackageError::kNotSavable);
   EXPECT_EQ(listFolder(work_), std::set<std::string>{"plain.cui"});
 }
 
@@ -202,19 +230,19 @@ TEST_F(PackageTest, PlainFilesAndPackagesAreToldApartByTheirEnding) {
 TEST_F(PackageTest, LoadAndSaveKeepsEveryMember) {
   std::string path = copy("full.cuix", "p.cuix");
   zipEntryList original;
-  ASSERT_TRUE(original.readArchive(path.c_str()));
+  ASSERT_EQ(original.readArchive(path.c_str()), ZipError::kNone);
   std::string firstSave;
   for (int round = 0; round < 2; ++round) {
-    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str()));
     ASSERT_TRUE(root);
-    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
     if (round == 0) firstSave = readFile(path);
   }
   EXPECT_EQ(readFile(path), firstSave);
   EXPECT_EQ(listFolder(work_), std::set<std::string>{"p.cuix"});
 
   zipEntryList saved;
-  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   EXPECT_EQ(saved.comment, original.comment);
   ASSERT_EQ(saved.entries.size(), original.entries.size());
   for (size_t i = 0; i < saved.entries.size(); ++i) {
@@ -240,17 +268,17 @@ TEST_F(PackageTest, LoadAndSaveKeepsEveryMember) {
 TEST_F(PackageTest, OnlyTheEditedPartIsWrittenAnew) {
   std::string path = copy("full.cuix", "p.cuix");
   zipEntryList original;
-  ASSERT_TRUE(original.readArchive(path.c_str()));
+  ASSERT_EQ(original.readArchive(path.c_str()), ZipError::kNone);
   {
-    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str()));
     ASSERT_TRUE(root);
     xmlNode* workspaces = rootElement(part(root.get(), "WorkspaceRoot.cui"));
     ASSERT_NE(workspaces, nullptr);
     ASSERT_NE(setAttribute(workspaces, "Edited", "yes"), nullptr);
-    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
   }
   zipEntryList saved;
-  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   expectBytesKept(original, saved, "WorkspaceRoot.cui");
   const zipEntry* edited = saved.findEntry("WorkspaceRoot.cui");
   ASSERT_NE(edited, nullptr);
@@ -267,7 +295,7 @@ TEST_F(PackageTest, AnEditGivingBackTheSameTextKeepsTheMember) {
         "<WorkspaceRoot Name=\"A\"><Workspace><Name>A</Name></Workspace>"
         "</WorkspaceRoot>";
     xmlNodeHolder document(parseXmlText(source.data(), source.size()));
-    ASSERT_EQ(writeXmlText(document.get(), &text), 0);
+    ASSERT_EQ(writeXmlText(document.get(), &text), DocumentError::kNone);
   }
   zipEntry member;
   member.name = "WorkspaceRoot.cui";
@@ -289,28 +317,28 @@ TEST_F(PackageTest, AnEditGivingBackTheSameTextKeepsTheMember) {
   zipEntryList package;
   package.appendEntry(member);
   const std::string path = work_ + "/same.cuix";
-  ASSERT_TRUE(package.writeArchive(path.c_str()));
+  ASSERT_EQ(package.writeArchive(path.c_str()), ZipError::kNone);
   const std::string before = readFile(path);
 
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   xmlNode* element = rootElement(part(root.get(), "WorkspaceRoot.cui"));
   ASSERT_NE(setAttribute(element, "Name", "A"), nullptr);
   ASSERT_TRUE(part(root.get(), "WorkspaceRoot.cui")->edited);
-  ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
   EXPECT_EQ(readFile(path), before);
 }
 
 TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
   std::string path = copy("cases/name_case_differs.cuix", "p.cuix");
   {
-    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str()));
     ASSERT_TRUE(root);
     EXPECT_NE(part(root.get(), "WorkspaceRoot.cui"), nullptr);
-    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
   }
   zipEntryList saved;
-  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   ASSERT_NE(saved.findEntry("WorkspaceRoot.cui"), nullptr);
   EXPECT_EQ(saved.findEntry("WorkspaceRoot.cui")->name, "workspaceroot.CUI");
 
@@ -318,23 +346,24 @@ TEST_F(PackageTest, NamesDifferingInCaseKeepTheirStoredForm) {
   // as they are, both of them.
   path = copy("cases/unknown_twins.cuix", "twins.cuix");
   zipEntryList before;
-  ASSERT_TRUE(before.readArchive(path.c_str(), packagePartNames));
-  EXPECT_FALSE(
-      before.readArchive(copy("cases/case_twins.cuix", "parts.cuix").c_str(), packagePartNames));
+  ASSERT_EQ(before.readArchive(path.c_str(), packagePartNames), ZipError::kNone);
+  EXPECT_EQ(
+      before.readArchive(copy("cases/case_twins.cuix", "parts.cuix").c_str(), packagePartNames),
+      ZipError::kDuplicateName);
   EXPECT_TRUE(before.entries.empty());
-  ASSERT_TRUE(before.readArchive(path.c_str(), packagePartNames));
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  ASSERT_EQ(before.readArchive(path.c_str(), packagePartNames), ZipError::kNone);
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   ASSERT_NE(setAttribute(rootElement(part(root.get(), "ToolbarRoot.cui")), "Edited", "1"), nullptr);
-  ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
   zipEntryList after;
-  ASSERT_TRUE(after.readArchive(path.c_str()));
+  ASSERT_EQ(after.readArchive(path.c_str()), ZipError::kNone);
   expectBytesKept(before, after, "ToolbarRoot.cui");
 }
 
 TEST_F(PackageTest, RelationshipsWithBackslashAreTheLastPart) {
   std::string path = copy("cases/backslash_rels.cuix", "p.cuix");
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   std::vector<std::string> names = partNames(root.get());
   ASSERT_FALSE(names.empty());
@@ -346,7 +375,7 @@ TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
   std::string path = copy("cases/without_header.cuix", "p.cuix");
   size_t count;
   {
-    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str()));
     ASSERT_TRUE(root);
     ASSERT_EQ(part(root.get(), "Header.cui"), nullptr);
     count = entries(root.get()).entries.size();
@@ -355,16 +384,16 @@ TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
     ASSERT_NE(header, nullptr);
     xmlNode* section = findChild(header, "CustSection", true);
     ASSERT_NE(findChild(section, "Header", true), nullptr);
-    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
   }
   zipEntryList saved;
-  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   ASSERT_EQ(saved.entries.size(), count + 1);
   EXPECT_EQ(saved.entries.back().name, "Header.cui");
   EXPECT_EQ(saved.entries.back().info.compressionMethod, 8u);
   EXPECT_NE(saved.entries.back().info.dosDate, 0u);
 
-  xmlNodeHolder again(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder again(loadDocument(path.c_str()));
   ASSERT_TRUE(again);
   EXPECT_EQ(partNames(again.get()).front(), "Header.cui");
   xmlNode* section = rootElement(part(again.get(), "Header.cui"));
@@ -377,9 +406,9 @@ TEST_F(PackageTest, HeaderMadeByAnEditBecomesANewDeflatedMemberAtTheEnd) {
 TEST_F(PackageTest, CheckedPartsStayAsReadAndRefuseEdits) {
   std::string path = copy("full.cuix", "p.cuix");
   zipEntryList original;
-  ASSERT_TRUE(original.readArchive(path.c_str()));
+  ASSERT_EQ(original.readArchive(path.c_str()), ZipError::kNone);
   {
-    xmlNodeHolder root(loadDocument(path.c_str(), 65001, headerOnly()));
+    xmlNodeHolder root(loadDocument(path.c_str(), headerOnly()));
     ASSERT_TRUE(root);
     EXPECT_EQ(partNames(root.get()).size(), 22u);
     for (xmlNode* p = root->firstChild; p; p = p->next) {
@@ -404,14 +433,14 @@ TEST_F(PackageTest, CheckedPartsStayAsReadAndRefuseEdits) {
         << value;
 
     ASSERT_NE(setAttribute(rootElement(part(root.get(), "Header.cui")), "Edited", "1"), nullptr);
-    ASSERT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+    ASSERT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
     const std::string saved = readFile(path);
     appendChild(part(root.get(), "ToolbarRoot.cui"), newNode("ToolbarRoot", nullptr));
-    EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
+    EXPECT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNotSavable);
     EXPECT_EQ(readFile(path), saved);
   }
   zipEntryList saved;
-  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   expectBytesKept(original, saved, "Header.cui");
 }
 
@@ -420,20 +449,20 @@ TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
   std::string before = readFile(path);
   {
     // No part nodes: nothing to write.
-    xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+    xmlNodeHolder root(loadDocument(path.c_str()));
     ASSERT_TRUE(root);
-    EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), -1);
+    EXPECT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNotSavable);
   }
   path = copy("full.cuix", "full.cuix");
   before = readFile(path);
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   // A missing folder, and a folder in the place of the package.
   std::string missing = work_ + "/gone/p.cuix";
-  EXPECT_EQ(saveDocument(missing.c_str(), root.get(), 65001), -1);
+  EXPECT_EQ(saveDocument(missing.c_str(), root.get()).error, PackageError::kWriteFailed);
   std::string blocked = work_ + "/blocked.cuix";
   ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
-  EXPECT_EQ(saveDocument(blocked.c_str(), root.get(), 65001), -1);
+  EXPECT_EQ(saveDocument(blocked.c_str(), root.get()).error, PackageError::kWriteFailed);
   EXPECT_EQ(readFile(path), before);
   EXPECT_EQ(listFolder(work_), (std::set<std::string>{"blocked.cuix", "full.cuix", "p.cuix"}));
 }
@@ -442,12 +471,12 @@ TEST_F(PackageTest, RefusedSavesLeaveThePackageAsItWas) {
 TEST_F(PackageTest, PartsNeedNoTemporaryFiles) {
   std::string path = copy("full.cuix", "p.cuix");
   setenv("TMPDIR", (work_ + "/no_such_folder").c_str(), 1);
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   ASSERT_NE(setAttribute(rootElement(part(root.get(), "Header.cui")), "Edited", "1"), nullptr);
-  EXPECT_EQ(saveDocument(path.c_str(), root.get(), 65001), 0);
+  EXPECT_EQ(saveDocument(path.c_str(), root.get()).error, PackageError::kNone);
   setenv("TMPDIR", tmp_.c_str(), 1);
-  xmlNodeHolder again(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder again(loadDocument(path.c_str()));
   ASSERT_TRUE(again);
   xmlNode* section = rootElement(part(again.get(), "Header.cui"));
   ASSERT_NE(section, nullptr);
@@ -459,10 +488,10 @@ TEST_F(PackageTest, DiskFillingUpHalfWayLeavesTheOriginal) {
   std::string path = copy("pictures.cuix", "p.cuix");
   std::string before = readFile(path);
   ASSERT_GT(before.size(), 100000u);
-  xmlNodeHolder root(loadDocument(path.c_str(), 65001));
+  xmlNodeHolder root(loadDocument(path.c_str()));
   ASSERT_TRUE(root);
   int result = runWithFileSizeLimit(before.size() / 2, [&] {
-    return saveDocument(path.c_str(), root.get(), 65001) == -1 ? 0 : 1;
+    return saveDocument(path.c_str(), root.get()).error == PackageError::kWriteFailed ? 0 : 1;
   });
   EXPECT_EQ(result, 0) << "the save did not report the failure";
   EXPECT_EQ(readFile(path), before);
@@ -476,11 +505,16 @@ TEST_F(PackageTest, RunningOutOfMemoryFailsCleanly) {
   const std::string original = readFile(path);
   for (long left = 0;; ++left) {
     xmlNodeHolder root;
+    PackageFailure failure;
     long calls;
     {
       test_support::MemoryRunsOutAfter memory(left);
-      root.reset(loadDocument(path.c_str(), 65001));
+      root.reset(loadDocument(path.c_str(), PackageReading{}, &failure));
       calls = test_support::allocationCalls;
+    }
+    // Never taken for damage: the archive's, or a part's, want of memory.
+    if (!root) {
+      EXPECT_EQ(customizationFailure(failure), ProfileResult::kOutOfMemory) << left;
     }
     EXPECT_EQ(readFile(path), original);
     if (calls <= left) {

@@ -12,16 +12,20 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s PATH [--add-header]\n", argv[0]);
     return 2;
   }
-  xmlNodeHolder root(loadDocument(argv[1], 65001));
+  PackageFailure failure;
+  xmlNodeHolder root(loadDocument(argv[1], PackageReading{}, &failure));
   if (!root) {
-    std::fprintf(stderr, "cannot load %s\n", argv[1]);
+    std::fprintf(stderr, "cannot load %s: %d/%d\n", argv[1], static_cast<int>(failure.error),
+                 static_cast<int>(failure.document));
     return 1;
   }
   if (argc > 2 && std::strcmp(argv[2], "--add-header") == 0) {
     xmlNode* section = findChild(findChild(root.get(), "Header.cui", true), "CustSection", true);
     findChild(findChild(section, "Header", true), "CommonConfiguration", true);
   }
-  int result = saveDocument(argv[1], root.get(), 65001);
-  if (result != 0) std::fprintf(stderr, "cannot save %s: %d\n", argv[1], result);
-  return result == 0 ? 0 : 1;
+  failure = saveDocument(argv[1], root.get());
+  if (failure.failed())
+    std::fprintf(stderr, "cannot save %s: %d/%d\n", argv[1], static_cast<int>(failure.error),
+                 static_cast<int>(failure.document));
+  return failure.failed() ? 1 : 0;
 }

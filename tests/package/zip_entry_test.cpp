@@ -81,9 +81,9 @@ TEST_F(ZipEntryTest, RandomArchivesComeBackAsWrittenAndEditsKeepTheRest) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     zipEntryList made = randomList(rng);
-    ASSERT_TRUE(made.writeArchive(path_.c_str()));
+    ASSERT_EQ(made.writeArchive(path_.c_str()), ZipError::kNone);
     zipEntryList read, again;
-    ASSERT_TRUE(read.readArchive(path_.c_str()));
+    ASSERT_EQ(read.readArchive(path_.c_str()), ZipError::kNone);
     ASSERT_EQ(read.entries.size(), made.entries.size());
     EXPECT_EQ(read.comment, made.comment);
     for (size_t i = 0; i < made.entries.size(); ++i) {
@@ -94,7 +94,7 @@ TEST_F(ZipEntryTest, RandomArchivesComeBackAsWrittenAndEditsKeepTheRest) {
     }
     // Written again as read, the archive is the same byte for byte.
     std::string first = readFile(path_);
-    ASSERT_TRUE(read.writeArchive(path_.c_str()));
+    ASSERT_EQ(read.writeArchive(path_.c_str()), ZipError::kNone);
     EXPECT_EQ(readFile(path_), first);
 
     // New data for some members and a new member: the others keep their deflated bytes.
@@ -105,8 +105,8 @@ TEST_F(ZipEntryTest, RandomArchivesComeBackAsWrittenAndEditsKeepTheRest) {
     }
     Bytes added = randomBytes(rng, 100, true);
     read.setEntryData("new/member", added.data(), added.size());
-    ASSERT_TRUE(read.writeArchive(path_.c_str()));
-    ASSERT_TRUE(again.readArchive(path_.c_str()));
+    ASSERT_EQ(read.writeArchive(path_.c_str()), ZipError::kNone);
+    ASSERT_EQ(again.readArchive(path_.c_str()), ZipError::kNone);
     ASSERT_EQ(again.entries.size(), read.entries.size());
     for (size_t i = 0; i < read.entries.size(); ++i) {
       const zipEntry& r = read.entries[i];
@@ -127,12 +127,12 @@ TEST_F(ZipEntryTest, ReleasedDataIsKeptAsReadAndComesBackWhole) {
     SCOPED_TRACE(seed);
     std::mt19937 rng(seed);
     zipEntryList made = randomList(rng);
-    ASSERT_TRUE(made.writeArchive(path_.c_str()));
+    ASSERT_EQ(made.writeArchive(path_.c_str()), ZipError::kNone);
     const std::string first = readFile(path_);
     zipEntryList read, again;
-    ASSERT_TRUE(read.readArchive(path_.c_str()));
+    ASSERT_EQ(read.readArchive(path_.c_str()), ZipError::kNone);
     for (zipEntry& entry : read.entries) read.releaseData(&entry);
-    ASSERT_TRUE(read.writeArchive(path_.c_str()));
+    ASSERT_EQ(read.writeArchive(path_.c_str()), ZipError::kNone);
     EXPECT_EQ(readFile(path_), first);
     std::vector<Bytes> kept;
     for (size_t i = 0; i < read.entries.size(); ++i) {
@@ -155,8 +155,8 @@ TEST_F(ZipEntryTest, ReleasedDataIsKeptAsReadAndComesBackWhole) {
       }
       kept.push_back(data);
     }
-    ASSERT_TRUE(read.writeArchive(path_.c_str()));
-    ASSERT_TRUE(again.readArchive(path_.c_str()));
+    ASSERT_EQ(read.writeArchive(path_.c_str()), ZipError::kNone);
+    ASSERT_EQ(again.readArchive(path_.c_str()), ZipError::kNone);
     ASSERT_EQ(again.entries.size(), kept.size());
     for (size_t i = 0; i < kept.size(); ++i)
       EXPECT_EQ(Bytes(again.entries[i].data.begin(), again.entries[i].data.end()), kept[i]);
@@ -179,32 +179,37 @@ TEST_F(ZipEntryTest, MembersHandedOnHoldTheirOwnBytesWhateverRoomTheyReuse) {
       e.data.assign(data.begin(), data.end());
       made.appendEntry(e);
     }
-    ASSERT_TRUE(made.writeArchive(path_.c_str()));
+    ASSERT_EQ(made.writeArchive(path_.c_str()), ZipError::kNone);
     zipEntryList read;
     size_t handed = 0;
-    ASSERT_TRUE(read.readArchive(path_.c_str(), nullptr, [&](zipEntry& entry) {
-      EXPECT_EQ(entry.data, made.entries[handed++].data);
-      return true;
-    }));
+    ASSERT_EQ(read.readArchive(path_.c_str(), nullptr,
+                               [&](zipEntry& entry) {
+                                 EXPECT_EQ(entry.data, made.entries[handed++].data);
+                                 return true;
+                               }),
+              ZipError::kNone);
     EXPECT_EQ(handed, made.entries.size());
   }
 }
 
-// Memory running out at any allocation of a read or a write: false, nothing leaked, the file
-// as it was and nothing beside it. Each round lets one more allocation succeed.
+// Memory running out at any allocation of a read or a write: kOutOfMemory, nothing leaked, the
+// file as it was and nothing beside it. Each round lets one more allocation succeed.
 TEST_F(ZipEntryTest, RunningOutOfMemoryAnywhereFailsCleanly) {
   std::mt19937 rng(3);
   zipEntryList list = randomList(rng);
-  ASSERT_TRUE(list.writeArchive(path_.c_str()));
+  ASSERT_EQ(list.writeArchive(path_.c_str()), ZipError::kNone);
   const std::string before = readFile(path_);
   bool read = false, written = false;
   for (long n = 0; !read && n < 100000; ++n) {
     zipEntryList loaded;
+    ZipError error;
     {
       test_support::MemoryRunsOutAfter cue(n);
-      read = loaded.readArchive(path_.c_str());
+      error = loaded.readArchive(path_.c_str());
     }
+    read = error == ZipError::kNone;
     if (!read) {
+      ASSERT_EQ(error, ZipError::kOutOfMemory) << n;
       ASSERT_TRUE(loaded.entries.empty()) << n;
     }
   }
@@ -212,11 +217,14 @@ TEST_F(ZipEntryTest, RunningOutOfMemoryAnywhereFailsCleanly) {
   Bytes data = randomBytes(rng, 4000, true);
   list.setEntryData(list.entries[0].name.c_str(), data.data(), data.size());
   for (long n = 0; !written && n < 100000; ++n) {
+    ZipError error;
     {
       test_support::MemoryRunsOutAfter cue(n);
-      written = list.writeArchive(path_.c_str());
+      error = list.writeArchive(path_.c_str());
     }
+    written = error == ZipError::kNone;
     if (!written) {
+      ASSERT_EQ(error, ZipError::kOutOfMemory) << n;
       ASSERT_EQ(readFile(path_), before) << n;
     }
     ASSERT_EQ(folderNames(folder_.path()), std::vector<std::string>{"a.zip"}) << n;

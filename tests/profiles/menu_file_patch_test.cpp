@@ -44,7 +44,7 @@ bool writePackage(const std::string& path,
     member.data.assign(data.begin(), data.end());
     package.appendEntry(std::move(member));
   }
-  return package.writeArchive(path.c_str());
+  return package.writeArchive(path.c_str()) == ZipError::kNone;
 }
 
 using test_support::readFile;
@@ -59,12 +59,7 @@ class MenuFilePatch : public testing::Test {
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   bool patch(const std::string& menuFile, int mode, const char* extension = ".CUI") {
-    auto registry = platform::RegistryFile::fromText(
-        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
-        registryEscaped(kProduct) + "\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" +
-        registryEscaped(menuFile) + "\"\r\n");
-    return PatchMenuFile(*registry, run_, kProduct, "C:\\Support\\Norvex_Express", "P", mode, 0,
-                         extension);
+    return profileResultDone(result(menuFile, mode, false, extension));
   }
 
   ProfileResult result(const std::string& menuFile, int mode, bool dryRun,
@@ -136,6 +131,31 @@ TEST_F(MenuFilePatch, BackupComesFromTheFileLoadedAndNeverReplacesAName) {
   EXPECT_EQ(readFile(other), kFile);
   struct stat info;
   EXPECT_NE(lstat(planted.c_str(), &info), 0);
+}
+
+// The host saves the file after the load, while the backup is made: the save leaves the host's
+// bytes, and the profile says why, for a plain file and a package alike.
+std::string hostSaved;
+void saveAsTheHost(bool done) {
+  if (done) test_support::writeFile(hostSaved, "<CustSection />");
+}
+
+TEST_F(MenuFilePatch, AFileSavedMeanwhileIsLeftAsSaved) {
+  for (const char* extension : {".CUI", ".CUIX"}) {
+    hostSaved = dir_ + "/main" + extension;
+    if (extension == std::string(".CUI"))
+      writeFile(hostSaved, kFile);
+    else
+      ASSERT_TRUE(writePackage(
+          hostSaved, {{"Header.cui", kHeaderPart}, {"WorkspaceRoot.cui", kWorkspacePart}}));
+    platform::setCopyHook(saveAsTheHost);
+    EXPECT_EQ(result(hostSaved, kModeAdd, false, extension), ProfileResult::kChangedDuringRun);
+    platform::setCopyHook(nullptr);
+    EXPECT_EQ(readFile(hostSaved), "<CustSection />") << extension;
+    EXPECT_EQ(test_support::folderNames(dir_),
+              std::vector<std::string>{"main" + std::string(extension)});
+    std::remove(hostSaved.c_str());
+  }
 }
 
 TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
@@ -224,7 +244,7 @@ TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
   std::string path = write("<ToolbarRoot><Toolbar uid=\"wstu_900\" /></ToolbarRoot>");
   ASSERT_TRUE(patch(dir_ + "/main", kModeAdd, ".CUIX"));
   zipEntryList saved;
-  ASSERT_TRUE(saved.readArchive(path.c_str()));
+  ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   const zipEntry* workspaces = saved.findEntry("WorkspaceRoot.cui");
   ASSERT_NE(workspaces, nullptr);
   const std::string text(workspaces->data.begin(), workspaces->data.end());
@@ -355,7 +375,7 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
   EXPECT_EQ(result(dir_ + "/folder", kModeAdd, true), R::kNotRegularFile);
   EXPECT_EQ(result("relative.cui", kModeAdd, false), R::kRelativePath);
   writeFile(dir_ + "/zip.CUIX", kFile);
-  EXPECT_EQ(result(dir_ + "/zip", kModeAdd, false, ".CUIX"), R::kMalformedPackage);
+  EXPECT_EQ(result(dir_ + "/zip", kModeAdd, false, ".CUIX"), R::kDamagedArchive);
   auto noValue = platform::RegistryFile::fromText("Windows Registry Editor Version 5.00\r\n");
   ProfileReport report;
   EXPECT_EQ(

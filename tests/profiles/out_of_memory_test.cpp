@@ -40,7 +40,7 @@ std::string package(const test_support::TempFolder& dir) {
     entry.data.assign(member.second.begin(), member.second.end());
     list.appendEntry(std::move(entry));
   }
-  EXPECT_TRUE(list.writeArchive((dir / "main.CUIX").c_str()));
+  EXPECT_EQ(list.writeArchive((dir / "main.CUIX").c_str()), ZipError::kNone);
   return readFile(dir / "main.CUIX");
 }
 
@@ -59,11 +59,14 @@ void sweep(const std::string& extension, const std::string& original,
       std::remove(backupPathFor(path).c_str());
       EditRun run;
       const std::string product = kProduct, support = "C:\\S\\Norvex_Express";
-      bool done;
+      ProfileReport report;
+      ProfileResult result;
       {
         test_support::MemoryRunsOutAfter cue(n);
-        done = PatchMenuFile(*registry, run, product, support, "P", mode, 0, extension.c_str());
+        result = PatchMenuFile(*registry, run, product, support, "P", mode, 0, extension.c_str(),
+                               false, &report);
       }
+      const bool done = profileResultDone(result);
       if (test_support::allocationCalls <= n) {  // the update needed fewer allocations
         EXPECT_TRUE(done) << extension << " mode " << mode;
         break;
@@ -74,6 +77,8 @@ void sweep(const std::string& extension, const std::string& original,
         EXPECT_EQ(names.size(), 2u) << n;
         continue;
       }
+      // Said as it is, also where it ran out inside a load.
+      EXPECT_EQ(result, ProfileResult::kOutOfMemory) << extension << " allocation " << n;
       ASSERT_EQ(readFile(path), original) << extension << " allocation " << n;
       ASSERT_EQ(names, std::vector<std::string>{"main" + extension}) << "allocation " << n;
     }

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -21,25 +23,14 @@
 
 namespace test_support {
 
-// The whole regular file; empty when it cannot be read.
+// The whole regular file. One that cannot be read fails the test (and gives no bytes): a
+// missing file never passes for an empty one.
 inline std::string readFile(const std::string& path) {
   std::string bytes;
-  platform::readRegularFile(path, platform::kNoSizeLimit, &bytes);
+  if (platform::readRegularFile(path, platform::kNoSizeLimit, &bytes) !=
+      platform::FileReadResult::kRead)
+    ADD_FAILURE() << "cannot read " << path;
   return bytes;
-}
-
-// What write puts into a stream, in *text; false when write returns false or no stream can be
-// made or completed.
-inline bool streamText(const std::function<bool(std::FILE*)>& write, std::string* text) {
-  char* buffer = nullptr;
-  size_t size = 0;
-  std::FILE* stream = open_memstream(&buffer, &size);
-  if (!stream) return false;
-  bool written = write(stream);
-  bool closed = std::fclose(stream) == 0;
-  text->assign(buffer ? buffer : "", buffer ? size : 0);
-  std::free(buffer);
-  return written && closed;
 }
 
 inline void writeFile(const std::string& path, const std::string& bytes) {

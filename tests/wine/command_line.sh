@@ -24,14 +24,14 @@ expect_states() {  # code, then the lines of states
   [ "$(states)" = "$(sorted "$@")" ] || fail "--status printed: $out"
 }
 
-expect_states 1 "Kreslení absent" "Výkresy absent" "Broken malformed-package" \
+expect_states 1 "Kreslení absent" "Výkresy absent" "Broken damaged-archive" \
   "ReadOnly absent"
 before=$(snapshot)
 piped -i --dry-run
 [ "$code" = 1 ] || fail "dry run exited $code"
 [ "$(snapshot)" = "$before" ] || fail "the dry run changed files"
 [ "$(printf '%s\n' "$out" | cut -f2,4 | tr '\t' ' ' | LC_ALL=C sort)" = "$(sorted \
-  "Kreslení would add" "Výkresy would add" "Broken malformed-package" \
+  "Kreslení would add" "Výkresy would add" "Broken damaged-archive" \
   "ReadOnly read-only")" ] || fail "dry run printed: $out"
 
 for args in "--bogus -i" "-i –r" "-i --log C:\\my logs.log"; do
@@ -51,12 +51,12 @@ grep -q $'^exit 1$' "$drive/x-install/run-r.log" || fail "the log has no exit li
 [ "$(head -1 "$drive/x-install/run-r.log" | awk -F'\t' '{ print NF, ($1 ~ /^[0-9-]+T[0-9:]+[+-][0-9][0-9]:[0-9][0-9]$/), (index($3, "\\") > 1), ($4 ~ /^[1-9][0-9]*$/), $6, (index($8, "-i --log C:\\x-install\\run-r.log") > 0) }')" \
   = "8 1 1 1 -i 1" ] || fail "the log's header: $(head -1 "$drive/x-install/run-r.log")"
 grep -q $'^\tReadOnly\t.*\tread-only\t' "$drive/x-install/run-r.log" || fail "the log lacks the reason"
-expect_states 1 "Kreslení present" "Výkresy present" "Broken malformed-package" \
+expect_states 1 "Kreslení present" "Výkresy present" "Broken damaged-archive" \
   "ReadOnly absent"
 
 piped /r
 scenarios removed
-expect_states 1 "Kreslení absent" "Výkresy absent" "Broken malformed-package" \
+expect_states 1 "Kreslení absent" "Výkresy absent" "Broken damaged-archive" \
   "ReadOnly absent"
 # A log in a folder that is not there: one line on standard error with the file and the
 # system's reason and code; the run and its exit code go on as without it.
