@@ -280,23 +280,23 @@ int CNorvexExpressApp::InitInstance(const std::vector<std::string>& arguments) {
   if (commandLine_.empty()) commandLine_ = argumentsText(arguments);
   if (options.action == CommandAction::kAdd) return AddToAllProfiles(options);
   if (options.action == CommandAction::kRemove) return RemoveFromAllProfiles(options);
-  return SilentRun(kModeStatus, options);
+  return SilentRun(ProfileMode::kStatus, options);
 }
 
 int CNorvexExpressApp::AddToAllProfiles(const CommandLineOptions& options) {
-  return SilentRun(kModeAdd, options);
+  return SilentRun(ProfileMode::kAdd, options);
 }
 
 int CNorvexExpressApp::RemoveFromAllProfiles(const CommandLineOptions& options) {
-  return SilentRun(kModeRemove, options);
+  return SilentRun(ProfileMode::kRemove, options);
 }
 
-int CNorvexExpressApp::SilentRun(int mode, const CommandLineOptions& options) {
+int CNorvexExpressApp::SilentRun(ProfileMode mode, const CommandLineOptions& options) {
   try {
     RunLog log(options, commandLine_);
     // One run that may write at a time on the machine; --status and --dry-run only read.
     platform::RunLock lock;
-    if (mode != kModeStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
+    if (mode != ProfileMode::kStatus && !options.dryRun && !lock.acquire(lockWaitSeconds()))
       return AnotherRun(mode, options, log);
     return options.allUsers ? RunForAllUsers(mode, options, log)
                             : RunForThisUser(mode, options, log);
@@ -305,7 +305,7 @@ int CNorvexExpressApp::SilentRun(int mode, const CommandLineOptions& options) {
   }
 }
 
-int CNorvexExpressApp::AnotherRun(int mode, const CommandLineOptions& options, RunLog& log) {
+int CNorvexExpressApp::AnotherRun(ProfileMode mode, const CommandLineOptions& options, RunLog& log) {
   log.header(ActionText(mode, options), "");
   log.record(Record("", "-", "-", ProfileResult::kAnotherRun));
   return log.finish(kExitHostRunning);
@@ -320,8 +320,8 @@ void CNorvexExpressApp::Say(RunLog& log, const Record& record, bool print) {
   if (print) Print(record.columns() + "\n");
 }
 
-std::string CNorvexExpressApp::ActionText(int mode, const CommandLineOptions& options) {
-  std::string action = mode == kModeAdd ? "-i" : mode == kModeRemove ? "-r" : "--status";
+std::string CNorvexExpressApp::ActionText(ProfileMode mode, const CommandLineOptions& options) {
+  std::string action = mode == ProfileMode::kAdd ? "-i" : mode == ProfileMode::kRemove ? "-r" : "--status";
   if (options.allUsers) action += " --all-users";
   if (options.dryRun) action += " --dry-run";
   return action;
@@ -343,7 +343,7 @@ void CNorvexExpressApp::NothingFound(RunLog& log, ProfilesFound found,
   Say(log, Record("", "-", target, reason), true);
 }
 
-int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& options, RunLog& log) {
+int CNorvexExpressApp::RunForThisUser(ProfileMode mode, const CommandLineOptions& options, RunLog& log) {
   std::string productKey;
   int platformFlag;
   profiles_.ReadInstallSettings(&productKey, &platformFlag);
@@ -353,7 +353,7 @@ int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& option
   const ProfilesFound found = FindProfiles(profiles_, &names, &unreadable);
   int code = kExitNotFound;
   if (found == ProfilesFound::kFound) {
-    const bool hostRunning = mode != kModeStatus && profiles_.HostIsRunning();
+    const bool hostRunning = mode != ProfileMode::kStatus && profiles_.HostIsRunning();
     code = ProfilesOfOneUser(profiles_, names, unreadable, mode, options, log, "", hostRunning);
   } else {
     NothingFound(log, found, productKey, true);
@@ -361,10 +361,10 @@ int CNorvexExpressApp::RunForThisUser(int mode, const CommandLineOptions& option
   return log.finish(RetryAtLogon(*registry_, mode, options, code, found, log, ""));
 }
 
-int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
+int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, ProfileMode mode,
                                     const CommandLineOptions& options, int code,
                                     ProfilesFound found, RunLog& log, const std::string& user) {
-  if (!options.retryAtLogon || options.dryRun || mode == kModeStatus) return code;
+  if (!options.retryAtLogon || options.dryRun || mode == ProfileMode::kStatus) return code;
   // The host makes its key and profiles at its first start, and gives its files back when it
   // ends; missing settings of our own, or SYSTEM's registry, are no reason to wait.
   const bool later =
@@ -382,7 +382,7 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
       result = platform::kErrorInvalidParameter;
     else
       result = scheduleRetryAtLogon(
-          registry, retryCommandLine(program, mode == kModeAdd ? "-i" : "-r", logPath));
+          registry, retryCommandLine(program, mode == ProfileMode::kAdd ? "-i" : "-r", logPath));
   } else {
     result = cancelRetryAtLogon(registry);
   }
@@ -399,7 +399,7 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, int mode,
   return kExitSomeFailed;
 }
 
-int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& options, RunLog& log) {
+int CNorvexExpressApp::RunForAllUsers(ProfileMode mode, const CommandLineOptions& options, RunLog& log) {
   std::string productKey;
   int platformFlag;
   bool installed = profiles_.ReadInstallSettings(&productKey, &platformFlag);
@@ -417,7 +417,7 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
         true);
     return log.finish(kExitNotFound);
   }
-  const bool printed = options.dryRun || mode == kModeStatus;
+  const bool printed = options.dryRun || mode == ProfileMode::kStatus;
   // Once for the whole run, before the first hive or backup needs them.
   platform::enableAllUsersPrivileges();
   bool failed = false;
@@ -453,7 +453,7 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
       } else {
         ++usersWithHost;
         const bool hostRunning =
-            mode != kModeStatus && userHostRunning_ && userHostRunning_(user.sid);
+            mode != ProfileMode::kStatus && userHostRunning_ && userHostRunning_(user.sid);
         code = ProfilesOfOneUser(profiles, names, unreadable, mode, options, log, user.name,
                                  hostRunning);
       }
@@ -482,9 +482,9 @@ int CNorvexExpressApp::RunForAllUsers(int mode, const CommandLineOptions& option
 
 int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
                                          const std::vector<std::string>& names, int unreadable,
-                                         int mode, const CommandLineOptions& options, RunLog& log,
+                                         ProfileMode mode, const CommandLineOptions& options, RunLog& log,
                                          const std::string& user, bool hostRunning) {
-  const bool printed = options.dryRun || mode == kModeStatus;
+  const bool printed = options.dryRun || mode == ProfileMode::kStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (hostRunning) {
     for (const std::string& name : names)
@@ -498,7 +498,7 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
     ProfileReport report;
     bool failed;
     Record record;
-    if (mode == kModeStatus) {
+    if (mode == ProfileMode::kStatus) {
       profiles.Status(name.c_str(), &report);
       failed = report.state == ProfileState::kError;
       allDone = allDone && report.state == ProfileState::kPresent;

@@ -78,8 +78,3 @@ inline bool holdsNulByte(const char* bytes, std::size_t length) {
     if (bytes[at] == '\0') return true;
   return false;
 }
-
-// The name the document's file load still calls it by.
-namespace platform {
-using ::holdsNulByte;
-}  // namespace platform

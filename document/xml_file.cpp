@@ -4,9 +4,9 @@
 #include <new>
 #include <stdexcept>
 
+#include "document/xml_byte_runs.h"
 #include "document/xml_parser.h"
 #include "document/xml_writer.h"
-#include "document/xml_byte_runs.h"
 #include "platform/code_page.h"
 #include "platform/file_read.h"
 #include "platform/safe_file.h"
@@ -22,7 +22,7 @@ constexpr size_t kMaxFileSize = size_t{1} << 30;
 // keeping it would add a line end at every save. False for bytes no document can be read from.
 bool locateDocument(const char* bytes, size_t length, size_t* prefix, size_t* first) {
   // A NUL byte would end the text early and the rest would be lost on a save.
-  if (platform::holdsNulByte(bytes, length)) return false;
+  if (holdsNulByte(bytes, length)) return false;
   const size_t kLongest = sizeof xmlNode::prefix - 1;
   *prefix = 0;
   while (*prefix <= kLongest && *prefix < length && bytes[*prefix] != '<' &&

@@ -14,8 +14,3 @@ void tuneHeapForDocuments();
 // next request of any kind. Where it does not (the Windows heap gives each one back to the
 // system), code that frees and makes large blocks in turn had better keep them itself.
 bool heapKeepsFreedBlocks();
-
-// The name the package reader still calls it by.
-namespace platform {
-using ::heapKeepsFreedBlocks;
-}  // namespace platform

@@ -10,10 +10,10 @@
 #include <functional>
 #include <memory>
 
+#include "document/xml_heap_tuning.h"
 #include "package/member_deflater.h"
 #include "platform/ascii_text.h"
 #include "platform/file_read.h"
-#include "document/xml_heap_tuning.h"
 #include "platform/safe_file.h"
 
 namespace {
@@ -301,7 +301,7 @@ ZipError readEveryEntry(const std::string& bytes, zipEntryList* list,
   if (!file) return isEmptyArchive(bytes) ? ZipError::kNoMembers : ZipError::kDamaged;
   unz_global_info global;
   if (unzGetGlobalInfo(file.get(), &global) != UNZ_OK) return ZipError::kDamaged;
-  list->number_entry = static_cast<std::uint32_t>(global.number_entry);
+  list->entryCount = static_cast<std::uint32_t>(global.number_entry);
   if (global.size_comment > 0) {
     std::vector<char> buffer(global.size_comment + 1);
     int got = unzGetGlobalComment(file.get(), buffer.data(), global.size_comment + 1);
@@ -334,7 +334,7 @@ ZipError readEntries(const std::string& bytes, zipEntryList* list,
                      const std::function<bool(zipEntry&)>& onMember,
                      const char* const* readDataOf) {
   const ZipError read = readEveryEntry(bytes, list, onMember, readDataOf);
-  if (platform::heapKeepsFreedBlocks()) MemberBytes().swap(spareRoom);
+  if (heapKeepsFreedBlocks()) MemberBytes().swap(spareRoom);
   return read;
 }
 
@@ -425,7 +425,7 @@ ZipError zipEntryList::readArchive(const char* path, const char* const* uniqueNa
   if (error != ZipError::kNone) {
     std::vector<zipEntry>().swap(entries);
     comment.clear();
-    number_entry = 0;
+    entryCount = 0;
   }
   return error;
 }

@@ -111,7 +111,7 @@ struct zipEntry {
 };
 
 struct zipEntryList {
-  std::uint32_t number_entry = 0;
+  std::uint32_t entryCount = 0;
   std::string comment;
   std::vector<zipEntry> entries;  // in central-directory order
 

@@ -98,7 +98,7 @@ bool HostProfiles::ListProfiles(std::vector<std::string>* profiles, int* unreada
   return true;
 }
 
-ProfileResult HostProfiles::Update(const char* profile, int mode, bool dryRun,
+ProfileResult HostProfiles::Update(const char* profile, ProfileMode mode, bool dryRun,
                                    ProfileReport* report) {
   try {
     report->result = UpdateOneProfile(profile, mode, dryRun, report);
@@ -111,7 +111,7 @@ ProfileResult HostProfiles::Update(const char* profile, int mode, bool dryRun,
 ProfileResult HostProfiles::Status(const char* profile, ProfileReport* report) {
   report->state = ProfileState::kError;
   try {
-    report->result = UpdateOneProfile(profile, kModeStatus, true, report);
+    report->result = UpdateOneProfile(profile, ProfileMode::kStatus, true, report);
   } catch (const std::bad_alloc&) {
     report->result = ProfileResult::kOutOfMemory;
   }
@@ -119,7 +119,7 @@ ProfileResult HostProfiles::Status(const char* profile, ProfileReport* report) {
   return report->result;
 }
 
-ProfileResult HostProfiles::UpdateOneProfile(const char* profile, int mode, bool dryRun,
+ProfileResult HostProfiles::UpdateOneProfile(const char* profile, ProfileMode mode, bool dryRun,
                                              ProfileReport* report) {
   std::string productKey, supportBasePath;
   int platformFlag;
@@ -155,7 +155,7 @@ int HostProfiles::HostReleaseNumber(const char* productKey) {
 
 ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
                                           const std::string& supportBasePath, const char* profile,
-                                          int mode, int platformFlag, bool dryRun,
+                                          ProfileMode mode, int platformFlag, bool dryRun,
                                           ProfileReport* report) {
   int release = HostReleaseNumber(productKey.c_str());
   if (release < 0) return ProfileResult::kUnknownRelease;
@@ -163,20 +163,20 @@ ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
   // Another user's share is never reached by a run for every user; that user's own run can.
   if (environment_ && platform::isNetworkPath(supportBasePath)) return ProfileResult::kNetworkPath;
   const char* extension = release >= 15 ? ".CUIX" : ".CUI";
-  if (release >= 11 && mode == kModeStatus)
+  if (release >= 11 && mode == ProfileMode::kStatus)
     return MenuFileStatus(registry_, productKey, supportBasePath, profile, platformFlag, extension,
                           report, environment_);
   if (release >= 11)
     return PatchMenuFile(registry_, run_, productKey, supportBasePath, profile, mode, platformFlag,
                          extension, dryRun, report, environment_);
-  if (mode == kModeStatus)
+  if (mode == ProfileMode::kStatus)
     return MenuGroupStatus(registry_, productKey, supportBasePath, profile, platformFlag, report);
   return RegisterMenuGroup(productKey, supportBasePath, profile, mode, platformFlag, dryRun,
                            report);
 }
 ProfileResult HostProfiles::RegisterMenuGroup(const std::string& productKey,
                                               const std::string& supportBasePath,
-                                              const char* profile, int mode, int platformFlag,
+                                              const char* profile, ProfileMode mode, int platformFlag,
                                               bool dryRun, ProfileReport* report) {
   return ::RegisterMenuGroup(registry_, productKey, supportBasePath, profile, mode, platformFlag,
                              dryRun, report);

@@ -21,10 +21,6 @@ constexpr std::size_t kProfileNameSize = 256;
 constexpr std::size_t kSupportPathSize = 516;
 constexpr std::size_t kValueSize = 1024;
 
-constexpr int kModeAdd = 0;
-constexpr int kModeRemove = 1;
-constexpr int kModeStatus = 2;
-
 extern const char kOwnSettingsKey[];
 extern const char kHostExecutable[];  // the host program, as the process list names it
 
@@ -50,16 +46,16 @@ class HostProfiles : public ProfileOperations {
   }
   bool AddToProfile(const char* profile) override {
     ProfileReport report;
-    return profileResultDone(Update(profile, kModeAdd, false, &report));
+    return profileResultDone(Update(profile, ProfileMode::kAdd, false, &report));
   }
   bool RemoveFromProfile(const char* profile) override {
     ProfileReport report;
-    return profileResultDone(Update(profile, kModeRemove, false, &report));
+    return profileResultDone(Update(profile, ProfileMode::kRemove, false, &report));
   }
   bool HostIsRunning() override { return hostRunning_ && hostRunning_(); }
   // The add or remove of one profile with its reason; a dry run writes nothing. The result is
   // also left in report->result, beside the file or key it was about.
-  ProfileResult Update(const char* profile, int mode, bool dryRun, ProfileReport* report);
+  ProfileResult Update(const char* profile, ProfileMode mode, bool dryRun, ProfileReport* report);
   // What of the add-on the profile holds, in report->state; changes nothing.
   ProfileResult Status(const char* profile, ProfileReport* report);
 
@@ -68,15 +64,15 @@ class HostProfiles : public ProfileOperations {
   static int HostReleaseNumber(const char* productKey);
   static bool IsCleanPath(const std::string& path);
   ProfileResult UpdateProfile(const std::string& productKey, const std::string& supportBasePath,
-                              const char* profile, int mode, int platformFlag, bool dryRun,
+                              const char* profile, ProfileMode mode, int platformFlag, bool dryRun,
                               ProfileReport* report);
   ProfileResult RegisterMenuGroup(const std::string& productKey, const std::string& supportBasePath,
-                                  const char* profile, int mode, int platformFlag, bool dryRun,
+                                  const char* profile, ProfileMode mode, int platformFlag, bool dryRun,
                                   ProfileReport* report);
 
  private:
-  // kModeAdd or kModeRemove, or kModeStatus for a look-up.
-  ProfileResult UpdateOneProfile(const char* profile, int mode, bool dryRun, ProfileReport* report);
+  // ProfileMode::kAdd or ProfileMode::kRemove, or ProfileMode::kStatus for a look-up.
+  ProfileResult UpdateOneProfile(const char* profile, ProfileMode mode, bool dryRun, ProfileReport* report);
   platform::Registry& registry_;
   EditRun& run_;
   const platform::UserEnvironment* environment_ = nullptr;

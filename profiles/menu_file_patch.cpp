@@ -135,9 +135,9 @@ AddOnContent addOnContent(xmlNode* document, const std::string& partialPath) {
 
 // Whether the document holds what the mode asks for, in every named workspace: an add needs a
 // document with a named workspace, since one without can take no toolbars.
-bool holdsWhatModeAsks(xmlNode* document, const std::string& partialPath, int mode) {
+bool holdsWhatModeAsks(xmlNode* document, const std::string& partialPath, ProfileMode mode) {
   const AddOnContent content = addOnContent(document, partialPath);
-  return mode == kModeAdd ? content.complete(kToolbarCount) : content.absent();
+  return mode == ProfileMode::kAdd ? content.complete(kToolbarCount) : content.absent();
 }
 
 // The profile's document, read as far as a decision needs: of a package only the parts the
@@ -205,7 +205,7 @@ class Backup {
 
 ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
-                            const char* profile, int mode, int platformFlag, const char* extension,
+                            const char* profile, ProfileMode mode, int platformFlag, const char* extension,
                             bool dryRun, ProfileReport* report,
                             const platform::UserEnvironment* environment) {
   MenuFileTarget target;
@@ -234,17 +234,17 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
   if (platform::equalsIgnoringAsciiCase(extension, ".CUIX")) setFormatVersion(run, 18, 0);
   scanIdentifiers(run, document.get());
   mergeMenuGroup(run, document.get(), nullptr, documentPath.c_str(), kMenuGroup, kToolbarIds,
-                 kToolbarPositions, kToolbarCount, mode == kModeRemove);
+                 kToolbarPositions, kToolbarCount, mode == ProfileMode::kRemove);
   // The reference goes even from a document whose workspaces have no name.
-  if (mode == kModeRemove) removePartialMenu(document.get(), documentPath.c_str());
+  if (mode == ProfileMode::kRemove) removePartialMenu(document.get(), documentPath.c_str());
   // A merge that did not reach what was asked is not saved: the file stays as it was.
   if (!holdsWhatModeAsks(document.get(), documentPath, mode))
-    return mode == kModeAdd && !findWorkspace(document.get(), nullptr)
+    return mode == ProfileMode::kAdd && !findWorkspace(document.get(), nullptr)
                ? ProfileResult::kNoNamedWorkspace
                : ProfileResult::kMergeFailed;
   // Already as asked: nothing is written, and no copy is made.
   if (!documentEdited(document.get())) return ProfileResult::kAlreadyAsAsked;
-  const ProfileResult done = mode == kModeAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
+  const ProfileResult done = mode == ProfileMode::kAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
   if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
   // A file that would change hands is left as it is.
   if (!platform::canKeepOwner(menuFile)) return ProfileResult::kOwnerNotKept;
@@ -308,7 +308,7 @@ std::string backupPathFor(const std::string& menuFile) {
 
 ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
-                            const char* profile, int mode, int platformFlag, const char* extension,
+                            const char* profile, ProfileMode mode, int platformFlag, const char* extension,
                             bool dryRun, ProfileReport* report,
                             const platform::UserEnvironment* environment) {
   // Memory that runs out fails this profile only; what it made is gone with the unwinding.

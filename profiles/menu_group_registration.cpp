@@ -285,7 +285,7 @@ ProfileResult registryFailure(long error) {
 }  // namespace
 
 ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string& productKey,
-                                const std::string& supportBasePath, const char* profile, int mode,
+                                const std::string& supportBasePath, const char* profile, ProfileMode mode,
                                 int platformFlag, bool dryRun, ProfileReport* report) {
   const std::uint32_t access = platform::kKeyAllAccess | hostView(platformFlag);
   std::string profileKey = productKey + "\\Profiles\\" + profile;
@@ -298,11 +298,11 @@ ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string&
     RegistryKey menus(registry, platform::RegRoot::kCurrentUser, menusPath, access);
     if (!menus.isOpen()) {
       if (menus.error() != platform::kErrorFileNotFound) return registryFailure(menus.error());
-      if (mode == kModeAdd) return ProfileResult::kNoMenusKey;
+      if (mode == ProfileMode::kAdd) return ProfileResult::kNoMenusKey;
     } else {
       MenuScan scan;
       if (!scanMenuGroups(registry, menus.get(), &scan)) return ProfileResult::kRegistryFailed;
-      if (mode == kModeAdd) {
+      if (mode == ProfileMode::kAdd) {
         const std::vector<const MenuValue*> found = registrations(scan);
         const bool firstNamesFolder = !found.empty() && namesFolder(*found[0], supportBasePath);
         if (isComplete(scan, found, firstNamesFolder)) return ProfileResult::kAlreadyAsAsked;

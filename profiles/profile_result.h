@@ -5,6 +5,9 @@
 
 #include <string>
 
+// What a run does to a profile: add the add-on, remove it, or only look.
+enum class ProfileMode { kAdd, kRemove, kStatus };
+
 enum class ProfileResult {
   kAdded,
   kRemoved,

@@ -439,7 +439,7 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
                {"Leftover", S::kPartial, R::kNoMenusKey, R::kRemoved},
                {"Bare", S::kAbsent, R::kNoMenusKey, R::kAlreadyAsAsked}};
   for (const Case& c : cases) {
-    for (int mode : {kModeAdd, kModeRemove}) {
+    for (ProfileMode mode : {ProfileMode::kAdd, ProfileMode::kRemove}) {
       Host h(text);
       ProfileReport report;
       EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked) << c.profile;
@@ -447,12 +447,12 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
       EXPECT_EQ(report.reason == R::kMovedReference,
                 std::string(c.profile) == "Moved" || std::string(c.profile) == "Twice");
       EXPECT_EQ(report.target, std::string(kHost) + "\\Profiles\\" + c.profile + "\\Menus");
-      const R expected = mode == kModeAdd ? c.add : c.remove;
+      const R expected = mode == ProfileMode::kAdd ? c.add : c.remove;
       EXPECT_EQ(h.profiles.Update(c.profile, mode, true, &report), expected) << c.profile;
       EXPECT_EQ(h.file->toText(), text) << c.profile;
       EXPECT_EQ(h.profiles.Update(c.profile, mode, false, &report), expected) << c.profile;
       EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked);
-      EXPECT_EQ(report.state, profileResultDone(expected) && mode == kModeAdd ? S::kPresent
+      EXPECT_EQ(report.state, profileResultDone(expected) && mode == ProfileMode::kAdd ? S::kPresent
                               : profileResultDone(expected)                   ? S::kAbsent
                                                                               : c.state)
           << c.profile;
@@ -462,10 +462,10 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
   failing.failing.failFrom(1);
   ProfileReport report;
   // The faults are denied writes: the key is read-only to us.
-  EXPECT_EQ(failing.profiles.Update("Empty", kModeAdd, false, &report), R::kReadOnly);
-  EXPECT_EQ(failing.profiles.Update("Full", kModeRemove, false, &report), R::kRegistryFailed);
-  EXPECT_EQ(failing.profiles.Update("Nobody", kModeAdd, false, &report), R::kNoMenusKey);
-  EXPECT_EQ(failing.profiles.Update(std::string(300, 'p').c_str(), kModeAdd, false, &report),
+  EXPECT_EQ(failing.profiles.Update("Empty", ProfileMode::kAdd, false, &report), R::kReadOnly);
+  EXPECT_EQ(failing.profiles.Update("Full", ProfileMode::kRemove, false, &report), R::kRegistryFailed);
+  EXPECT_EQ(failing.profiles.Update("Nobody", ProfileMode::kAdd, false, &report), R::kNoMenusKey);
+  EXPECT_EQ(failing.profiles.Update(std::string(300, 'p').c_str(), ProfileMode::kAdd, false, &report),
             R::kProfileNameTooLong);
 }
 

@@ -58,11 +58,11 @@ class MenuFilePatch : public testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
-  bool patch(const std::string& menuFile, int mode, const char* extension = ".CUI") {
+  bool patch(const std::string& menuFile, ProfileMode mode, const char* extension = ".CUI") {
     return profileResultDone(result(menuFile, mode, false, extension));
   }
 
-  ProfileResult result(const std::string& menuFile, int mode, bool dryRun,
+  ProfileResult result(const std::string& menuFile, ProfileMode mode, bool dryRun,
                        const char* extension = ".CUI", ProfileReport* report = nullptr) {
     auto registry = platform::RegistryFile::fromText(
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\" +
@@ -91,13 +91,13 @@ class MenuFilePatch : public testing::Test {
 TEST_F(MenuFilePatch, BackupIsTheFileBeforeTheFirstChangeOnly) {
   const std::string path = dir_ + "/main.CUI";
   writeFile(path, kFile);
-  ASSERT_TRUE(patch(dir_ + "/main", kModeAdd));
+  ASSERT_TRUE(patch(dir_ + "/main", ProfileMode::kAdd));
   const std::string added = readFile(path);
   EXPECT_NE(added.find("c:\\support\\norvex_express.CUI</PartialMenuFile>"), std::string::npos);
   EXPECT_NE(added.find("UID=\"WSTU_10\""), std::string::npos);
   EXPECT_EQ(readFile(backupPathFor(path)), kFile);
-  ASSERT_TRUE(patch(path, kModeRemove));
-  ASSERT_TRUE(patch(path, kModeAdd));
+  ASSERT_TRUE(patch(path, ProfileMode::kRemove));
+  ASSERT_TRUE(patch(path, ProfileMode::kAdd));
   EXPECT_EQ(readFile(backupPathFor(path)), kFile);
   EXPECT_NE(readFile(path).find("UID=\"WSTU_16\""), std::string::npos);  // counters carried on
 }
@@ -119,7 +119,7 @@ TEST_F(MenuFilePatch, BackupComesFromTheFileLoadedAndNeverReplacesAName) {
   writeFile(racedFile, kFile);
   writeFile(racedFile + ".secret", "secret");
   platform::setCopyHook(swapWithSecret);
-  EXPECT_EQ(result(racedFile, kModeAdd, false), ProfileResult::kAdded);
+  EXPECT_EQ(result(racedFile, ProfileMode::kAdd, false), ProfileResult::kAdded);
   platform::setCopyHook(nullptr);
   EXPECT_EQ(readFile(backupPathFor(racedFile)), kFile);
   EXPECT_EQ(readFile(racedFile + ".secret"), "secret");
@@ -127,7 +127,7 @@ TEST_F(MenuFilePatch, BackupComesFromTheFileLoadedAndNeverReplacesAName) {
   const std::string other = dir_ + "/other.CUI", planted = dir_ + "/planted";
   writeFile(other, kFile);
   ASSERT_EQ(symlink(planted.c_str(), backupPathFor(other).c_str()), 0);
-  EXPECT_EQ(result(other, kModeAdd, false), ProfileResult::kBackupFailed);
+  EXPECT_EQ(result(other, ProfileMode::kAdd, false), ProfileResult::kBackupFailed);
   EXPECT_EQ(readFile(other), kFile);
   struct stat info;
   EXPECT_NE(lstat(planted.c_str(), &info), 0);
@@ -149,7 +149,7 @@ TEST_F(MenuFilePatch, AFileSavedMeanwhileIsLeftAsSaved) {
       ASSERT_TRUE(writePackage(
           hostSaved, {{"Header.cui", kHeaderPart}, {"WorkspaceRoot.cui", kWorkspacePart}}));
     platform::setCopyHook(saveAsTheHost);
-    EXPECT_EQ(result(hostSaved, kModeAdd, false, extension), ProfileResult::kChangedDuringRun);
+    EXPECT_EQ(result(hostSaved, ProfileMode::kAdd, false, extension), ProfileResult::kChangedDuringRun);
     platform::setCopyHook(nullptr);
     EXPECT_EQ(readFile(hostSaved), "<CustSection />") << extension;
     EXPECT_EQ(test_support::folderNames(dir_),
@@ -173,7 +173,7 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   writeFile(fits + ".CUI", kFile);
   writeFile(name + ".CUI", kFile);
   writeFile(dir_ + "/" + std::string(238, 'y') + ".CUI", kFile);
-  EXPECT_TRUE(patch(fits, kModeAdd));
+  EXPECT_TRUE(patch(fits, ProfileMode::kAdd));
   const std::string cases[] = {
       "",                                          // no value: nothing to patch
       dir_ + "/missing",                           // no file
@@ -181,7 +181,7 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
       "%NVX_PATCH_LONG%/main",                     // expansion longer than its buffer
       "%NVX_PATCH_DIR%/" + std::string(238, 'y'),  // fits before expansion only
   };
-  for (const std::string& menuFile : cases) EXPECT_FALSE(patch(menuFile, kModeAdd)) << menuFile;
+  for (const std::string& menuFile : cases) EXPECT_FALSE(patch(menuFile, ProfileMode::kAdd)) << menuFile;
   EXPECT_EQ(readFile(name + ".CUI"), kFile);
 
   // A workspace without a name can take no toolbars: the add fails, while there is nothing to
@@ -189,15 +189,15 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
   const std::string unnamed =
       "<CustSection><Header><WorkspaceRoot><Workspace /></WorkspaceRoot></Header></CustSection>";
   writeFile(dir_ + "/unnamed.cui", unnamed);
-  EXPECT_FALSE(patch(dir_ + "/unnamed.cui", kModeAdd));
-  EXPECT_TRUE(patch(dir_ + "/unnamed.cui", kModeRemove));
+  EXPECT_FALSE(patch(dir_ + "/unnamed.cui", ProfileMode::kAdd));
+  EXPECT_TRUE(patch(dir_ + "/unnamed.cui", ProfileMode::kRemove));
   EXPECT_EQ(readFile(dir_ + "/unnamed.cui"), unnamed);
   EXPECT_NE(access(backupPathFor(dir_ + "/unnamed.cui").c_str(), F_OK), 0);
 
   // ".cui" with the package extension asks for "main.cui.CUIX", which is not there.
-  EXPECT_FALSE(patch(dir_ + "/main.CUI", kModeAdd, ".CUIX"));
+  EXPECT_FALSE(patch(dir_ + "/main.CUI", ProfileMode::kAdd, ".CUIX"));
   EXPECT_EQ(readFile(dir_ + "/main.CUI"), kFile);
-  EXPECT_TRUE(patch("%NVX_PATCH_DIR%/main", kModeRemove));
+  EXPECT_TRUE(patch("%NVX_PATCH_DIR%/main", ProfileMode::kRemove));
 }
 
 TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
@@ -206,7 +206,7 @@ TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
   struct stat before;
   ASSERT_EQ(stat(path.c_str(), &before), 0);
   // Nothing of the add-on there: the remove is done without writing or copying anything.
-  EXPECT_TRUE(patch(path, kModeRemove));
+  EXPECT_TRUE(patch(path, ProfileMode::kRemove));
   struct stat after;
   ASSERT_EQ(stat(path.c_str(), &after), 0);
   EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
@@ -217,7 +217,7 @@ TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
   char here[4096];
   ASSERT_NE(getcwd(here, sizeof here), nullptr);
   ASSERT_EQ(chdir(dir_.c_str()), 0);
-  bool relative = patch("main", kModeAdd);
+  bool relative = patch("main", ProfileMode::kAdd);
   ASSERT_EQ(chdir(here), 0);
   EXPECT_FALSE(relative);
   EXPECT_EQ(readFile(path), kFile);
@@ -227,7 +227,7 @@ TEST_F(MenuFilePatch, OnlyAbsolutePathsOfRegularFilesAndNoWriteWithoutAChange) {
   ASSERT_EQ(mkdir((dir_ + "/folder.CUI").c_str(), 0700), 0);
   alarm(30);
   for (const std::string& odd : {dir_ + "/pipe", dir_ + "/folder", std::string("/dev/null")})
-    EXPECT_FALSE(patch(odd, kModeRemove)) << odd;
+    EXPECT_FALSE(patch(odd, ProfileMode::kRemove)) << odd;
   alarm(0);
 }
 
@@ -242,7 +242,7 @@ TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
     return path;
   };
   std::string path = write("<ToolbarRoot><Toolbar uid=\"wstu_900\" /></ToolbarRoot>");
-  ASSERT_TRUE(patch(dir_ + "/main", kModeAdd, ".CUIX"));
+  ASSERT_TRUE(patch(dir_ + "/main", ProfileMode::kAdd, ".CUIX"));
   zipEntryList saved;
   ASSERT_EQ(saved.readArchive(path.c_str()), ZipError::kNone);
   const zipEntry* workspaces = saved.findEntry("WorkspaceRoot.cui");
@@ -254,7 +254,7 @@ TEST_F(MenuFilePatch, PartsTheAddDoesNotChangeStillCount) {
   std::remove(backupPathFor(path).c_str());
   path = write("<ToolbarRoot><Toolbar uid=\"wstu_900\"></ToolbarRoot>");
   const auto before = snapshot();
-  EXPECT_FALSE(patch(dir_ + "/main", kModeAdd, ".CUIX"));
+  EXPECT_FALSE(patch(dir_ + "/main", ProfileMode::kAdd, ".CUIX"));
   EXPECT_EQ(snapshot(), before);
 }
 
@@ -301,7 +301,7 @@ TEST_F(MenuFilePatch, EveryStepAndEveryReplaceOutcomeKeepsTheUsersBytes) {
         ProfileResult got;
         {
           platform::ScopedFileOperations scope(faults);
-          got = result(path, kModeAdd, false, extension, &report);
+          got = result(path, ProfileMode::kAdd, false, extension, &report);
         }
         const bool done = profileResultDone(got);
         if (access(path.c_str(), F_OK) != 0) {
@@ -342,19 +342,19 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
   struct Case {
     const char* name;
     std::string content;  // empty: no file
-    int mode;
+    ProfileMode mode;
     R expected;
   } cases[] = {
-      {"good", kFile, kModeAdd, R::kAdded},
-      {"clean", kFile, kModeRemove, R::kAlreadyAsAsked},
-      {"missing", "", kModeAdd, R::kFileMissing},
-      {"broken", "<CustSection><Header>", kModeRemove, R::kMalformedDocument},
-      {"unnamed", unnamed, kModeAdd, R::kNoNamedWorkspace},
-      {"unnamed", unnamed, kModeRemove, R::kAlreadyAsAsked},
-      {"locked", kFile, kModeAdd, R::kReadOnly},
-      {"backup", kFile, kModeAdd, R::kBackupFailed},
-      {"dangling", kFile, kModeAdd, R::kBackupFailed},  // a link to nowhere at the backup's name
-      {"immutable", kFile, kModeAdd, R::kReadOnly},     // even root may not replace it
+      {"good", kFile, ProfileMode::kAdd, R::kAdded},
+      {"clean", kFile, ProfileMode::kRemove, R::kAlreadyAsAsked},
+      {"missing", "", ProfileMode::kAdd, R::kFileMissing},
+      {"broken", "<CustSection><Header>", ProfileMode::kRemove, R::kMalformedDocument},
+      {"unnamed", unnamed, ProfileMode::kAdd, R::kNoNamedWorkspace},
+      {"unnamed", unnamed, ProfileMode::kRemove, R::kAlreadyAsAsked},
+      {"locked", kFile, ProfileMode::kAdd, R::kReadOnly},
+      {"backup", kFile, ProfileMode::kAdd, R::kBackupFailed},
+      {"dangling", kFile, ProfileMode::kAdd, R::kBackupFailed},  // a link to nowhere at the backup's name
+      {"immutable", kFile, ProfileMode::kAdd, R::kReadOnly},     // even root may not replace it
   };
   for (const Case& c : cases) {
     const std::string path = dir_ + "/" + c.name + ".CUI";
@@ -370,21 +370,21 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
     EXPECT_EQ(result(path, c.mode, false), c.expected) << c.name;
     if (std::string(c.name) == "immutable") std::system(("chattr -i '" + path + "'").c_str());
   }
-  EXPECT_EQ(result(dir_ + "/folder", kModeAdd, true), R::kFileMissing);
+  EXPECT_EQ(result(dir_ + "/folder", ProfileMode::kAdd, true), R::kFileMissing);
   mkdir((dir_ + "/folder.CUI").c_str(), 0700);
-  EXPECT_EQ(result(dir_ + "/folder", kModeAdd, true), R::kNotRegularFile);
-  EXPECT_EQ(result("relative.cui", kModeAdd, false), R::kRelativePath);
+  EXPECT_EQ(result(dir_ + "/folder", ProfileMode::kAdd, true), R::kNotRegularFile);
+  EXPECT_EQ(result("relative.cui", ProfileMode::kAdd, false), R::kRelativePath);
   writeFile(dir_ + "/zip.CUIX", kFile);
-  EXPECT_EQ(result(dir_ + "/zip", kModeAdd, false, ".CUIX"), R::kDamagedArchive);
+  EXPECT_EQ(result(dir_ + "/zip", ProfileMode::kAdd, false, ".CUIX"), R::kDamagedArchive);
   auto noValue = platform::RegistryFile::fromText("Windows Registry Editor Version 5.00\r\n");
   ProfileReport report;
   EXPECT_EQ(
-      PatchMenuFile(*noValue, run_, kProduct, "C:\\S", "P", kModeAdd, 0, ".CUI", false, &report),
+      PatchMenuFile(*noValue, run_, kProduct, "C:\\S", "P", ProfileMode::kAdd, 0, ".CUI", false, &report),
       R::kNoMenuFileValue);
   EXPECT_EQ(report.target,
             std::string("HKEY_CURRENT_USER\\") + kProduct + "\\Profiles\\P\\General Configuration");
   // A value longer than the buffer is a path too long, not a missing value.
-  EXPECT_EQ(result("/" + std::string(300, 'm'), kModeAdd, true), R::kPathTooLong);
+  EXPECT_EQ(result("/" + std::string(300, 'm'), ProfileMode::kAdd, true), R::kPathTooLong);
 
   // A failing step of the backup's save, then of the file's own.
   const std::string path = dir_ + "/steps.CUI";
@@ -397,7 +397,7 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
     R got;
     {
       platform::ScopedFileOperations scope(faults);
-      got = result(path, kModeAdd, false);
+      got = result(path, ProfileMode::kAdd, false);
     }
     if (step > faults.steps) break;
     if (seen.empty() || seen.back() != got) seen.push_back(got);

@@ -53,7 +53,7 @@ void sweep(const std::string& extension, const std::string& original,
       "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test\\Host\\"
       "R18\\HOST-1:405\\Profiles\\P\\General Configuration]\r\n\"MenuFile\"=\"" +
       dir.path() + "/main\"\r\n");
-  for (int mode : {kModeAdd, kModeRemove}) {
+  for (ProfileMode mode : {ProfileMode::kAdd, ProfileMode::kRemove}) {
     for (long n = 0;; ++n) {
       writeFile(path, original);
       std::remove(backupPathFor(path).c_str());
@@ -68,7 +68,7 @@ void sweep(const std::string& extension, const std::string& original,
       }
       const bool done = profileResultDone(result);
       if (test_support::allocationCalls <= n) {  // the update needed fewer allocations
-        EXPECT_TRUE(done) << extension << " mode " << mode;
+        EXPECT_TRUE(done) << extension << (mode == ProfileMode::kAdd ? " add" : " remove");
         break;
       }
       const auto names = folderNames(dir.path());
