@@ -305,7 +305,8 @@ int CNorvexExpressApp::SilentRun(ProfileMode mode, const CommandLineOptions& opt
   }
 }
 
-int CNorvexExpressApp::AnotherRun(ProfileMode mode, const CommandLineOptions& options, RunLog& log) {
+int CNorvexExpressApp::AnotherRun(ProfileMode mode, const CommandLineOptions& options,
+                                  RunLog& log) {
   log.header(ActionText(mode, options), "");
   log.record(Record("", "-", "-", ProfileResult::kAnotherRun));
   return log.finish(kExitHostRunning);
@@ -321,7 +322,9 @@ void CNorvexExpressApp::Say(RunLog& log, const Record& record, bool print) {
 }
 
 std::string CNorvexExpressApp::ActionText(ProfileMode mode, const CommandLineOptions& options) {
-  std::string action = mode == ProfileMode::kAdd ? "-i" : mode == ProfileMode::kRemove ? "-r" : "--status";
+  std::string action = mode == ProfileMode::kAdd      ? "-i"
+                       : mode == ProfileMode::kRemove ? "-r"
+                                                      : "--status";
   if (options.allUsers) action += " --all-users";
   if (options.dryRun) action += " --dry-run";
   return action;
@@ -343,7 +346,8 @@ void CNorvexExpressApp::NothingFound(RunLog& log, ProfilesFound found,
   Say(log, Record("", "-", target, reason), true);
 }
 
-int CNorvexExpressApp::RunForThisUser(ProfileMode mode, const CommandLineOptions& options, RunLog& log) {
+int CNorvexExpressApp::RunForThisUser(ProfileMode mode, const CommandLineOptions& options,
+                                      RunLog& log) {
   std::string productKey;
   int platformFlag;
   profiles_.ReadInstallSettings(&productKey, &platformFlag);
@@ -399,7 +403,8 @@ int CNorvexExpressApp::RetryAtLogon(platform::Registry& registry, ProfileMode mo
   return kExitSomeFailed;
 }
 
-int CNorvexExpressApp::RunForAllUsers(ProfileMode mode, const CommandLineOptions& options, RunLog& log) {
+int CNorvexExpressApp::RunForAllUsers(ProfileMode mode, const CommandLineOptions& options,
+                                      RunLog& log) {
   std::string productKey;
   int platformFlag;
   bool installed = profiles_.ReadInstallSettings(&productKey, &platformFlag);
@@ -482,8 +487,8 @@ int CNorvexExpressApp::RunForAllUsers(ProfileMode mode, const CommandLineOptions
 
 int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
                                          const std::vector<std::string>& names, int unreadable,
-                                         ProfileMode mode, const CommandLineOptions& options, RunLog& log,
-                                         const std::string& user, bool hostRunning) {
+                                         ProfileMode mode, const CommandLineOptions& options,
+                                         RunLog& log, const std::string& user, bool hostRunning) {
   const bool printed = options.dryRun || mode == ProfileMode::kStatus;
   // Nothing is changed while the host runs: it would write its own copy over ours.
   if (hostRunning) {

@@ -51,7 +51,8 @@ class CNorvexExpressApp {
   // profiles.
   int SilentRun(ProfileMode mode, const CommandLineOptions& options);
   static std::string ActionText(ProfileMode mode, const CommandLineOptions& options);
-  // The run over this user's profiles, or over every user's; mode ProfileMode::kStatus for --status.
+  // The run over this user's profiles, or over every user's; mode ProfileMode::kStatus for
+  // --status.
   int RunForThisUser(ProfileMode mode, const CommandLineOptions& options, RunLog& log);
   int RunForAllUsers(ProfileMode mode, const CommandLineOptions& options, RunLog& log);
   // Another run holds the machine-wide lock: nothing is done, exit 3.
@@ -59,15 +60,16 @@ class CNorvexExpressApp {
   // Updates or looks up names; lines begin with user when it is not empty. Returns the exit
   // code of this user's part.
   int ProfilesOfOneUser(HostProfiles& profiles, const std::vector<std::string>& names,
-                        int unreadable, ProfileMode mode, const CommandLineOptions& options, RunLog& log,
-                        const std::string& user, bool hostRunning);
+                        int unreadable, ProfileMode mode, const CommandLineOptions& options,
+                        RunLog& log, const std::string& user, bool hostRunning);
   static ProfilesFound FindProfiles(HostProfiles& profiles, std::vector<std::string>* names,
                                     int* unreadable);
   // With --retry-at-logon: leaves the user's RunOnce value after a run that ended with code 2
   // (no host or profile yet) or 3, removes it after 0. Returns the run's exit code, 1 when the
   // value could not be written.
-  int RetryAtLogon(platform::Registry& registry, ProfileMode mode, const CommandLineOptions& options,
-                   int code, ProfilesFound found, RunLog& log, const std::string& user);
+  int RetryAtLogon(platform::Registry& registry, ProfileMode mode,
+                   const CommandLineOptions& options, int code, ProfilesFound found, RunLog& log,
+                   const std::string& user);
   // The line that says why a run found nothing to do (exit 2); ownRegistry when it looked in
   // the caller's own registry.
   void NothingFound(RunLog& log, ProfilesFound found, const std::string& productKey,

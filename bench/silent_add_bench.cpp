@@ -213,9 +213,10 @@ int main(int argc, char** argv) {
       "for reference, the floor writing the two parts in pugixml's own layout: %.1f ms, ratio "
       "%.2f\n",
       ownLayoutBest * 1e3, addBest / ownLayoutBest);
-  std::printf("whole runs of the program: the add %.1f ms, the add again on complete packages "
-              "%.1f ms\n       ratio %.2f (goal <= 0.25)\n",
-              firstRunBest * 1e3, againBest * 1e3, againBest / firstRunBest);
+  std::printf(
+      "whole runs of the program: the add %.1f ms, the add again on complete packages "
+      "%.1f ms\n       ratio %.2f (goal <= 0.25)\n",
+      firstRunBest * 1e3, againBest * 1e3, againBest / firstRunBest);
   if (peak >= 0) {
     std::printf(
         "peak memory of the add on one package: %.1f MB above the start, %.2f times its\n"

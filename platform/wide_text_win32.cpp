@@ -60,8 +60,7 @@ bool textFromWide(const wchar_t* wide, std::size_t length, unsigned codePage, st
   BOOL defaultUsed = FALSE;
   BOOL* usedFlag = fail && codePage != CP_UTF8 ? &defaultUsed : nullptr;
   const int size = static_cast<int>(length);
-  const int needed =
-      WideCharToMultiByte(codePage, 0, wide, size, nullptr, 0, nullptr, usedFlag);
+  const int needed = WideCharToMultiByte(codePage, 0, wide, size, nullptr, 0, nullptr, usedFlag);
   if (needed <= 0 || defaultUsed) return false;
   text->assign(static_cast<std::size_t>(needed), '\0');
   if (WideCharToMultiByte(codePage, 0, wide, size, &(*text)[0], needed, nullptr, usedFlag) !=

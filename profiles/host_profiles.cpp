@@ -176,8 +176,9 @@ ProfileResult HostProfiles::UpdateProfile(const std::string& productKey,
 }
 ProfileResult HostProfiles::RegisterMenuGroup(const std::string& productKey,
                                               const std::string& supportBasePath,
-                                              const char* profile, ProfileMode mode, int platformFlag,
-                                              bool dryRun, ProfileReport* report) {
+                                              const char* profile, ProfileMode mode,
+                                              int platformFlag, bool dryRun,
+                                              ProfileReport* report) {
   return ::RegisterMenuGroup(registry_, productKey, supportBasePath, profile, mode, platformFlag,
                              dryRun, report);
 }

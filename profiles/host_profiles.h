@@ -67,12 +67,13 @@ class HostProfiles : public ProfileOperations {
                               const char* profile, ProfileMode mode, int platformFlag, bool dryRun,
                               ProfileReport* report);
   ProfileResult RegisterMenuGroup(const std::string& productKey, const std::string& supportBasePath,
-                                  const char* profile, ProfileMode mode, int platformFlag, bool dryRun,
-                                  ProfileReport* report);
+                                  const char* profile, ProfileMode mode, int platformFlag,
+                                  bool dryRun, ProfileReport* report);
 
  private:
   // ProfileMode::kAdd or ProfileMode::kRemove, or ProfileMode::kStatus for a look-up.
-  ProfileResult UpdateOneProfile(const char* profile, ProfileMode mode, bool dryRun, ProfileReport* report);
+  ProfileResult UpdateOneProfile(const char* profile, ProfileMode mode, bool dryRun,
+                                 ProfileReport* report);
   platform::Registry& registry_;
   EditRun& run_;
   const platform::UserEnvironment* environment_ = nullptr;

@@ -205,8 +205,8 @@ class Backup {
 
 ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
-                            const char* profile, ProfileMode mode, int platformFlag, const char* extension,
-                            bool dryRun, ProfileReport* report,
+                            const char* profile, ProfileMode mode, int platformFlag,
+                            const char* extension, bool dryRun, ProfileReport* report,
                             const platform::UserEnvironment* environment) {
   MenuFileTarget target;
   if (Failure resolved = resolveMenuFile(registry, productKey, supportBasePath, profile,
@@ -244,7 +244,8 @@ ProfileResult patchMenuFile(platform::Registry& registry, EditRun& run,
                : ProfileResult::kMergeFailed;
   // Already as asked: nothing is written, and no copy is made.
   if (!documentEdited(document.get())) return ProfileResult::kAlreadyAsAsked;
-  const ProfileResult done = mode == ProfileMode::kAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
+  const ProfileResult done =
+      mode == ProfileMode::kAdd ? ProfileResult::kAdded : ProfileResult::kRemoved;
   if (platform::isReadOnlyFile(menuFile)) return ProfileResult::kReadOnly;
   // A file that would change hands is left as it is.
   if (!platform::canKeepOwner(menuFile)) return ProfileResult::kOwnerNotKept;
@@ -308,8 +309,8 @@ std::string backupPathFor(const std::string& menuFile) {
 
 ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
-                            const char* profile, ProfileMode mode, int platformFlag, const char* extension,
-                            bool dryRun, ProfileReport* report,
+                            const char* profile, ProfileMode mode, int platformFlag,
+                            const char* extension, bool dryRun, ProfileReport* report,
                             const platform::UserEnvironment* environment) {
   // Memory that runs out fails this profile only; what it made is gone with the unwinding.
   try {

@@ -20,8 +20,8 @@ std::string backupPathFor(const std::string& menuFile);
 // process's environment when it is null.
 ProfileResult PatchMenuFile(platform::Registry& registry, EditRun& run,
                             const std::string& productKey, const std::string& supportBasePath,
-                            const char* profile, ProfileMode mode, int platformFlag, const char* extension,
-                            bool dryRun, ProfileReport* report,
+                            const char* profile, ProfileMode mode, int platformFlag,
+                            const char* extension, bool dryRun, ProfileReport* report,
                             const platform::UserEnvironment* environment = nullptr);
 // Reads the profile's file and sets report->state; kAlreadyAsAsked when it could be read.
 ProfileResult MenuFileStatus(platform::Registry& registry, const std::string& productKey,

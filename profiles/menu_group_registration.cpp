@@ -285,8 +285,9 @@ ProfileResult registryFailure(long error) {
 }  // namespace
 
 ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string& productKey,
-                                const std::string& supportBasePath, const char* profile, ProfileMode mode,
-                                int platformFlag, bool dryRun, ProfileReport* report) {
+                                const std::string& supportBasePath, const char* profile,
+                                ProfileMode mode, int platformFlag, bool dryRun,
+                                ProfileReport* report) {
   const std::uint32_t access = platform::kKeyAllAccess | hostView(platformFlag);
   std::string profileKey = productKey + "\\Profiles\\" + profile;
   std::string menusPath = profileKey + "\\Menus", toolbarsPath = profileKey + "\\Toolbars";

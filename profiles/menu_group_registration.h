@@ -11,8 +11,9 @@
 // Adds or removes the add-on's menu group of one profile; a dry run writes nothing. An add
 // gives a group value of the add-on that names another folder the support base path, in place.
 ProfileResult RegisterMenuGroup(platform::Registry& registry, const std::string& productKey,
-                                const std::string& supportBasePath, const char* profile, ProfileMode mode,
-                                int platformFlag, bool dryRun, ProfileReport* report);
+                                const std::string& supportBasePath, const char* profile,
+                                ProfileMode mode, int platformFlag, bool dryRun,
+                                ProfileReport* report);
 // What of the add-on the profile's keys hold, in report->state; changes nothing.
 ProfileResult MenuGroupStatus(platform::Registry& registry, const std::string& productKey,
                               const std::string& supportBasePath, const char* profile,

@@ -453,8 +453,8 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
       EXPECT_EQ(h.profiles.Update(c.profile, mode, false, &report), expected) << c.profile;
       EXPECT_EQ(h.profiles.Status(c.profile, &report), R::kAlreadyAsAsked);
       EXPECT_EQ(report.state, profileResultDone(expected) && mode == ProfileMode::kAdd ? S::kPresent
-                              : profileResultDone(expected)                   ? S::kAbsent
-                                                                              : c.state)
+                              : profileResultDone(expected)                            ? S::kAbsent
+                                                                                       : c.state)
           << c.profile;
     }
   }
@@ -463,10 +463,12 @@ TEST(HostProfiles, RegistryFormResultsDryRunsAndStatus) {
   ProfileReport report;
   // The faults are denied writes: the key is read-only to us.
   EXPECT_EQ(failing.profiles.Update("Empty", ProfileMode::kAdd, false, &report), R::kReadOnly);
-  EXPECT_EQ(failing.profiles.Update("Full", ProfileMode::kRemove, false, &report), R::kRegistryFailed);
+  EXPECT_EQ(failing.profiles.Update("Full", ProfileMode::kRemove, false, &report),
+            R::kRegistryFailed);
   EXPECT_EQ(failing.profiles.Update("Nobody", ProfileMode::kAdd, false, &report), R::kNoMenusKey);
-  EXPECT_EQ(failing.profiles.Update(std::string(300, 'p').c_str(), ProfileMode::kAdd, false, &report),
-            R::kProfileNameTooLong);
+  EXPECT_EQ(
+      failing.profiles.Update(std::string(300, 'p').c_str(), ProfileMode::kAdd, false, &report),
+      R::kProfileNameTooLong);
 }
 
 }  // namespace

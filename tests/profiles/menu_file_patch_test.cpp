@@ -149,7 +149,8 @@ TEST_F(MenuFilePatch, AFileSavedMeanwhileIsLeftAsSaved) {
       ASSERT_TRUE(writePackage(
           hostSaved, {{"Header.cui", kHeaderPart}, {"WorkspaceRoot.cui", kWorkspacePart}}));
     platform::setCopyHook(saveAsTheHost);
-    EXPECT_EQ(result(hostSaved, ProfileMode::kAdd, false, extension), ProfileResult::kChangedDuringRun);
+    EXPECT_EQ(result(hostSaved, ProfileMode::kAdd, false, extension),
+              ProfileResult::kChangedDuringRun);
     platform::setCopyHook(nullptr);
     EXPECT_EQ(readFile(hostSaved), "<CustSection />") << extension;
     EXPECT_EQ(test_support::folderNames(dir_),
@@ -181,7 +182,8 @@ TEST_F(MenuFilePatch, RefusesWhatDoesNotFitAndWhatCannotBeVerified) {
       "%NVX_PATCH_LONG%/main",                     // expansion longer than its buffer
       "%NVX_PATCH_DIR%/" + std::string(238, 'y'),  // fits before expansion only
   };
-  for (const std::string& menuFile : cases) EXPECT_FALSE(patch(menuFile, ProfileMode::kAdd)) << menuFile;
+  for (const std::string& menuFile : cases)
+    EXPECT_FALSE(patch(menuFile, ProfileMode::kAdd)) << menuFile;
   EXPECT_EQ(readFile(name + ".CUI"), kFile);
 
   // A workspace without a name can take no toolbars: the add fails, while there is nothing to
@@ -353,8 +355,9 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
       {"unnamed", unnamed, ProfileMode::kRemove, R::kAlreadyAsAsked},
       {"locked", kFile, ProfileMode::kAdd, R::kReadOnly},
       {"backup", kFile, ProfileMode::kAdd, R::kBackupFailed},
-      {"dangling", kFile, ProfileMode::kAdd, R::kBackupFailed},  // a link to nowhere at the backup's name
-      {"immutable", kFile, ProfileMode::kAdd, R::kReadOnly},     // even root may not replace it
+      {"dangling", kFile, ProfileMode::kAdd,
+       R::kBackupFailed},  // a link to nowhere at the backup's name
+      {"immutable", kFile, ProfileMode::kAdd, R::kReadOnly},  // even root may not replace it
   };
   for (const Case& c : cases) {
     const std::string path = dir_ + "/" + c.name + ".CUI";
@@ -378,9 +381,9 @@ TEST_F(MenuFilePatch, DryRunsForeseeTheRealRunsResultAndItsReason) {
   EXPECT_EQ(result(dir_ + "/zip", ProfileMode::kAdd, false, ".CUIX"), R::kDamagedArchive);
   auto noValue = platform::RegistryFile::fromText("Windows Registry Editor Version 5.00\r\n");
   ProfileReport report;
-  EXPECT_EQ(
-      PatchMenuFile(*noValue, run_, kProduct, "C:\\S", "P", ProfileMode::kAdd, 0, ".CUI", false, &report),
-      R::kNoMenuFileValue);
+  EXPECT_EQ(PatchMenuFile(*noValue, run_, kProduct, "C:\\S", "P", ProfileMode::kAdd, 0, ".CUI",
+                          false, &report),
+            R::kNoMenuFileValue);
   EXPECT_EQ(report.target,
             std::string("HKEY_CURRENT_USER\\") + kProduct + "\\Profiles\\P\\General Configuration");
   // A value longer than the buffer is a path too long, not a missing value.
