@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/norvex_express_app.h"
 #include "platform/code_page.h"
 #include "platform/wide_text_win32.h"
@@ -40,12 +39,10 @@ bool programArguments(std::vector<std::string>* arguments) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   CNorvexExpressApp app(platform::openSystemRegistry());
-  std::vector<std::string> arguments;
-  if (!programArguments(&arguments)) {
-    // Without the wide form, the narrow one split by the same rules.
-    arguments = splitCommandLine(commandLine ? commandLine : "");
-  }
   std::string whole;
   if (utf8FromWide(GetCommandLineW(), &whole)) app.SetCommandLine(whole);
+  std::vector<std::string> arguments;
+  // Without the wide form, the narrow one, split by the same rules.
+  if (!programArguments(&arguments)) return app.InitInstance(commandLine ? commandLine : "");
   return app.InitInstance(arguments);
 }
