@@ -15,6 +15,7 @@ makes the host of one scenario, or checks its files after runs of the caller's o
 """
 import io
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -103,11 +104,15 @@ class Wine(Host):
         self.env_script = os.path.join(HERE, "..", "wine", "wine_env.sh")
         self.temp_root = os.path.join(os.environ["WINEPREFIX"], "drive_c")
 
-    def step(self, *args, check=True):
-        """A step of wine_env.sh; its output (reg prints in the OEM code page)."""
+    def step(self, *args):
+        """A step of wine_env.sh; its output. A step that fails is a fault."""
         env = dict(os.environ, NVX_ROAMING=self.value(ROAMING_VARIABLE))
-        return subprocess.run(["bash", self.env_script] + list(args), env=env, check=check,
-                              capture_output=True, timeout=600).stdout.decode("utf-8", "replace")
+        done = subprocess.run(["bash", self.env_script] + list(args), env=env,
+                              capture_output=True, timeout=600)
+        if done.returncode:
+            raise Fault("wine_env.sh %s exited %d: %s" % (
+                args[0], done.returncode, done.stderr.decode("utf-8", "replace")[-2000:]))
+        return done.stdout.decode("utf-8", "replace")
 
     def enter(self, name):
         self.name, self.root = name, os.path.join(self.temp_root, name)
@@ -115,7 +120,12 @@ class Wine(Host):
     def begin(self, name):
         self.enter(name)
         shutil.rmtree(self.root, ignore_errors=True)
-        self.step("delete_keys", *self.KEYS)
+        # reg delete fails the same way whether the key was there or not: check what is saved.
+        for _ in range(3):
+            self.step("delete_keys", *self.KEYS)
+            if not self.snapshot():
+                return
+        raise Fault("the keys of the scenario before are still there: %r" % self.snapshot())
 
     def value(self, path):
         return "C:\\%s\\%s" % (self.name, path[3:]) if path[:3] == "C:\\" else path
@@ -129,15 +139,35 @@ class Wine(Host):
     def run(self, flag):
         return int(self.step("run_exe", self.exe, flag).strip())
 
+    # Every step waits for the prefix's server to end, which saves the registry. Reading the
+    # saved hives, a reg query that failed to start cannot pass for a missing key.
+    def saved_keys(self, key):
+        """The key and its subkeys as the hive file saved them: [(name, value lines)]."""
+        root, path = key.split("\\", 1)
+        hive = os.path.join(os.environ["WINEPREFIX"], {"HKLM": "system.reg", "HKCU": "user.reg"}[root])
+        keys, inside = [], False
+        for line in read(hive).decode("utf-8", "replace").splitlines():
+            if line.startswith("["):
+                name = wine_unescape(line[1:line.rindex("]")])
+                inside = name.lower() == path.lower() or name.lower().startswith(path.lower() + "\\")
+                if inside:
+                    keys.append((name, []))
+            elif inside and line and not line.startswith("#"):
+                keys[-1][1].append(line)
+        return keys
+
     def snapshot(self):
-        return "".join(self.step("query", key, "/s", check=False) for key in self.KEYS)
+        return "".join("[%s]\n%s\n" % (name, "\n".join(lines))
+                       for key in self.KEYS for name, lines in self.saved_keys(key))
 
     def values(self, key):
+        """The text values of a key below HKEY_CURRENT_USER, by name."""
         values = {}
-        for line in self.step("query", "HKCU\\" + key, check=False).splitlines():
-            fields = line.strip().split("    ")
-            if line.startswith("    ") and len(fields) == 3 and fields[1] == "REG_SZ":
-                values[fields[0]] = fields[2]
+        for name, lines in self.saved_keys("HKCU\\" + key):
+            for line in lines if name.lower() == key.lower() else []:
+                match = re.fullmatch(r'"((?:[^"\\]|\\.)*)"="(.*)"', line)
+                if match:
+                    values[wine_unescape(match[1])] = wine_unescape(match[2])
         return values
 
 
@@ -152,6 +182,13 @@ def check(condition, message):
 
 def unescape(text):
     return text.replace('\\"', '"').replace("\\\\", "\\")
+
+
+def wine_unescape(text):
+    """Text as Wine's saved hives write it: a backslash before a backslash or a quote, and x
+    with up to four hex digits after a backslash for any other character."""
+    return re.sub(r"\\(x[0-9a-fA-F]{1,4}|.)",
+                  lambda m: chr(int(m[1][1:], 16)) if len(m[1]) > 1 else m[1], text)
 
 
 # Customization files: profiles and what is in their files.
@@ -390,7 +427,8 @@ class RegistryHost:
             got = host.run(flag)
             check(got == code, "%s exited %d, wanted %d" % (flag, got, code))
             if after == "unchanged":
-                check(host.snapshot() == before, "%s changed the registry" % flag)
+                now = host.snapshot()
+                check(now == before, "%s changed the registry: %r, then %r" % (flag, before, now))
             elif after:
                 after(host)
 
