@@ -88,8 +88,22 @@ piped() {  # args...
   /usr/lib/wine/wineserver -w
 }
 
-query() {  # key [value] ; the output of reg query, with CR removed
-  "$WINE64" reg query "$@" 2>/dev/null | tr -d '\r'
+# The output of reg query, with CR removed; status 1 where the key or value is not there. reg
+# says so on its output, with status 1, which it also gives when it fails for any other reason:
+# such a failure is retried, and then is status 2.
+query() {  # key [value]
+  local out code try
+  for try in 1 2 3; do
+    code=0
+    out=$("$WINE64" reg query "$@" 2>/dev/null) || code=$?
+    if [ "$code" = 0 ]; then
+      printf '%s\n' "$out" | tr -d '\r'
+      return 0
+    fi
+    case $out in *"Unable to find the specified registry"*) return 1 ;; esac
+  done
+  echo "reg query $* failed ($code): $out" >&2
+  return 2
 }
 
 # A program named acadlt.exe (the host stand-in SLEEPER, renamed) running in the prefix until
