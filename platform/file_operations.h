@@ -55,6 +55,21 @@ class FileOperations {
 FileOperations& systemFileOperations();
 FileOperations& fileOperations();
 
+// Tries step until finished(result) holds, again after each of a few growing pauses (about two
+// seconds in all, taken through fileOperations()) while another process may hold things up.
+// The last result.
+template <typename Step, typename Finished>
+auto retryStep(Step step, Finished finished) -> decltype(step()) {
+  static constexpr unsigned kPauses[] = {50, 100, 200, 400, 500, 750};
+  auto result = step();
+  for (unsigned pause : kPauses) {
+    if (finished(result)) break;
+    fileOperations().pause(pause);
+    result = step();
+  }
+  return result;
+}
+
 // Puts operations in place of the process's own while it lives.
 class ScopedFileOperations {
  public:

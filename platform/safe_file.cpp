@@ -9,9 +9,6 @@ namespace {
 
 void (*copyHook)(bool done) = nullptr;
 
-// Pauses between tries of a replace or move another process holds up: about two seconds in all.
-const unsigned kRetryPauses[] = {50, 100, 200, 400, 500, 750};
-
 class SystemFileOperations : public FileOperations {
  public:
   std::FILE* createNew(const std::string& path, const std::string& identitySource,
@@ -115,15 +112,10 @@ bool ReplacementFile::finishStream(bool toDisk) {
 
 template <typename Step>
 FileStep ReplacementFile::retried(Step step, bool anyFailure) {
-  FileStep result = step();
-  for (unsigned pause : kRetryPauses) {
-    if (result == FileStep::kDone || result == FileStep::kTargetGone ||
-        !(anyFailure || transientStep(result)))
-      break;
-    fileOperations().pause(pause);
-    result = step();
-  }
-  return result;
+  return retryStep(step, [anyFailure](FileStep result) {
+    return result == FileStep::kDone || result == FileStep::kTargetGone ||
+           !(anyFailure || transientStep(result));
+  });
 }
 
 bool ReplacementFile::commit() {

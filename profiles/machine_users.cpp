@@ -94,15 +94,11 @@ AttachedHive::~AttachedHive() {
 
 long AttachedHive::unload() {
   if (!loaded_) return platform::kErrorSuccess;
-  // Another process (a scanner, a backup) may hold a key in the hive for a moment. The pauses
-  // go through the file operations' seam, as the retries of a save do.
-  const unsigned kPauses[] = {50, 100, 200, 400, 500, 750};
-  long result = machine_.unloadHive(name_.c_str());
-  for (unsigned pause : kPauses) {
-    if (result == platform::kErrorSuccess) break;
-    platform::fileOperations().pause(pause);
-    result = machine_.unloadHive(name_.c_str());
-  }
+  // Another process (a scanner, a backup) may hold a key in the hive for a moment: tried again
+  // as a save's replace is.
+  const long result =
+      platform::retryStep([this] { return machine_.unloadHive(name_.c_str()); },
+                          [](long error) { return error == platform::kErrorSuccess; });
   if (result == platform::kErrorSuccess) loaded_ = false;
   return result;
 }
