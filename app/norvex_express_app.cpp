@@ -135,6 +135,13 @@ unsigned lockWaitSeconds() {
   return static_cast<unsigned>(std::strtoul(text, nullptr, 10) % 3600);
 }
 
+// The text of a line that went well: its note, as the note's token, a colon and its text; empty
+// without one.
+std::string noteText(ProfileResult note) {
+  if (note == ProfileResult::kAlreadyAsAsked) return std::string();
+  return std::string(profileResultName(note)) + ": " + profileResultText(note);
+}
+
 // The arguments as one line for the log: quoted where a blank, a tab or a quote would split
 // them otherwise.
 std::string argumentsText(const std::vector<std::string>& arguments) {
@@ -509,10 +516,8 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
       allDone = allDone && report.state == ProfileState::kPresent;
       record = Record(user, name, report.target, failed ? report.result : report.reason);
       if (!failed) record.result = profileStateName(report.state);
-      // A state says why it is partial, where it can tell, token first.
-      if (!failed && report.reason == ProfileResult::kAlreadyAsAsked) record.text.clear();
-      if (!failed && report.reason != ProfileResult::kAlreadyAsAsked)
-        record.text = std::string(profileResultName(report.reason)) + ": " + record.text;
+      // A state says why it is partial, where it can tell.
+      if (!failed) record.text = noteText(report.reason);
     } else {
       profiles.Update(name.c_str(), mode, options.dryRun, &report);
       failed = !profileResultDone(report.result);
@@ -520,10 +525,7 @@ int CNorvexExpressApp::ProfilesOfOneUser(HostProfiles& profiles,
       record = Record(user, name, report.target, report.result);
       if (!failed) {
         // Done, with a note where there is one (a backup that could not take the owner).
-        record.text = report.reason == ProfileResult::kAlreadyAsAsked
-                          ? std::string()
-                          : std::string(profileResultName(report.reason)) + ": " +
-                                profileResultText(report.reason);
+        record.text = noteText(report.reason);
         if (options.dryRun) record.result = dryRunWord(report.result);
       } else if (!report.leftFile.empty()) {
         // A save that lost the file's name says where the content is.
