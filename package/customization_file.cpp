@@ -15,16 +15,13 @@ xmlNode* loadDocument(const char* path, const PackageReading& reading, PackageFa
   if (isPackagePath(path)) return loadCuixPackage(path, reading, failure);
   DocumentError error = DocumentError::kNone;
   xmlNode* document = loadXmlFile(path, &error);
-  if (failure)
-    *failure = PackageFailure{document ? PackageError::kNone : PackageError::kDocument, error};
+  if (failure) *failure = PackageFailure::ofDocument(error);
   return document;
 }
 
 PackageFailure saveDocument(const char* path, xmlNode* document,
                             const platform::FileIdentity* expected) {
-  if (!document) return PackageFailure{PackageError::kDocument, DocumentError::kNoDocument};
+  if (!document) return PackageFailure::ofDocument(DocumentError::kNoDocument);
   if (isPackagePath(path)) return saveCuixPackage(path, document, expected);
-  const DocumentError error = saveXmlFile(path, document, expected);
-  return PackageFailure{
-      error == DocumentError::kNone ? PackageError::kNone : PackageError::kDocument, error};
+  return PackageFailure::ofDocument(saveXmlFile(path, document, expected));
 }

@@ -234,7 +234,7 @@ PackageFailure writePackage(const char* path, xmlNode* root,
     const zipEntry* entry = list.findEntry(member);
     if (!part->edited && entry && (entry->dataReleased || !entry->data.empty())) continue;
     const DocumentError written = writePart(list, member, document);
-    if (written != DocumentError::kNone) return PackageFailure{PackageError::kDocument, written};
+    if (written != DocumentError::kNone) return PackageFailure::ofDocument(written);
   }
   return PackageFailure{archiveFailure(list.writeArchive(path, expected))};
 }

@@ -37,6 +37,11 @@ struct PackageFailure {
   PackageError error = PackageError::kNone;
   DocumentError document = DocumentError::kNone;
   bool failed() const { return error != PackageError::kNone; }
+  // A document's reason as a package's: kDocument with it, or no failure for kNone.
+  static PackageFailure ofDocument(DocumentError document) {
+    return {document == DocumentError::kNone ? PackageError::kNone : PackageError::kDocument,
+            document};
+  }
 };
 
 // What a load builds. By default every part becomes a tree. With treeParts (a list closed by

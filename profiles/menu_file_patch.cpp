@@ -110,7 +110,7 @@ Failure openMenuFile(const std::string& menuFile, const platform::UserEnvironmen
                      platform::OpenedFile* opened, platform::FileIdentity* loaded) {
   const platform::FileReadResult read = opened->open(menuFile);
   if (read != platform::FileReadResult::kRead)
-    return customizationFailure(PackageFailure{PackageError::kDocument, fileReadFailure(read)});
+    return customizationFailure(PackageFailure::ofDocument(fileReadFailure(read)));
   if (environment &&
       !opened->writableBy(environment->userSid(), environment->expand("%USERPROFILE%")))
     return ProfileResult::kNotUsersFile;
