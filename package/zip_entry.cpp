@@ -380,10 +380,6 @@ bool holdsData(const zipEntry& entry, const unsigned char* data, std::size_t len
          std::equal(data, data + length, held.begin());
 }
 
-}  // namespace
-
-namespace {
-
 // Why the file could not be read, as an archive's reason.
 ZipError fileFailure(platform::FileReadResult read) {
   switch (read) {

@@ -21,10 +21,6 @@ bool processIsGone(pid_t pid) {
   return pid > 0 && kill(pid, 0) != 0 && errno == ESRCH;
 }
 
-}  // namespace
-
-namespace {
-
 FileStep stepOf(int error) {
   return error == EBUSY || error == ETXTBSY ? FileStep::kSharingViolation : FileStep::kFailed;
 }
